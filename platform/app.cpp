@@ -1,0 +1,151 @@
+// The application object, the process entry, the message loop and the session's end.
+#include "internal.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QSessionManager>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+CWinApp* g_pTheApp = nullptr;
+QEventLoop* g_pMainLoop = nullptr;
+bool g_quitPending = false;
+int g_quitCode = 0;
+bool g_sessionEnding = false;
+int g_signalPipe[2] = {-1, -1};
+
+void OnTerminationSignal(int) {
+    const char byte = 1;
+    // Only async-signal-safe work here: the loop picks the request up from the pipe.
+    [[maybe_unused]] const ssize_t written = write(g_signalPipe[1], &byte, 1);
+}
+
+bool HasDisplay() {
+    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
+    if (!platform.isEmpty())
+        return true;
+    return !qgetenv("DISPLAY").isEmpty() || !qgetenv("WAYLAND_DISPLAY").isEmpty();
+}
+} // namespace
+
+namespace afx_detail {
+bool SessionEnding() { return g_sessionEnding; }
+} // namespace afx_detail
+
+// Ends the run as if the user had closed the main window: every modal dialog is cancelled, then
+// the main window gets its close message, so the normal shutdown saves what must be saved.
+void AfxEndSession() {
+    if (g_sessionEnding)
+        return;
+    g_sessionEnding = true;
+    const auto modals = CDialog::RunningModals();
+    for (auto it = modals.rbegin(); it != modals.rend(); ++it)
+        (*it)->EndDialog(IDCANCEL);
+    if (CWnd* main = AfxGetMainWnd())
+        main->PostMessage(WM_CLOSE);
+    else
+        PostQuitMessage(0);
+}
+
+void AfxResetSessionEnd() { g_sessionEnding = false; }
+
+void AfxInstallSessionEndHandlers() {
+    static bool installed = false;
+    if (installed || !qApp)
+        return;
+    installed = true;
+    if (pipe(g_signalPipe) == 0) {
+        auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, qApp);
+        QObject::connect(notifier, &QSocketNotifier::activated, qApp, []() {
+            char buffer[16];
+            [[maybe_unused]] const ssize_t n = read(g_signalPipe[0], buffer, sizeof buffer);
+            AfxEndSession();
+        });
+        struct sigaction action {};
+        action.sa_handler = OnTerminationSignal;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESTART;
+        for (const int sig : {SIGTERM, SIGINT, SIGHUP})
+            sigaction(sig, &action, nullptr);
+    }
+    if (auto* gui = qobject_cast<QGuiApplication*>(qApp)) {
+        QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [](QSessionManager&) { AfxEndSession(); });
+    }
+}
+
+CWinApp::CWinApp(const char* appName) {
+    if (appName)
+        m_strAppName = appName;
+    g_pTheApp = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_pTheApp == this)
+        g_pTheApp = nullptr;
+}
+
+BOOL CWinApp::InitInstance() { return TRUE; }
+int CWinApp::ExitInstance() { return m_nExitCode; }
+HICON CWinApp::LoadIcon(UINT id) const { return AfxLoadIconResource(id); }
+
+CWinApp* AfxGetApp() { return g_pTheApp; }
+CWnd* AfxGetMainWnd() { return g_pTheApp ? g_pTheApp->m_pMainWnd : nullptr; }
+
+int AfxRunMessageLoop() {
+    if (g_quitPending) {
+        g_quitPending = false;
+        return g_quitCode;
+    }
+    QEventLoop loop;
+    g_pMainLoop = &loop;
+    const int code = loop.exec();
+    g_pMainLoop = nullptr;
+    g_quitPending = false;
+    return code;
+}
+
+void PostQuitMessage(int exitCode) {
+    g_quitCode = exitCode;
+    g_quitPending = true;
+    QMetaObject::invokeMethod(
+        qApp,
+        [exitCode]() {
+            if (g_pMainLoop)
+                g_pMainLoop->exit(exitCode);
+        },
+        Qt::QueuedConnection);
+}
+
+void AfxPumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+
+int AfxRunApplication(CWinApp& app) {
+    if (app.InitInstance()) {
+        app.m_nExitCode = AfxRunMessageLoop();
+    } else if (app.m_pMainWnd && app.m_pMainWnd->HasWindow()) {
+        app.m_pMainWnd->DestroyWindow();
+    }
+    return app.ExitInstance();
+}
+
+int AfxWinMain(int argc, char** argv) {
+    if (!HasDisplay()) {
+        std::fprintf(stderr, "Zelvo Password Manager needs a graphical desktop, but no display was found "
+                             "(DISPLAY and WAYLAND_DISPLAY are not set).\n");
+        return 1;
+    }
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication qtApp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Zelvo Password Manager"));
+    QApplication::setDesktopFileName(QStringLiteral("zelvo-password-manager"));
+    CWinApp* app = AfxGetApp();
+    if (!app)
+        return 1;
+    AfxInstallSessionEndHandlers();
+    return AfxRunApplication(*app);
+}

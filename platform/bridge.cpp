@@ -1,0 +1,238 @@
+// Toolkit events turned into window messages: timers, close, keys, the system menu, painting,
+// and the pointer and colouring messages of subclassed static controls.
+#include "internal.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QTimer>
+
+namespace afx_detail {
+namespace {
+
+LPARAM PackPoint(const QPoint& p) { return LPARAM((p.x() & 0xFFFF) | ((p.y() & 0xFFFF) << 16)); }
+
+UINT VirtualKey(const QKeyEvent* key) {
+    switch (key->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        return VK_RETURN;
+    case Qt::Key_Escape:
+        return VK_ESCAPE;
+    case Qt::Key_F10:
+        return VK_F10;
+    case Qt::Key_Menu:
+        return VK_APPS;
+    default:
+        return UINT(key->key() & 0xFFFF);
+    }
+}
+
+// Gives every key press inside a dialog to the dialog's PreTranslateMessage first.
+class KeyboardFilter : public QObject {
+public:
+    using QObject::QObject;
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+            return false;
+        auto* widget = static_cast<QWidget*>(watched);
+        CDialog* dlg = DialogOfWidget(widget->window());
+        if (!dlg || widget->window() != dlg->GetSafeHwnd())
+            return false;
+        const auto* key = static_cast<QKeyEvent*>(event);
+        MSG msg{WM_KEYDOWN, VirtualKey(key), (key->modifiers() & Qt::ShiftModifier) ? LPARAM(1) : LPARAM(0)};
+        return dlg->PreTranslateMessage(&msg) != FALSE;
+    }
+};
+
+} // namespace
+
+void EnsureKeyboardFilter() {
+    static KeyboardFilter* filter = nullptr;
+    if (!filter && qApp) {
+        filter = new KeyboardFilter(qApp);
+        qApp->installEventFilter(filter);
+    }
+}
+
+void ShowSystemMenu(CWnd* wnd, const QPoint& globalPos) {
+    CMenu* menu = wnd ? wnd->GetSystemMenu(FALSE) : nullptr;
+    if (!menu)
+        return;
+    QMenu popup(wnd->GetSafeHwnd());
+    for (const CMenu::Item& item : menu->Items()) {
+        if (item.flags & MF_SEPARATOR) {
+            popup.addSeparator();
+            continue;
+        }
+        QAction* action = popup.addAction(ToQString(item.text));
+        action->setData(item.id);
+        const QWidget* window = wnd->GetSafeHwnd();
+        if (item.id == SC_RESTORE)
+            action->setEnabled(window->isMaximized() || window->isMinimized());
+        else if (item.id == SC_MAXIMIZE)
+            action->setEnabled(!window->isMaximized() && (wnd->GetStyle() & WS_MAXIMIZEBOX));
+        else if (item.id == SC_MINIMIZE)
+            action->setEnabled(wnd->GetStyle() & WS_MINIMIZEBOX);
+    }
+    QPointer<QWidget> alive = wnd->GetSafeHwnd();
+    QAction* chosen = popup.exec(globalPos);
+    if (chosen && alive)
+        wnd->SendMessage(WM_SYSCOMMAND, WPARAM(chosen->data().toUInt()), 0);
+}
+
+WindowBridge::WindowBridge(CWnd* wnd, QWidget* widget) : QObject(widget), m_wnd(wnd), m_widget(widget) {
+    widget->installEventFilter(this);
+}
+
+WindowBridge::~WindowBridge() {
+    if (m_widget)
+        m_widget->removeEventFilter(this);
+    delete m_savedPalette;
+    delete m_savedFont;
+}
+
+UINT_PTR WindowBridge::SetTimer(UINT_PTR id, UINT elapseMs) {
+    QTimer*& timer = m_timers[id];
+    if (!timer) {
+        timer = new QTimer(this);
+        QObject::connect(timer, &QTimer::timeout, this, [this, id]() { m_wnd->SendMessage(WM_TIMER, id); });
+    }
+    timer->start(int(std::max<UINT>(elapseMs, 1)));
+    return id;
+}
+
+bool WindowBridge::KillTimer(UINT_PTR id) {
+    const auto it = m_timers.find(id);
+    if (it == m_timers.end())
+        return false;
+    it->second->stop();
+    it->second->deleteLater();
+    m_timers.erase(it);
+    return true;
+}
+
+void WindowBridge::KillAllTimers() {
+    for (auto& [id, timer] : m_timers) {
+        timer->stop();
+        timer->deleteLater();
+    }
+    m_timers.clear();
+}
+
+bool WindowBridge::HasHandler(UINT message) const {
+    for (const MessageMapEntry& entry : m_wnd->GetMessageMap())
+        if (entry.message == message)
+            return true;
+    return false;
+}
+
+bool WindowBridge::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_widget)
+        return false;
+    return m_widget->isWindow() ? HandleTopLevelEvent(event) : HandleStaticControlEvent(event);
+}
+
+bool WindowBridge::HandleTopLevelEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::Close:
+        // The window decides itself whether and how it closes.
+        event->ignore();
+        m_wnd->SendMessage(WM_CLOSE);
+        return true;
+    case QEvent::ContextMenu: {
+        // A right click on the dialog's background, outside every control, opens the system menu.
+        const auto* menuEvent = static_cast<QContextMenuEvent*>(event);
+        QWidget* child = m_widget->childAt(menuEvent->pos());
+        if (child && !qobject_cast<QGroupBox*>(child))
+            return false;
+        ShowSystemMenu(m_wnd, menuEvent->globalPos());
+        return true;
+    }
+    case QEvent::Resize: {
+        const QSize size = m_widget->size();
+        m_wnd->SendMessage(WM_SIZE, m_widget->isMinimized() ? 1 : 0, PackPoint(QPoint(size.width(), size.height())));
+        return false;
+    }
+    case QEvent::Paint: {
+        if (!HasHandler(WM_PAINT))
+            return false;
+        QPainter painter(m_widget);
+        m_painter = &painter;
+        m_wnd->SendMessage(WM_PAINT);
+        m_painter = nullptr;
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+bool WindowBridge::HandleStaticControlEvent(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::MouseMove:
+    case QEvent::Enter: {
+        const QPoint global = QCursor::pos();
+        if (m_wnd->SendMessage(WM_NCHITTEST, 0, PackPoint(global)) == HTTRANSPARENT)
+            return false;
+        if (!m_wnd->SendMessage(WM_SETCURSOR, reinterpret_cast<WPARAM>(m_wnd), HTCLIENT | (WM_MOUSEMOVE << 16)))
+            return false;
+        return false;
+    }
+    case QEvent::MouseButtonPress: {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (mouse->button() != Qt::LeftButton)
+            return false;
+        if (m_wnd->SendMessage(WM_NCHITTEST, 0, PackPoint(mouse->globalPosition().toPoint())) == HTTRANSPARENT)
+            return false;
+        m_wnd->SendMessage(WM_LBUTTONDOWN, 1, PackPoint(mouse->position().toPoint()));
+        return HasHandler(WM_LBUTTONDOWN);
+    }
+    case QEvent::Paint:
+        if (!m_applyingColours && HasHandler(WM_REFLECT_CTLCOLOR))
+            ApplyControlColours();
+        return false;
+    default:
+        return false;
+    }
+}
+
+// Asks the control how it wants to be coloured, and applies the answer before it paints.
+void WindowBridge::ApplyControlColours() {
+    m_applyingColours = true;
+    if (!m_savedLook) {
+        m_savedPalette = new QPalette(m_widget->palette());
+        m_savedFont = new QFont(m_widget->font());
+        m_savedLook = true;
+    }
+    CDC dc;
+    const auto brush = reinterpret_cast<HBRUSH>(m_wnd->SendMessage(WM_REFLECT_CTLCOLOR, reinterpret_cast<WPARAM>(&dc),
+                                                                   LPARAM(CTLCOLOR_STATIC)));
+    QPalette palette = *m_savedPalette;
+    QFont font = *m_savedFont;
+    if (brush) {
+        if (dc.TextColorSet()) {
+            const COLORREF c = dc.TextColor();
+            palette.setColor(QPalette::WindowText, QColor(GetRValue(c), GetGValue(c), GetBValue(c)));
+        }
+        if (const CFont* selected = dc.SelectedFont(); selected && !selected->IsNull()) {
+            LOGFONT lf;
+            selected->GetLogFont(&lf);
+            font = QFont(ToQString(lf.faceName), lf.pointSize, lf.weight >= 700 ? QFont::Bold : QFont::Normal, lf.italic);
+            font.setUnderline(lf.underline);
+        }
+        m_widget->setAutoFillBackground(false);
+    }
+    if (m_widget->palette() != palette)
+        m_widget->setPalette(palette);
+    if (m_widget->font() != font)
+        m_widget->setFont(font);
+    m_applyingColours = false;
+}
+
+} // namespace afx_detail

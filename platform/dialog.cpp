@@ -1,0 +1,479 @@
+// CDialog: dialogs built from templates, modeless and modal runs, data exchange.
+#include "internal.h"
+
+#include "dlgunits.h"
+#include "resources.h"
+#include "testhooks.h"
+#include "utf8.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableView>
+#include <QWindow>
+
+#include <algorithm>
+#include <charconv>
+
+namespace afx_test {
+namespace {
+ModalHook& ModalHookSlot() {
+    static ModalHook hook;
+    return hook;
+}
+} // namespace
+void SetModalHook(ModalHook hook) { ModalHookSlot() = std::move(hook); }
+} // namespace afx_test
+
+namespace afx_detail {
+
+QFont DialogFont(const DlgTemplate& tpl) {
+    QFont font = QApplication::font();
+    font.setPointSize(tpl.pointSize > 0 ? tpl.pointSize : 8);
+    return font;
+}
+
+QWidget* CreateListView(QWidget* parent); // listctrl.cpp
+
+namespace {
+
+std::vector<CDialog*>& Modals() {
+    static std::vector<CDialog*> modals;
+    return modals;
+}
+
+DialogBaseUnits MeasureBaseUnits(const QFont& font) {
+    const QFontMetrics metrics(font);
+    return BaseUnitsFromFont(metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")),
+                             metrics.height());
+}
+
+QPixmap BitmapFromResource(const std::string& idText) {
+    UINT id = 0;
+    std::from_chars(idText.data(), idText.data() + idText.size(), id);
+    const ResourceBytes bytes = AfxFindBitmapResource(id);
+    QPixmap pixmap;
+    if (bytes.data)
+        pixmap.loadFromData(bytes.data, uint(bytes.size), "BMP");
+    return pixmap;
+}
+
+QWidget* CreateStatic(const DlgItemTemplate& item, QWidget* parent) {
+    auto* label = new QLabel(parent);
+    const DWORD type = item.style & SS_TYPEMASK;
+    if (type == SS_BITMAP) {
+        label->setPixmap(BitmapFromResource(item.text));
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        if (item.exStyle & WS_EX_STATICEDGE)
+            label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        return label;
+    }
+    label->setText(ToQString(item.text));
+    label->setTextFormat(Qt::PlainText);
+    const Qt::Alignment horizontal = type == SS_CENTER ? Qt::AlignHCenter
+                                     : type == SS_RIGHT ? Qt::AlignRight
+                                                        : Qt::AlignLeft;
+    label->setAlignment(horizontal | Qt::AlignTop);
+    label->setWordWrap(type != SS_SIMPLE);
+    return label;
+}
+
+QWidget* CreateButton(const DlgItemTemplate& item, QWidget* parent) {
+    if ((item.style & 0xF) == BS_GROUPBOX) {
+        auto* group = new QGroupBox(ToQString(item.text), parent);
+        group->setFocusPolicy(Qt::NoFocus);
+        return group;
+    }
+    auto* button = new QPushButton(ToQString(item.text), parent);
+    button->setAutoDefault(false);
+    button->setDefault((item.style & 0xF) == BS_DEFPUSHBUTTON);
+    return button;
+}
+
+QWidget* CreateEdit(const DlgItemTemplate& item, QWidget* parent) {
+    auto* edit = new QLineEdit(parent);
+    edit->setText(ToQString(item.text));
+    if (item.style & ES_PASSWORD)
+        edit->setEchoMode(QLineEdit::Password);
+    edit->setFrame((item.style & WS_BORDER) != 0);
+    return edit;
+}
+
+QWidget* CreateControl(const DlgItemTemplate& item, QWidget* parent) {
+    switch (item.kind) {
+    case ControlKind::Button:
+        return CreateButton(item, parent);
+    case ControlKind::Edit:
+        return CreateEdit(item, parent);
+    case ControlKind::ListView:
+        return CreateListView(parent);
+    case ControlKind::Static:
+        break;
+    }
+    return CreateStatic(item, parent);
+}
+
+// A wrapper of the right class for a control nobody attached an object to.
+std::unique_ptr<CWnd> MakeTemporaryWrapper(QWidget* control) {
+    if (qobject_cast<QPushButton*>(control) || qobject_cast<QGroupBox*>(control))
+        return std::make_unique<CButton>();
+    if (qobject_cast<QLineEdit*>(control))
+        return std::make_unique<CEdit>();
+    if (qobject_cast<QTableView*>(control))
+        return std::make_unique<CListCtrl>();
+    return std::make_unique<CStatic>();
+}
+
+} // namespace
+
+} // namespace afx_detail
+
+using namespace afx_detail;
+
+CDialog::CDialog() = default;
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_nTemplateId(templateId), m_pParentWnd(parent) {}
+
+CDialog::~CDialog() {
+    if (m_hWnd) {
+        // A dialog object going away with its window still open takes the window along.
+        ReleaseChildWindows();
+        QWidget* widget = m_hWnd;
+        DetachFromWidget();
+        delete widget;
+    }
+}
+
+const std::vector<CDialog*>& CDialog::RunningModals() { return Modals(); }
+
+bool CDialog::CreateWindowFromTemplate(UINT templateId) {
+    const DlgTemplate* tpl = AfxFindDialogTemplate(templateId);
+    if (!tpl || m_hWnd || !AfxIsClassRegistered(tpl->className))
+        return false;
+    m_nTemplateId = templateId;
+    EnsureKeyboardFilter();
+
+    auto* window = new QWidget(nullptr, Qt::Window);
+    window->setAttribute(Qt::WA_DeleteOnClose, false);
+    window->setProperty(kStyleProperty, uint(tpl->style));
+    window->setProperty(kExStyleProperty, uint(tpl->exStyle));
+    window->setProperty(kWindowClassProperty, ToQString(tpl->className));
+    window->setWindowTitle(ToQString(tpl->caption));
+    const QFont font = DialogFont(*tpl);
+    window->setFont(font);
+    const DialogBaseUnits units = MeasureBaseUnits(font);
+
+    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint;
+    if (tpl->style & WS_SYSMENU)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (tpl->style & WS_MINIMIZEBOX)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (tpl->style & WS_MAXIMIZEBOX)
+        flags |= Qt::WindowMaximizeButtonHint;
+    if (!(tpl->exStyle & WS_EX_APPWINDOW))
+        flags |= Qt::Dialog;
+    window->setWindowFlags(flags);
+
+    const PixelRect client = DluRectToPixels(0, 0, tpl->cx, tpl->cy, units);
+    if (tpl->style & WS_MAXIMIZEBOX)
+        window->setMinimumSize(client.width, client.height); // maximising enlarges; controls stay put
+    else
+        window->setFixedSize(client.width, client.height);
+    window->resize(client.width, client.height);
+
+    m_hWnd = window;
+    Attach(this, window);
+    m_pBridge = new WindowBridge(this, window);
+
+    for (const DlgItemTemplate& item : tpl->items) {
+        QWidget* control = CreateControl(item, window);
+        const PixelRect r = DluRectToPixels(item.x, item.y, item.cx, item.cy, units);
+        control->setGeometry(r.x, r.y, r.width, r.height);
+        control->setProperty(kCtrlIdProperty, item.id);
+        control->setProperty(kStyleProperty, uint(item.style));
+        control->setProperty(kExStyleProperty, uint(item.exStyle));
+        control->setEnabled(!(item.style & WS_DISABLED));
+        if (!(item.style & WS_TABSTOP) && control->focusPolicy() != Qt::NoFocus)
+            control->setFocusPolicy(qobject_cast<QLineEdit*>(control) ? Qt::ClickFocus : Qt::NoFocus);
+        if (item.id != IDC_STATIC)
+            m_controls[item.id] = control;
+        ConnectControl(control, item);
+    }
+    // Group boxes are drawn beneath the controls they frame.
+    for (QGroupBox* group : window->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
+        group->lower();
+    return true;
+}
+
+void CDialog::ConnectControl(QWidget* control, const DlgItemTemplate& item) {
+    auto* button = qobject_cast<QPushButton*>(control);
+    if (!button)
+        return;
+    const UINT id = item.id;
+    QPointer<QWidget> window = m_hWnd;
+    QObject::connect(button, &QPushButton::clicked, m_pBridge, [this, id, window]() {
+        if (window)
+            SendMessage(WM_COMMAND, WPARAM(id & 0xFFFF) | (WPARAM(BN_CLICKED) << 16), 0);
+    });
+}
+
+BOOL CDialog::Create(UINT templateId, CWnd* parent) {
+    m_pParentWnd = parent;
+    if (!CreateWindowFromTemplate(templateId))
+        return FALSE;
+    m_bEnded = false;
+    if (OnInitDialog() && m_hWnd)
+        FocusFirstTabStop();
+    if (m_hWnd && (AfxFindDialogTemplate(templateId)->style & WS_VISIBLE))
+        ShowWindow(SW_SHOW);
+    return m_hWnd != nullptr;
+}
+
+void CDialog::FocusFirstTabStop() {
+    const DlgTemplate* tpl = AfxFindDialogTemplate(m_nTemplateId);
+    if (!tpl)
+        return;
+    for (const DlgItemTemplate& item : tpl->items) {
+        const auto it = m_controls.find(item.id);
+        if ((item.style & WS_TABSTOP) && it != m_controls.end() && it->second->isEnabled()) {
+            it->second->setFocus(Qt::OtherFocusReason);
+            return;
+        }
+    }
+}
+
+namespace {
+void CenterOver(QWidget* window, QWidget* owner) {
+    const QRect area = owner && owner->isVisible() ? owner->frameGeometry()
+                       : QApplication::primaryScreen()   ? QApplication::primaryScreen()->availableGeometry()
+                                                         : QRect();
+    if (area.isValid())
+        window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
+}
+} // namespace
+
+INT_PTR CDialog::DoModal() {
+    if (SessionEnding())
+        return IDCANCEL;
+    CWnd* owner = m_pParentWnd ? m_pParentWnd : AfxGetMainWnd();
+    if (owner && !owner->HasWindow())
+        owner = nullptr;
+    if (!CreateWindowFromTemplate(m_nTemplateId))
+        return -1;
+    m_bEnded = false;
+    m_nModalResult = -1;
+    QWidget* window = m_hWnd;
+    if (owner) {
+        window->winId();
+        owner->GetSafeHwnd()->winId();
+        window->windowHandle()->setTransientParent(owner->GetSafeHwnd()->windowHandle());
+    }
+    window->setWindowModality(Qt::ApplicationModal);
+    if (OnInitDialog() && !m_bEnded)
+        FocusFirstTabStop();
+
+    // The owner is disabled while the dialog runs, and gets its focus back afterwards.
+    QPointer<QWidget> ownerWidget = owner ? owner->GetSafeHwnd() : nullptr;
+    QPointer<QWidget> ownerFocus = ownerWidget ? ownerWidget->focusWidget() : nullptr;
+    const bool disableOwner = ownerWidget && ownerWidget->isEnabled();
+    if (disableOwner)
+        ownerWidget->setEnabled(false);
+
+    Modals().push_back(this);
+    m_bModalRunning = true;
+    if (!m_bEnded && m_hWnd) {
+        CenterOver(window, ownerWidget);
+        ShowWindow(SW_SHOW);
+        if (auto& hook = afx_test::ModalHookSlot()) {
+            hook(*this);
+            if (!m_bEnded)
+                EndDialog(IDCANCEL);
+        } else {
+            QEventLoop loop;
+            m_pLoop = &loop;
+            loop.exec(QEventLoop::DialogExec);
+            m_pLoop = nullptr;
+        }
+    }
+    m_bModalRunning = false;
+    Modals().erase(std::remove(Modals().begin(), Modals().end(), this), Modals().end());
+
+    if (disableOwner && ownerWidget)
+        ownerWidget->setEnabled(true);
+    if (m_hWnd)
+        m_hWnd->hide();
+    DestroyWindow();
+    if (ownerWidget) {
+        ownerWidget->activateWindow();
+        if (ownerFocus)
+            ownerFocus->setFocus(Qt::ActiveWindowFocusReason);
+    }
+    return m_nModalResult;
+}
+
+void CDialog::EndDialog(int result) {
+    m_nModalResult = result;
+    m_bEnded = true;
+    if (m_pLoop)
+        static_cast<QEventLoop*>(m_pLoop)->exit(result);
+    else if (!m_bModalRunning && m_hWnd)
+        m_hWnd->hide(); // a modeless dialog is only hidden
+}
+
+BOOL CDialog::UpdateData(BOOL saveAndValidate) {
+    if (!m_hWnd)
+        return FALSE;
+    CDataExchange dx(this, saveAndValidate);
+    DoDataExchange(&dx);
+    return dx.m_bFailed ? FALSE : TRUE;
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::OnOK() {
+    if (!UpdateData(TRUE))
+        return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+BOOL CDialog::PreTranslateMessage(MSG* msg) {
+    if (!msg || msg->message != WM_KEYDOWN || !m_hWnd)
+        return FALSE;
+    switch (msg->wParam) {
+    case VK_RETURN: {
+        // Enter presses the focused push button, otherwise the default button.
+        QWidget* focus = m_hWnd->focusWidget();
+        if (auto* button = qobject_cast<QPushButton*>(focus); button && button->isEnabled()) {
+            button->click();
+            return TRUE;
+        }
+        for (const auto& [id, control] : m_controls) {
+            auto* candidate = qobject_cast<QPushButton*>(control);
+            if (candidate && candidate->isDefault()) {
+                if (candidate->isEnabled())
+                    candidate->click();
+                return TRUE;
+            }
+        }
+        SendMessage(WM_COMMAND, IDOK);
+        return TRUE;
+    }
+    case VK_ESCAPE:
+        SendMessage(WM_COMMAND, IDCANCEL);
+        return TRUE;
+    case VK_APPS:
+    case VK_F10:
+        if (msg->wParam == VK_APPS || (msg->lParam & 1)) {
+            ShowSystemMenu(this, m_hWnd->mapToGlobal(QPoint(0, 0)));
+            return TRUE;
+        }
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+LRESULT CDialog::DefWindowProc(MSG& msg) {
+    switch (msg.message) {
+    case WM_COMMAND:
+        if ((msg.wParam & 0xFFFF) == IDOK && (msg.wParam >> 16) == BN_CLICKED)
+            OnOK();
+        else if ((msg.wParam & 0xFFFF) == IDCANCEL && (msg.wParam >> 16) == BN_CLICKED)
+            OnCancel();
+        return 0;
+    case WM_CLOSE:
+        OnCancel();
+        return 0;
+    default:
+        return CWnd::DefWindowProc(msg);
+    }
+}
+
+CWnd* CDialog::GetDlgItem(UINT id) const {
+    if (const auto it = m_attached.find(id); it != m_attached.end() && it->second->HasWindow())
+        return it->second;
+    const auto control = m_controls.find(id);
+    if (control == m_controls.end())
+        return nullptr;
+    auto& temp = m_tempControls[id];
+    if (!temp) {
+        // A temporary wrapper only borrows the dialog's widget.
+        temp = MakeTemporaryWrapper(control->second);
+        temp->m_hWnd = control->second;
+    }
+    return temp.get();
+}
+
+void CDialog::ReleaseChildWindows() {
+    for (auto& [id, wnd] : m_attached)
+        if (wnd->GetSafeHwnd() && m_controls.count(id) && wnd->GetSafeHwnd() == m_controls[id])
+            wnd->DetachFromWidget();
+    m_attached.clear();
+    m_tempControls.clear();
+    m_controls.clear();
+}
+
+void CDialog::OnDestroy() {}
+void CDialog::OnPaint() {}
+void CDialog::OnSysCommandDefault(UINT id, LPARAM lParam) {
+    MSG msg{WM_SYSCOMMAND, id, lParam};
+    CWnd::DefWindowProc(msg);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Data exchange.
+
+namespace {
+CWnd* ExchangeControl(CDataExchange* dx, UINT id) {
+    if (!dx || !dx->m_pDlgWnd)
+        return nullptr;
+    dx->m_idLastControl = id;
+    return dx->m_pDlgWnd->GetDlgItem(id);
+}
+} // namespace
+
+void DDX_Text(CDataExchange* dx, UINT id, std::string& value) {
+    CWnd* control = ExchangeControl(dx, id);
+    if (!control)
+        return;
+    if (dx->m_bSaveAndValidate)
+        value = control->GetWindowText();
+    else
+        control->SetWindowText(value);
+}
+
+void DDV_MaxChars(CDataExchange* dx, std::string& value, int maxBytes) {
+    if (!dx || !dx->m_pDlgWnd || maxBytes < 0)
+        return;
+    CWnd* control = dx->m_pDlgWnd->GetDlgItem(dx->m_idLastControl);
+    if (!dx->m_bSaveAndValidate) {
+        if (auto* edit = dynamic_cast<CEdit*>(control))
+            edit->SetLimitText(UINT(maxBytes));
+        return;
+    }
+    if (value.size() > std::size_t(maxBytes)) {
+        value.resize(utf8::PrefixLengthWithin(value, std::size_t(maxBytes)));
+        if (control)
+            control->SetFocus();
+        dx->Fail();
+    }
+}
+
+void DDX_Control(CDataExchange* dx, UINT id, CWnd& control) {
+    if (!dx || !dx->m_pDlgWnd || control.HasWindow())
+        return;
+    control.SubclassDlgItem(id, dx->m_pDlgWnd);
+}

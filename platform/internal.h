@@ -1,0 +1,90 @@
+// Toolkit side of the framework layer, shared by its sources only.
+#pragma once
+
+#include "afxwin.h"
+
+#include <QIcon>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+#include <map>
+#include <string>
+
+struct IconData {
+    QIcon icon;
+};
+
+struct CursorData {
+    Qt::CursorShape shape;
+};
+
+struct BrushData {
+    bool hollow;
+};
+
+class QPainter;
+class QTimer;
+
+namespace afx_detail {
+
+// Widget properties the framework layer keeps on every widget it builds.
+inline constexpr const char* kCtrlIdProperty = "zelvoCtrlId";
+inline constexpr const char* kStyleProperty = "zelvoStyle";
+inline constexpr const char* kExStyleProperty = "zelvoExStyle";
+inline constexpr const char* kWindowClassProperty = "zelvoWindowClass";
+inline constexpr const char* kByteLimitProperty = "zelvoByteLimit";
+
+QString ToQString(const std::string& utf8);
+std::string FromQString(const QString& text);
+
+// Map from widgets to the framework objects attached to them.
+void Attach(CWnd* wnd, QWidget* widget);
+void Detach(QWidget* widget);
+CWnd* PermanentFromWidget(const QWidget* widget);
+// The attached object, or the temporary wrapper of a dialog's control.
+CWnd* FromWidget(QWidget* widget);
+CDialog* DialogOfWidget(const QWidget* widget);
+
+// Routes toolkit events of one window to its message map.
+class WindowBridge : public QObject {
+public:
+    WindowBridge(CWnd* wnd, QWidget* widget);
+    ~WindowBridge() override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+    UINT_PTR SetTimer(UINT_PTR id, UINT elapseMs);
+    bool KillTimer(UINT_PTR id);
+    void KillAllTimers();
+    QPainter* CurrentPainter() const { return m_painter; }
+    bool HasHandler(UINT message) const;
+
+private:
+    bool HandleTopLevelEvent(QEvent* event);
+    bool HandleStaticControlEvent(QEvent* event);
+    void ApplyControlColours();
+
+    CWnd* m_wnd;
+    QPointer<QWidget> m_widget;
+    std::map<UINT_PTR, QTimer*> m_timers;
+    QPainter* m_painter = nullptr;
+    bool m_hover = false;
+    bool m_applyingColours = false;
+    bool m_savedLook = false;
+    QPalette* m_savedPalette = nullptr;
+    QFont* m_savedFont = nullptr;
+};
+
+// Keyboard messages of every dialog go through its PreTranslateMessage first.
+void EnsureKeyboardFilter();
+// Opens the system menu of a dialog at a screen position.
+void ShowSystemMenu(CWnd* wnd, const QPoint& globalPos);
+
+// True while the desktop session or a signal is ending the program.
+bool SessionEnding();
+
+// Dialog font for a template: the desktop's font family at the template's point size.
+QFont DialogFont(const DlgTemplate& tpl);
+
+} // namespace afx_detail

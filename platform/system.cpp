@@ -1,0 +1,220 @@
+// System services: command line, directories, message boxes, beeps, the shell, cursors, icons,
+// window classes, and the test seams that stand in for them.
+#include "internal.h"
+
+#include "resources.h"
+#include "testhooks.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QUrl>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <sys/stat.h>
+
+namespace afx_test {
+namespace {
+struct Hooks {
+    MessageBoxHook messageBox;
+    ShellHook shell;
+    std::string commandLine;
+    bool commandLineSet = false;
+    std::string moduleFileName;
+    int beeps = 0;
+    UINT lastBeep = 0;
+    int handCursorLookups = 0;
+    int handCursorAvailable = -1; // -1: ask the platform
+};
+Hooks& State() {
+    static Hooks hooks;
+    return hooks;
+}
+} // namespace
+
+void SetMessageBoxHook(MessageBoxHook hook) { State().messageBox = std::move(hook); }
+void SetShellHook(ShellHook hook) { State().shell = std::move(hook); }
+int BeepCount() { return State().beeps; }
+UINT LastBeepType() { return State().lastBeep; }
+void ResetBeeps() {
+    State().beeps = 0;
+    State().lastBeep = 0;
+}
+void SetCommandLine(const std::string& commandLine) {
+    State().commandLine = commandLine;
+    State().commandLineSet = true;
+}
+void SetModuleFileName(const std::string& path) { State().moduleFileName = path; }
+void SetHandCursorAvailable(bool available) { State().handCursorAvailable = available ? 1 : 0; }
+int HandCursorLookups() { return State().handCursorLookups; }
+void ResetAll() {
+    State() = Hooks{};
+    SetModalHook(nullptr);
+}
+} // namespace afx_test
+
+using afx_detail::FromQString;
+using afx_detail::ToQString;
+
+void InitCommonControls() {}
+void AfxEnableControlContainer() {}
+
+std::string AfxGetModuleFileName() {
+    if (!afx_test::State().moduleFileName.empty())
+        return afx_test::State().moduleFileName;
+    std::error_code error;
+    const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : path.string();
+}
+
+std::string GetCommandLine() {
+    if (afx_test::State().commandLineSet)
+        return afx_test::State().commandLine;
+    const auto quoted = [](const std::string& word) {
+        return word.find(' ') == std::string::npos ? word : "\"" + word + "\"";
+    };
+    std::string line = quoted(AfxGetModuleFileName());
+    const QStringList args = QCoreApplication::arguments();
+    for (qsizetype i = 1; i < args.size(); ++i)
+        line += " " + quoted(FromQString(args[i]));
+    return line;
+}
+
+BOOL CreateDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0 ? TRUE : FALSE; }
+
+int MessageBox(CWnd* owner, const std::string& text, const std::string& caption, UINT type) {
+    if (auto& hook = afx_test::State().messageBox)
+        return hook(text, caption, type);
+    if (afx_detail::SessionEnding() || !qApp) {
+        // Nobody is there to answer while the session ends: the message goes to the error stream.
+        std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
+        return IDOK;
+    }
+    QMessageBox box(owner ? owner->GetSafeHwnd() : nullptr);
+    box.setWindowTitle(ToQString(caption));
+    box.setText(ToQString(text));
+    const UINT icon = type & 0xF0;
+    box.setIcon(icon == MB_ICONERROR      ? QMessageBox::Critical
+                : icon == MB_ICONQUESTION ? QMessageBox::Question
+                : icon == MB_ICONWARNING  ? QMessageBox::Warning
+                : icon == MB_ICONINFORMATION ? QMessageBox::Information
+                                             : QMessageBox::NoIcon);
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+    return IDOK;
+}
+
+BOOL MessageBeep(UINT type) {
+    ++afx_test::State().beeps;
+    afx_test::State().lastBeep = type;
+    if (qApp)
+        QApplication::beep();
+    return TRUE;
+}
+
+INT_PTR ShellExecute(CWnd*, const std::string& verb, const std::string& file, const std::string&, const std::string&,
+                     int) {
+    if (auto& hook = afx_test::State().shell)
+        return hook(verb, file);
+    if (verb != "open" || file.empty())
+        return SE_ERR_NOASSOC;
+    const QString target = ToQString(file);
+    QUrl url(target);
+    if (url.scheme().isEmpty() || url.scheme().size() == 1) {
+        if (!QFileInfo::exists(target))
+            return SE_ERR_FNF;
+        url = QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath());
+    }
+    return QDesktopServices::openUrl(url) ? 42 : SE_ERR_NOASSOC;
+}
+
+HCURSOR AfxLoadHandCursor() {
+    ++afx_test::State().handCursorLookups;
+    if (afx_test::State().handCursorAvailable == 0)
+        return nullptr;
+    static const CursorData hand{Qt::PointingHandCursor};
+    return &hand;
+}
+
+namespace {
+QPointer<QWidget>& CursorTarget() {
+    static QPointer<QWidget> target;
+    return target;
+}
+HCURSOR& CurrentCursor() {
+    static HCURSOR current = nullptr;
+    return current;
+}
+} // namespace
+
+HCURSOR SetCursor(HCURSOR cursor) {
+    const HCURSOR previous = CurrentCursor();
+    CurrentCursor() = cursor;
+    // The shape applies to the widget under the pointer, the one asking for its cursor.
+    QWidget* target = QApplication::widgetAt(QCursor::pos());
+    if (!target)
+        target = CursorTarget();
+    if (target && cursor)
+        target->setCursor(cursor->shape);
+    return previous;
+}
+
+HICON AfxLoadIconResource(UINT id) {
+    static std::map<UINT, IconData> cache;
+    if (const auto it = cache.find(id); it != cache.end())
+        return &it->second;
+    const std::vector<ResourceBytes> images = AfxFindIconResource(id);
+    if (images.empty())
+        return nullptr;
+    IconData data;
+    for (const ResourceBytes& image : images) {
+        QPixmap pixmap;
+        if (pixmap.loadFromData(image.data, uint(image.size)))
+            data.icon.addPixmap(pixmap);
+    }
+    if (data.icon.isNull())
+        return nullptr;
+    return &cache.emplace(id, std::move(data)).first->second;
+}
+
+namespace {
+std::set<std::string>& RegisteredClasses() {
+    static std::set<std::string> classes{"#32770"};
+    return classes;
+}
+bool& FailRegistration() {
+    static bool fail = false;
+    return fail;
+}
+} // namespace
+
+namespace afx_test {
+void FailClassRegistration(bool fail) { FailRegistration() = fail; }
+void UnregisterClass(const std::string& className) { RegisteredClasses().erase(className); }
+} // namespace afx_test
+
+void* AfxGetInstanceHandle() {
+    static int moduleInstance = 0;
+    return &moduleInstance;
+}
+
+BOOL GetClassInfo(void*, const std::string& className, WNDCLASS* wc) {
+    if (!wc || !RegisteredClasses().count(className))
+        return FALSE;
+    wc->lpszClassName = className;
+    return TRUE;
+}
+
+BOOL AfxRegisterClass(WNDCLASS* wc) {
+    if (!wc || wc->lpszClassName.empty() || FailRegistration())
+        return FALSE;
+    RegisteredClasses().insert(wc->lpszClassName);
+    return TRUE;
+}
+
+BOOL AfxIsClassRegistered(const std::string& className) { return RegisteredClasses().count(className) ? TRUE : FALSE; }

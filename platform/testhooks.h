@@ -1,0 +1,52 @@
+// Test seams of the framework layer, all unset in production: tests observe and answer modal
+// dialogs and system message boxes without timing races, record shell requests instead of
+// starting programs, count beeps, and set the command line.
+#pragma once
+
+#include "afxtypes.h"
+
+#include <functional>
+#include <string>
+
+class CDialog;
+
+namespace afx_test {
+
+// Called once a modal dialog is initialised and shown, before its loop would start. The hook may
+// set texts, click buttons (which may end the dialog) and run nested modal dialogs. A dialog the
+// hook leaves open is ended with IDCANCEL, so a test never waits on a dialog.
+using ModalHook = std::function<void(CDialog& dialog)>;
+void SetModalHook(ModalHook hook);
+
+// Answers the system message box instead of showing it; returns the button "pressed".
+using MessageBoxHook = std::function<int(const std::string& text, const std::string& caption, UINT type)>;
+void SetMessageBoxHook(MessageBoxHook hook);
+
+// Answers shell verbs instead of performing them; returns the shell result (above 32: success).
+using ShellHook = std::function<INT_PTR(const std::string& verb, const std::string& file)>;
+void SetShellHook(ShellHook hook);
+
+// Beeps are always counted; with the count seam set, no sound is played.
+int BeepCount();
+UINT LastBeepType();
+void ResetBeeps();
+
+// Replaces the command line and the executable path the framework reports (empty: the real ones).
+void SetCommandLine(const std::string& commandLine);
+void SetModuleFileName(const std::string& path);
+
+// Replaces the platform's hand cursor lookup (true: one is found) and counts lookups.
+void SetHandCursorAvailable(bool available);
+int HandCursorLookups();
+
+// Clears every hook above.
+void ResetAll();
+
+} // namespace afx_test
+
+namespace afx_test {
+// Makes window class registration fail (true) or work again (false).
+void FailClassRegistration(bool fail);
+// Forgets a registered window class, so a test can start from an unregistered one.
+void UnregisterClass(const std::string& className);
+} // namespace afx_test
