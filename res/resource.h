@@ -1,0 +1,54 @@
+// Resource and control ids of the program, and the window class every dialog template names.
+// Shared by the resource library (which defines the resources) and the windows that address them.
+#pragma once
+
+#include "afxtypes.h"
+
+// Window class registered at start-up; every dialog template of the program names it.
+inline constexpr const char* kMainDlgClassName = "Zelvo.MainDlg";
+
+// Dialog templates.
+constexpr UINT IDD_ABOUTBOX = 100;             // About box
+constexpr UINT IDD_ZELVO_MANAGER_DIALOG = 102; // main window
+constexpr UINT IDD_LOGIN = 129;                // Login dialog
+constexpr UINT IDD_CREATE_ADMIN = 130;         // Create Admin dialog
+constexpr UINT IDD_MESSAGE_BOX = 133;          // the program's own message box
+
+// Icons, bitmaps and strings.
+constexpr UINT IDR_MAINFRAME = 128; // program icon group (48 x 48, 32-bit and 8-bit)
+constexpr UINT IDB_ABOUT = 137;     // picture of the About box, 326 x 150, 24-bit
+constexpr UINT IDS_ABOUTBOX = 101;  // text of the About item in the main window's system menu
+
+// Command id of the About item in the main window's system menu.
+constexpr UINT IDM_ABOUTBOX = 0x0010;
+
+// Main window commands.
+constexpr UINT IDC_BTN_LOGIN = 1000;        // "&Login..."
+constexpr UINT IDC_BTN_ABOUT = 1018;        // "&About..."
+constexpr UINT IDC_BTN_CREATE_ADMIN = 1014; // "&Create Admin..."
+constexpr UINT IDC_BTN_HELP = 1016;         // "&Help Contents"
+constexpr UINT IDC_BTN_INSERT = 1004;       // "&Insert"
+constexpr UINT IDC_BTN_UPDATE = 1006;       // "&Update"
+constexpr UINT IDC_BTN_DELETE = 1007;       // "&Delete"
+
+// Edit fields (the account and password edits are shared by the main window, Login and Create Admin).
+constexpr UINT IDC_EDIT_ACCOUNT = 1019;  // account ID / administrator account name
+constexpr UINT IDC_EDIT_PASSWORD = 1009; // password
+constexpr UINT IDC_EDIT_COMMENT = 1010;  // comment of an entry
+constexpr UINT IDC_EDIT_CONFIRM = 1017;  // password confirmation in Create Admin
+
+// Main window list, frames and labels.
+constexpr UINT IDC_LIST_ACCOUNTS = 1005;  // the entry list (report view)
+constexpr UINT IDC_GROUP_COMMANDS = 1001; // frame around the command buttons
+constexpr UINT IDC_GROUP_ENTRY = 1003;    // frame around the edit fields, entry buttons and list
+constexpr UINT IDC_LABEL_ACCOUNT = 1013;  // "ID(Account):"
+constexpr UINT IDC_LABEL_PASSWORD = 1012; // "Password:"
+constexpr UINT IDC_LABEL_COMMENT = 1011;  // "Comment:"
+
+// Message box.
+constexpr UINT IDC_BTN_MSGBOX_OK = 1020;      // "&OK"
+constexpr UINT IDC_STATIC_MSGBOX_TEXT = 1021; // the message line
+
+// About box hyperlinks.
+constexpr UINT IDC_LINK_WEBSITE = 1031; // "Website : ..."
+constexpr UINT IDC_LINK_MAIL = 1032;    // "Mail to : ..."

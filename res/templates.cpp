@@ -1,0 +1,185 @@
+// The program's dialog templates as data. Positions and sizes are in dialog units; the item order
+// is the tab order. Controls carry the style bits a resource compiler would give them by default
+// (child, visible, tab stop on buttons, edits and the list), so the framework layer can read them
+// as it would any dialog resource.
+#include "resource.h"
+
+#include "Identity.h"
+#include "dlgtemplate.h"
+
+#include <array>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+constexpr const char* kFontName = "MS Shell Dlg";
+
+constexpr DWORD kMainWindowStyle =
+    WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_MAXIMIZEBOX | DS_MODALFRAME | DS_SETFONT;
+constexpr DWORD kModalStyle = DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT;
+
+constexpr DWORD kChild = WS_CHILD | WS_VISIBLE;
+constexpr DWORD kEditStyle = kChild | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP;
+
+// Position and size of a control, in dialog units.
+struct Box {
+    short x, y, cx, cy;
+};
+
+DlgItemTemplate Control(UINT id, ControlKind kind, std::string text, Box box, DWORD style, DWORD exStyle = 0) {
+    DlgItemTemplate item;
+    item.id = id;
+    item.kind = kind;
+    item.text = std::move(text);
+    item.x = box.x;
+    item.y = box.y;
+    item.cx = box.cx;
+    item.cy = box.cy;
+    item.style = style;
+    item.exStyle = exStyle;
+    return item;
+}
+
+DlgItemTemplate PushButton(UINT id, std::string text, Box box) {
+    return Control(id, ControlKind::Button, std::move(text), box, kChild | BS_PUSHBUTTON | WS_TABSTOP);
+}
+
+DlgItemTemplate DefPushButton(UINT id, std::string text, Box box) {
+    return Control(id, ControlKind::Button, std::move(text), box, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP);
+}
+
+DlgItemTemplate Edit(UINT id, Box box) {
+    return Control(id, ControlKind::Edit, "", box, kEditStyle);
+}
+
+DlgItemTemplate PasswordEdit(UINT id, Box box) {
+    return Control(id, ControlKind::Edit, "", box, kEditStyle | ES_PASSWORD);
+}
+
+DlgItemTemplate GroupBox(UINT id, Box box) {
+    return Control(id, ControlKind::Button, "", box, kChild | BS_GROUPBOX, WS_EX_TRANSPARENT);
+}
+
+DlgItemTemplate Label(UINT id, std::string text, Box box, DWORD alignment) {
+    return Control(id, ControlKind::Static, std::move(text), box, kChild | alignment);
+}
+
+// The host part of a web address: "https://www.example.org/" gives "www.example.org".
+std::string HostOf(std::string_view url) {
+    if (const auto scheme = url.find("://"); scheme != std::string_view::npos) {
+        url.remove_prefix(scheme + 3);
+    }
+    return std::string(url.substr(0, url.find('/')));
+}
+
+DlgTemplate Dialog(UINT id, std::string caption, short cx, short cy, int pointSize, DWORD style) {
+    DlgTemplate dlg;
+    dlg.id = id;
+    dlg.caption = std::move(caption);
+    dlg.cx = cx;
+    dlg.cy = cy;
+    dlg.fontName = kFontName;
+    dlg.pointSize = pointSize;
+    dlg.style = style;
+    dlg.className = kMainDlgClassName;
+    return dlg;
+}
+
+DlgTemplate MainWindow() {
+    DlgTemplate dlg = Dialog(IDD_ZELVO_MANAGER_DIALOG, "Manager", 339, 292, 9, kMainWindowStyle);
+    dlg.exStyle = WS_EX_APPWINDOW;
+    dlg.items = {
+        PushButton(IDC_BTN_LOGIN, "&Login...", {126, 14, 86, 14}),
+        PushButton(IDC_BTN_ABOUT, "&About...", {221, 14, 86, 14}),
+        PushButton(IDC_BTN_CREATE_ADMIN, "&Create Admin...", {15, 30, 101, 14}),
+        PushButton(IDC_BTN_HELP, "&Help Contents", {126, 30, 86, 14}),
+        DefPushButton(IDOK, "E&xit", {221, 30, 86, 14}),
+        Edit(IDC_EDIT_ACCOUNT, {69, 57, 237, 12}),
+        Edit(IDC_EDIT_PASSWORD, {69, 73, 237, 12}),
+        Edit(IDC_EDIT_COMMENT, {69, 89, 236, 12}),
+        PushButton(IDC_BTN_INSERT, "&Insert", {40, 108, 54, 14}),
+        PushButton(IDC_BTN_UPDATE, "&Update", {102, 108, 54, 14}),
+        PushButton(IDC_BTN_DELETE, "&Delete", {164, 108, 54, 14}),
+        Control(IDC_LIST_ACCOUNTS, ControlKind::ListView, "", {15, 129, 292, 145},
+                kChild | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP),
+        GroupBox(IDC_GROUP_COMMANDS, {10, 7, 303, 40}),
+        GroupBox(IDC_GROUP_ENTRY, {10, 50, 303, 227}),
+        Label(IDC_LABEL_ACCOUNT, "ID(Account):", {19, 57, 48, 8}, SS_RIGHT),
+        Label(IDC_LABEL_PASSWORD, "Password:", {19, 73, 48, 8}, SS_RIGHT),
+        Label(IDC_LABEL_COMMENT, "Comment:", {19, 89, 48, 8}, SS_RIGHT),
+    };
+    return dlg;
+}
+
+DlgTemplate LoginDialog() {
+    DlgTemplate dlg = Dialog(IDD_LOGIN, "Login Dialog", 225, 103, 8, kModalStyle);
+    dlg.items = {
+        Edit(IDC_EDIT_ACCOUNT, {59, 23, 135, 12}),
+        PasswordEdit(IDC_EDIT_PASSWORD, {59, 43, 135, 12}),
+        DefPushButton(IDOK, "&OK", {50, 76, 50, 14}),
+        PushButton(IDCANCEL, "&Cancel", {115, 76, 50, 14}),
+        GroupBox(IDC_STATIC, {9, 9, 197, 56}),
+        Label(IDC_STATIC, "Account:", {21, 24, 36, 11}, SS_RIGHT),
+        Label(IDC_STATIC, "Password:", {16, 43, 41, 11}, SS_RIGHT),
+    };
+    return dlg;
+}
+
+DlgTemplate CreateAdminDialog() {
+    DlgTemplate dlg = Dialog(IDD_CREATE_ADMIN, "Create Admin Dialog", 251, 119, 8, kModalStyle);
+    dlg.items = {
+        Edit(IDC_EDIT_ACCOUNT, {88, 23, 135, 12}),
+        PasswordEdit(IDC_EDIT_PASSWORD, {88, 43, 135, 12}),
+        PasswordEdit(IDC_EDIT_CONFIRM, {88, 64, 135, 12}),
+        DefPushButton(IDOK, "&OK", {60, 92, 50, 14}),
+        PushButton(IDCANCEL, "&Cancel", {125, 92, 50, 14}),
+        GroupBox(IDC_STATIC, {7, 9, 223, 77}),
+        Label(IDC_STATIC, "Account:", {10, 24, 69, 11}, SS_RIGHT),
+        Label(IDC_STATIC, "Password:", {10, 43, 69, 11}, SS_RIGHT),
+        Label(IDC_STATIC, "Confim Password:", {10, 64, 69, 11}, SS_RIGHT),
+    };
+    return dlg;
+}
+
+DlgTemplate MessageBoxDialog() {
+    DlgTemplate dlg = Dialog(IDD_MESSAGE_BOX, "Message Box", 260, 69, 8, kModalStyle);
+    dlg.items = {
+        DefPushButton(IDC_BTN_MSGBOX_OK, "&OK", {104, 41, 50, 14}),
+        Label(IDC_STATIC_MSGBOX_TEXT, "", {17, 11, 227, 13}, SS_CENTER),
+    };
+    return dlg;
+}
+
+DlgTemplate AboutDialog() {
+    DlgTemplate dlg = Dialog(IDD_ABOUTBOX, std::string("About ") + kAppTitle, 234, 151, 8, kModalStyle);
+    dlg.items = {
+        Control(IDC_STATIC, ControlKind::Static, std::to_string(IDB_ABOUT), {2, 1, 219, 94}, kChild | SS_BITMAP,
+                WS_EX_STATICEDGE),
+        Label(IDC_LINK_WEBSITE, "Website : " + HostOf(kWebsiteUrl), {7, 96, 109, 8}, SS_LEFT),
+        Label(IDC_LINK_MAIL, std::string("Mail to : ") + kSupportMail, {7, 106, 109, 8}, SS_LEFT),
+        Label(IDC_STATIC, "Zelvo Password Manager Version 1.3", {7, 116, 131, 8}, SS_NOPREFIX | SS_LEFT),
+        Label(IDC_STATIC, "Your passwords stay on this computer.", {7, 126, 131, 8}, SS_LEFT),
+        DefPushButton(IDOK, "&OK", {167, 123, 50, 16}),
+    };
+    return dlg;
+}
+
+const std::array<DlgTemplate, 5>& AllTemplates() {
+    static const std::array<DlgTemplate, 5> templates = {
+        MainWindow(), LoginDialog(), CreateAdminDialog(), MessageBoxDialog(), AboutDialog(),
+    };
+    return templates;
+}
+
+} // namespace
+
+const DlgTemplate* AfxFindDialogTemplate(UINT id) {
+    for (const DlgTemplate& dlg : AllTemplates()) {
+        if (dlg.id == id) {
+            return &dlg;
+        }
+    }
+    return nullptr;
+}
