@@ -1,0 +1,220 @@
+// Loading untrusted or broken files, and saving without ever losing the previous file.
+#include "XmlDomTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace xmldom_testing;
+
+namespace {
+
+CXMLDOMDocument2 NewDocument() {
+    return CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, 23);
+}
+
+// A small saved-config document whose column width text marks which save produced it.
+CXMLDOMDocument2 ConfigDocument(const std::string& width) {
+    CXMLDOMDocument2 doc = NewDocument();
+    CXMLDOMElement root = doc.CreateElement("Config");
+    doc.AppendChild(root);
+    CXMLDOMElement column = doc.CreateElement("Col0Width");
+    column.SetText(width);
+    root.AppendChild(column);
+    return doc;
+}
+
+std::set<std::string> FolderEntries(const std::filesystem::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.insert(entry.path().filename().string());
+    return names;
+}
+
+mode_t ModeOf(const std::string& path) {
+    struct stat info {};
+    EXPECT_EQ(::stat(path.c_str(), &info), 0);
+    return info.st_mode & 07777;
+}
+
+bool AnyTextContains(const CXMLDOMDocument2& doc, const std::string& marker) {
+    const CXMLDOMElement root = doc.GetDocumentElement();
+    if (root.IsNull())
+        return false;
+    std::vector<std::string> texts;
+    CollectTexts(root, texts);
+    for (const std::string& text : texts)
+        if (text.find(marker) != std::string::npos)
+            return true;
+    return false;
+}
+
+std::string Nested(int depth) {
+    std::string xml;
+    for (int i = 0; i < depth; ++i)
+        xml += "<a>";
+    for (int i = 0; i < depth; ++i)
+        xml += "</a>";
+    return xml;
+}
+
+TEST(XmlDomLoad, BrokenOrForeignFilesFailCleanly) {
+    TempDir dir;
+    WriteBytes(dir.File("deep.xml"), Nested(100000));
+    WriteBytes(dir.File("bad_utf8.xml"), "<?xml version=\"1.0\" encoding=\"UTF-8\"?><Config>\xFF\xFE</Config>");
+    WriteBytes(dir.File("control.xml"), "<Config>&#1;</Config>");
+    {
+        // Larger than any file the program writes; sparse, so the test stays cheap.
+        WriteBytes(dir.File("huge.xml"), "<Config>");
+        std::filesystem::resize_file(dir.File("huge.xml"), 64 * 1024 * 1024 + 1);
+    }
+    const std::vector<std::string> paths = {
+        DataFile("truncated.xml"), DataFile("mismatched.xml"),
+        DataFile("two_roots.xml"), DataFile("undeclared_entity.xml"),
+        DataFile("doctype.xml"),   DataFile("empty.xml"),
+        DataFile("not_xml.txt"),   DataFile("billion_laughs.xml"),
+        dir.File("missing.xml"),   dir.File("missing/Config.xml"),
+        dir.Path().string(),       dir.File("deep.xml"),
+        dir.File("bad_utf8.xml"),  dir.File("control.xml"),
+        dir.File("huge.xml"),      "",
+    };
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        CXMLDOMDocument2 doc = NewDocument();
+        EXPECT_EQ(doc.Load(path), FALSE);
+        EXPECT_NE(doc.GetParseError().GetErrorCode(), 0);
+        EXPECT_FALSE(doc.GetParseError().GetReason().empty());
+        EXPECT_TRUE(doc.GetDocumentElement().IsNull());
+    }
+}
+
+TEST(XmlDomLoad, OrdinaryNestingLoads) {
+    TempDir dir;
+    WriteBytes(dir.File("nested.xml"), Nested(100));
+    CXMLDOMDocument2 doc = NewDocument();
+    EXPECT_TRUE(doc.Load(dir.File("nested.xml")));
+}
+
+TEST(XmlDomLoad, EntitiesAreNeverExpandedNorFetched) {
+    TempDir dir;
+    const std::string marker = "SECRET-MARKER-7731";
+    WriteBytes(dir.File("secret.txt"), marker);
+    WriteBytes(dir.File("secret.dtd"), "<!ENTITY leak \"" + marker + "\">");
+    const std::string secretUri = "file://" + dir.File("secret.txt");
+    const std::vector<std::string> documents = {
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + secretUri + "\">]><r>&x;</r>",
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"secret.txt\">]><r>&x;</r>",
+        "<!DOCTYPE r [<!ENTITY x SYSTEM \"" + secretUri + "\">]><r a=\"b\"><c>&x;</c></r>",
+        "<!DOCTYPE r SYSTEM \"secret.dtd\"><r>&leak;</r>",
+        "<!DOCTYPE r [<!ENTITY % p SYSTEM \"" + dir.File("secret.dtd") + "\"> %p;]><r>&leak;</r>",
+        "<!DOCTYPE r [<!ENTITY x \"" + marker + "\">]><r>&x;</r>",
+    };
+    for (std::size_t i = 0; i < documents.size(); ++i) {
+        SCOPED_TRACE(documents[i]);
+        const std::string path = dir.File("entity" + std::to_string(i) + ".xml");
+        WriteBytes(path, documents[i]);
+        CXMLDOMDocument2 doc = NewDocument();
+        doc.Load(path);
+        EXPECT_FALSE(AnyTextContains(doc, marker));
+    }
+}
+
+TEST(XmlDomLoad, EntityExpansionBombYieldsNoExpandedText) {
+    CXMLDOMDocument2 doc = NewDocument();
+    doc.Load(DataFile("billion_laughs.xml"));
+    EXPECT_FALSE(AnyTextContains(doc, "lollol"));
+}
+
+TEST(XmlDomSave, FailedSaveLeavesThePreviousFileByteForByte) {
+    using Setup = std::function<std::string(const TempDir&)>; // prepares the folder, returns the target
+    const std::vector<std::pair<std::string, Setup>> cases = {
+        {"interrupted before rename",
+         [](const TempDir& dir) {
+             xmldom_test::FailNextSaveBeforeRename();
+             return dir.File("Config.xml");
+         }},
+        {"target is a folder",
+         [](const TempDir& dir) {
+             std::filesystem::create_directory(dir.File("Folder.xml"));
+             return dir.File("Folder.xml");
+         }},
+        {"folder is missing", [](const TempDir& dir) { return dir.File("missing/Config.xml"); }},
+        {"empty path", [](const TempDir&) { return std::string(); }},
+    };
+    for (const auto& [label, setup] : cases) {
+        SCOPED_TRACE(label);
+        TempDir dir;
+        const std::string previous = "<?xml version=\"1.0\"?>\n<Config><Col0Width>111</Col0Width></Config>\n";
+        WriteBytes(dir.File("Config.xml"), previous);
+        const std::string target = setup(dir);
+        const std::set<std::string> before = FolderEntries(dir.Path());
+        CXMLDOMDocument2 doc = ConfigDocument("222");
+        EXPECT_TRUE(ThrowsComException([&] { doc.Save(target); }));
+        EXPECT_EQ(ReadBytes(dir.File("Config.xml")), previous);
+        EXPECT_EQ(FolderEntries(dir.Path()), before);
+    }
+}
+
+TEST(XmlDomSave, SaveAfterAnInterruptedOneSucceeds) {
+    TempDir dir;
+    xmldom_test::FailNextSaveBeforeRename();
+    CXMLDOMDocument2 doc = ConfigDocument("222");
+    EXPECT_TRUE(ThrowsComException([&] { doc.Save(dir.File("Config.xml")); }));
+    EXPECT_FALSE(std::filesystem::exists(dir.File("Config.xml")));
+    doc.Save(dir.File("Config.xml"));
+    PlainElement read;
+    ASSERT_TRUE(ReadWithLibxml(dir.File("Config.xml"), read));
+    ASSERT_EQ(read.children.size(), 1u);
+    EXPECT_EQ(read.children[0].text, "222");
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"Config.xml"}));
+}
+
+TEST(XmlDomSave, NewFilesArePrivateAndReplacedFilesKeepTheirMode) {
+    struct Case {
+        std::string label;
+        bool existing;
+        mode_t existingMode;
+        mode_t expected;
+    };
+    const std::vector<Case> cases = {
+        {"new file", false, 0, 0600},
+        {"replaced world-readable file", true, 0644, 0644},
+        {"replaced group-readable file", true, 0640, 0640},
+    };
+    const mode_t oldMask = ::umask(022);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        TempDir dir;
+        const std::string path = dir.File("Owner.xml");
+        if (c.existing) {
+            // Longer than the new content, so leftover bytes would show.
+            WriteBytes(path, "<Config><Col0Width>" + std::string(4096, '9') + "</Col0Width></Config>");
+            ::chmod(path.c_str(), c.existingMode);
+        }
+        ConfigDocument("150").Save(path);
+        EXPECT_EQ(ModeOf(path), c.expected);
+        PlainElement read;
+        ASSERT_TRUE(ReadWithLibxml(path, read));
+        ASSERT_EQ(read.children.size(), 1u);
+        EXPECT_EQ(read.children[0].text, "150");
+    }
+    ::umask(oldMask);
+}
+
+TEST(XmlDomSave, BareFileNameSavesIntoTheCurrentFolder) {
+    TempDir dir;
+    const std::filesystem::path previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir.Path());
+    CXMLDOMDocument2 doc = ConfigDocument("150");
+    const bool threw = ThrowsComException([&] { doc.Save("Config.xml"); });
+    std::filesystem::current_path(previous);
+    EXPECT_FALSE(threw);
+    PlainElement read;
+    ASSERT_TRUE(ReadWithLibxml(dir.File("Config.xml"), read));
+    ASSERT_EQ(read.children.size(), 1u);
+    EXPECT_EQ(read.children[0].text, "150");
+}
+
+} // namespace

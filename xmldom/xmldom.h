@@ -1,0 +1,168 @@
+// The XML document component: a small DOM over libxml2 offering the operations the program's
+// configuration and account files need. Texts are UTF-8 byte strings. Errors are thrown as a
+// pointer to CComException, which the catcher frees with Delete().
+//
+// Wrapper objects (document, element, node, attribute map) each hold a shared reference to
+// their document; copying a wrapper shares it, and the document is released with the last one.
+#pragma once
+
+#include "afxtypes.h"
+
+#include <memory>
+#include <string>
+
+namespace xmldom_detail {
+struct DocumentState;
+}
+struct _xmlNode;
+struct _xmlAttr;
+
+// The component's error, thrown by pointer.
+class CComException {
+public:
+    // An error with its result code and a readable description.
+    CComException(HRESULT hr, std::string description) : m_hr(hr), m_strDescription(std::move(description)) {}
+    // Throws a new error by pointer.
+    [[noreturn]] static void Throw(HRESULT hr, const std::string& description);
+    // Frees an exception caught by pointer.
+    void Delete() { delete this; }
+    // The result code (a failure code).
+    HRESULT GetErrorCode() const { return m_hr; }
+    // What went wrong, for diagnostics.
+    const std::string& GetDescription() const { return m_strDescription; }
+
+private:
+    ~CComException() = default;
+    HRESULT m_hr;
+    std::string m_strDescription;
+};
+
+class CXMLDOMNamedNodeMap;
+
+// Any node: element, attribute or text. A null node marks the end of a child walk.
+class CXMLDOMNode {
+public:
+    // A null node.
+    CXMLDOMNode() = default;
+    // True for the null node that ends a walk.
+    bool IsNull() const { return m_node == nullptr; }
+    // True for a real node.
+    explicit operator bool() const { return !IsNull(); }
+    // Tag or attribute name; "#text", "#comment", "#cdata-section" for those nodes. Throws on a null node.
+    std::string GetNodeName() const;
+    // For an attribute its value; for an element the text it contains, descendants included.
+    std::string GetText() const;
+    // The first child node, text and comments included; null when there is none.
+    CXMLDOMNode GetFirstChild() const;
+    // The next node under the same parent; null after the last.
+    CXMLDOMNode GetNextSibling() const;
+    // The element's attributes; empty for any other node.
+    CXMLDOMNamedNodeMap GetAttributes() const;
+
+protected:
+    friend class CXMLDOMDocument2;
+    friend class CXMLDOMElement;
+    friend class CXMLDOMNamedNodeMap;
+    CXMLDOMNode(std::shared_ptr<xmldom_detail::DocumentState> doc, _xmlNode* node, _xmlAttr* attr = nullptr)
+        : m_doc(std::move(doc)), m_node(node), m_attr(attr) {}
+    _xmlNode* RequireNode() const; // throws on a null node
+
+    std::shared_ptr<xmldom_detail::DocumentState> m_doc;
+    _xmlNode* m_node = nullptr;
+    _xmlAttr* m_attr = nullptr; // set when this node is an attribute
+};
+
+// An element; created by the document, then appended to its parent.
+class CXMLDOMElement : public CXMLDOMNode {
+public:
+    // A null element.
+    CXMLDOMElement() = default;
+    // Sets an attribute; a new attribute goes after the existing ones. Throws on an invalid name
+    // (including "xmlns") and on a value SetText would refuse.
+    void SetAttribute(const std::string& name, const std::string& value);
+    // Replaces the element's content with this text, stored literally. Throws on text that is not
+    // valid UTF-8 or holds characters XML cannot carry (such as control characters).
+    void SetText(const std::string& text);
+    // Appends the child as the last child. Throws if the child already has a parent, belongs to
+    // another document, or is this element or one of its ancestors.
+    void AppendChild(const CXMLDOMElement& child);
+
+private:
+    friend class CXMLDOMDocument2;
+    using CXMLDOMNode::CXMLDOMNode;
+};
+
+// The attributes of an element, in document order.
+class CXMLDOMNamedNodeMap {
+public:
+    // The number of attributes.
+    long GetLength() const;
+    // The attribute at a 0-based position; throws outside 0..length-1.
+    CXMLDOMNode GetItem(long index) const;
+
+private:
+    friend class CXMLDOMNode;
+    CXMLDOMNamedNodeMap(std::shared_ptr<xmldom_detail::DocumentState> doc, _xmlNode* element)
+        : m_doc(std::move(doc)), m_element(element) {}
+    std::shared_ptr<xmldom_detail::DocumentState> m_doc;
+    _xmlNode* m_element = nullptr;
+};
+
+// What the last load of a document found wrong.
+class CXMLDOMParseError {
+public:
+    // 0 after a successful load; otherwise nonzero (a libxml2 error code).
+    long GetErrorCode() const { return m_code; }
+    // Why the last load failed; empty after a successful one.
+    const std::string& GetReason() const { return m_reason; }
+
+private:
+    friend class CXMLDOMDocument2;
+    long m_code = 0;
+    std::string m_reason;
+};
+
+class CXMLDOMDocument2 {
+public:
+    CXMLDOMDocument2() = default; // a null document; use the factory
+    // True for a document not made by the factory.
+    bool IsNull() const { return m_doc == nullptr; }
+
+    // Reads and parses a file. Nonzero on success; 0 when the file is missing, unreadable, not
+    // well-formed, too large or too deeply nested. Never reads a DTD or external entity and never
+    // expands entities: a file with any document type declaration fails, as the program's files
+    // never have one. Replaces any content the document had; after a failure it is empty.
+    BOOL Load(const std::string& path);
+    // The outcome of the last load.
+    CXMLDOMParseError GetParseError() const;
+    // The root element; a null element when the document has none.
+    CXMLDOMElement GetDocumentElement() const;
+    // A new element outside the tree. Throws when the name is not a valid element name (NCName).
+    CXMLDOMElement CreateElement(const std::string& name);
+    // Appends the root element. Throws when the document has one already or the element cannot
+    // be appended (see CXMLDOMElement::AppendChild).
+    void AppendChild(const CXMLDOMElement& child);
+    // Writes the document as UTF-8 to a temporary file in the target's folder, flushes it to disk
+    // and renames it over the target. On any failure the previous file is untouched, the
+    // temporary file removed, and CComException thrown. A new file is readable and writable by
+    // its owner only; a replaced file keeps its mode.
+    void Save(const std::string& path);
+
+private:
+    friend class CDOMDocument30Class;
+    explicit CXMLDOMDocument2(std::shared_ptr<xmldom_detail::DocumentState> doc) : m_doc(std::move(doc)) {}
+    std::shared_ptr<xmldom_detail::DocumentState> m_doc;
+};
+
+// The factory of documents.
+class CDOMDocument30Class {
+public:
+    // A new, empty document. The outer object must be null; the context is accepted as given.
+    static CXMLDOMDocument2 CreateXMLDOMDocument2(void* outer = nullptr, DWORD context = 23);
+};
+
+namespace xmldom_test {
+// Makes the next Save fail after writing its temporary file (before the rename), to prove that a
+// failed save leaves the previous file intact.
+void FailNextSaveBeforeRename();
+} // namespace xmldom_test

@@ -1,0 +1,185 @@
+// Nodes, elements and attribute maps of the XML document component.
+#include "xmldom_state.h"
+
+#include <libxml/xmlstring.h>
+
+using namespace xmldom_detail;
+
+void CComException::Throw(HRESULT hr, const std::string& description) {
+    throw new CComException(hr, description);
+}
+
+namespace {
+
+const char* Chars(const xmlChar* text) {
+    return reinterpret_cast<const char*>(text);
+}
+const xmlChar* XmlChars(const std::string& text) {
+    return reinterpret_cast<const xmlChar*>(text.c_str());
+}
+
+// Takes ownership of a string libxml2 allocated and returns it as a std::string.
+std::string TakeXmlString(xmlChar* text) {
+    if (text == nullptr)
+        return {};
+    std::string result(Chars(text));
+    xmlFree(text);
+    return result;
+}
+
+std::string QualifiedName(const xmlNs* ns, const xmlChar* name) {
+    std::string result;
+    if (ns != nullptr && ns->prefix != nullptr)
+        result = std::string(Chars(ns->prefix)) + ":";
+    return result + (name != nullptr ? Chars(name) : "");
+}
+
+// The name a DOM gives to a node of each kind.
+std::string NodeNameOf(const xmlNode* node) {
+    switch (node->type) {
+    case XML_ELEMENT_NODE:
+    case XML_ATTRIBUTE_NODE:
+        return QualifiedName(node->ns, node->name);
+    case XML_TEXT_NODE:
+        return "#text";
+    case XML_CDATA_SECTION_NODE:
+        return "#cdata-section";
+    case XML_COMMENT_NODE:
+        return "#comment";
+    case XML_DOCUMENT_NODE:
+    case XML_HTML_DOCUMENT_NODE:
+        return "#document";
+    case XML_DOCUMENT_FRAG_NODE:
+        return "#document-fragment";
+    default:
+        return node->name != nullptr ? Chars(node->name) : "";
+    }
+}
+
+bool IsAncestorOrSelf(const xmlNode* candidate, const xmlNode* node) {
+    for (; node != nullptr; node = node->parent)
+        if (node == candidate)
+            return true;
+    return false;
+}
+
+void RequireStorable(const std::string& text, const char* what) {
+    if (!IsStorableText(text))
+        Fail(kInvalidArg, std::string(what) + " is not valid UTF-8 text that XML can hold");
+}
+
+} // namespace
+
+namespace xmldom_detail {
+
+void RequireAppendable(const std::shared_ptr<DocumentState>& parentDoc, const xmlNode* parent,
+                       const std::shared_ptr<DocumentState>& childDoc, xmlNodePtr childNode) {
+    if (childNode == nullptr)
+        Fail(kInvalidArg, "cannot append a null element");
+    if (childDoc != parentDoc || childNode->doc != parentDoc->doc)
+        Fail(kInvalidArg, "cannot append an element of another document");
+    if (childNode->parent != nullptr)
+        Fail(kInvalidArg, "the element already has a parent");
+    if (parent != nullptr && IsAncestorOrSelf(childNode, parent))
+        Fail(kInvalidArg, "cannot append an element to itself or to one of its descendants");
+}
+
+} // namespace xmldom_detail
+
+xmlNodePtr CXMLDOMNode::RequireNode() const {
+    if (m_node == nullptr)
+        Fail(kUnexpected, "operation on a null node");
+    return m_node;
+}
+
+std::string CXMLDOMNode::GetNodeName() const {
+    const xmlNode* node = RequireNode();
+    return m_attr != nullptr ? QualifiedName(m_attr->ns, m_attr->name) : NodeNameOf(node);
+}
+
+std::string CXMLDOMNode::GetText() const {
+    xmlNodePtr node = RequireNode();
+    if (m_attr != nullptr)
+        return TakeXmlString(xmlNodeListGetString(node->doc, m_attr->children, 1));
+    return TakeXmlString(xmlNodeGetContent(node));
+}
+
+CXMLDOMNode CXMLDOMNode::GetFirstChild() const {
+    xmlNodePtr node = RequireNode();
+    if (m_attr != nullptr)
+        return CXMLDOMNode(m_doc, nullptr);
+    return CXMLDOMNode(m_doc, node->children);
+}
+
+CXMLDOMNode CXMLDOMNode::GetNextSibling() const {
+    xmlNodePtr node = RequireNode();
+    if (m_attr != nullptr)
+        return CXMLDOMNode(m_doc, nullptr);
+    return CXMLDOMNode(m_doc, node->next);
+}
+
+CXMLDOMNamedNodeMap CXMLDOMNode::GetAttributes() const {
+    xmlNodePtr node = RequireNode();
+    const bool isElement = m_attr == nullptr && node->type == XML_ELEMENT_NODE;
+    return CXMLDOMNamedNodeMap(m_doc, isElement ? node : nullptr);
+}
+
+void CXMLDOMElement::SetAttribute(const std::string& name, const std::string& value) {
+    xmlNodePtr node = RequireNode();
+    // "xmlns" would be read back as a namespace declaration, not as an attribute.
+    if (!IsValidName(name) || name == "xmlns")
+        Fail(kInvalidArg, "invalid attribute name: " + name);
+    RequireStorable(value, "attribute value");
+    // xmlSetProp stores the value as plain text (no entity references are interpreted) and
+    // keeps an existing attribute in its place.
+    if (xmlSetProp(node, XmlChars(name), XmlChars(value)) == nullptr)
+        Fail(kFail, "cannot set attribute " + name);
+}
+
+void CXMLDOMElement::SetText(const std::string& text) {
+    xmlNodePtr node = RequireNode();
+    RequireStorable(text, "element text");
+    // The old children leave the tree but stay alive, as wrappers may still point at them.
+    std::size_t childCount = 0;
+    for (const xmlNode* child = node->children; child != nullptr; child = child->next)
+        ++childCount;
+    m_doc->ReserveAdoptions(childCount);
+    while (node->children != nullptr) {
+        xmlNodePtr child = node->children;
+        xmlUnlinkNode(child);
+        m_doc->Adopt(child);
+    }
+    if (text.empty())
+        return;
+    xmlNodePtr textNode = xmlNewDocTextLen(node->doc, XmlChars(text), static_cast<int>(text.size()));
+    if (textNode == nullptr)
+        Fail(kFail, "cannot create a text node");
+    if (xmlAddChild(node, textNode) == nullptr) {
+        xmlFreeNode(textNode);
+        Fail(kFail, "cannot add a text node");
+    }
+}
+
+void CXMLDOMElement::AppendChild(const CXMLDOMElement& child) {
+    xmlNodePtr node = RequireNode();
+    RequireAppendable(m_doc, node, child.m_doc, child.m_node);
+    if (xmlAddChild(node, child.m_node) == nullptr)
+        Fail(kFail, "cannot append the element");
+}
+
+long CXMLDOMNamedNodeMap::GetLength() const {
+    long count = 0;
+    for (const xmlAttr* attr = m_element != nullptr ? m_element->properties : nullptr; attr != nullptr;
+         attr = attr->next)
+        ++count;
+    return count;
+}
+
+CXMLDOMNode CXMLDOMNamedNodeMap::GetItem(long index) const {
+    long position = 0;
+    for (xmlAttr* attr = m_element != nullptr ? m_element->properties : nullptr; attr != nullptr;
+         attr = attr->next, ++position)
+        if (position == index)
+            return CXMLDOMNode(m_doc, m_element, attr);
+    Fail(kInvalidArg, "attribute index out of range: " + std::to_string(index));
+}
