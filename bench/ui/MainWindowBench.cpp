@@ -1,0 +1,104 @@
+// The main window's list with large books: filling it from the book, collecting the book back,
+// and one Insert whose duplicate scan reads every row.
+#include "AccountBook.h"
+#include "ManagerDlg.h"
+#include "resource.h"
+
+#include <QApplication>
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+namespace {
+
+// Opens the window's protected command to the benchmark.
+class BenchDlg : public CManagerDlg {
+public:
+    using CManagerDlg::OnBnClickedInsert;
+};
+
+// The worst case for the duplicate scan: every row shares the account ID and password, so each
+// comparison reads all three texts.
+void MakeBook(int count) {
+    g_AccountBook.Clear();
+    g_AccountBook.vecEntries.reserve(std::size_t(count));
+    for (int i = 0; i < count; ++i) {
+        AccountEntry entry;
+        entry.nIndex = i;
+        CopyFieldText(entry.szAccount, "someone@example.org");
+        CopyFieldText(entry.szPassword, "correct horse battery staple");
+        CopyFieldText(entry.szComment, "comment number " + std::to_string(i));
+        g_AccountBook.vecEntries.push_back(entry);
+    }
+}
+
+BenchDlg* OpenWindow() {
+    auto* dlg = new BenchDlg;
+    dlg->Create(IDD_ZELVO_MANAGER_DIALOG, nullptr);
+    AfxGetApp()->m_pMainWnd = dlg;
+    return dlg;
+}
+
+void CloseWindow(BenchDlg* dlg) {
+    dlg->m_listAccounts.DeleteAllItems(); // nothing to collect, nothing to save
+    dlg->DestroyWindow();
+}
+
+void BM_FillAccountList(benchmark::State& state) {
+    MakeBook(int(state.range(0)));
+    BenchDlg* dlg = OpenWindow();
+    for (auto _ : state)
+        dlg->FillAccountList();
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    CloseWindow(dlg);
+}
+
+void BM_StoreAccountList(benchmark::State& state) {
+    MakeBook(int(state.range(0)));
+    BenchDlg* dlg = OpenWindow();
+    dlg->FillAccountList();
+    for (auto _ : state)
+        dlg->StoreAccountList();
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    CloseWindow(dlg);
+}
+
+void BM_InsertIntoList(benchmark::State& state) {
+    MakeBook(int(state.range(0)));
+    BenchDlg* dlg = OpenWindow();
+    dlg->FillAccountList();
+    for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
+        dlg->GetDlgItem(id)->EnableWindow(TRUE);
+    dlg->GetDlgItem(IDC_EDIT_ACCOUNT)->SetWindowText("someone@example.org");
+    dlg->GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("correct horse battery staple");
+    dlg->GetDlgItem(IDC_EDIT_COMMENT)->SetWindowText("a comment no row has");
+    for (auto _ : state) {
+        dlg->OnBnClickedInsert();
+        state.PauseTiming();
+        if (dlg->m_listAccounts.GetItemCount() != state.range(0) + 1)
+            state.SkipWithError("the row was not inserted");
+        dlg->m_listAccounts.DeleteItem(int(state.range(0)));
+        state.ResumeTiming();
+    }
+    CloseWindow(dlg);
+}
+
+BENCHMARK(BM_FillAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_StoreAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_InsertIntoList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qtApp(argc, argv);
+    CWinApp app("Manager");
+    WNDCLASS wc;
+    GetClassInfo(AfxGetInstanceHandle(), "#32770", &wc);
+    wc.lpszClassName = kMainDlgClassName;
+    AfxRegisterClass(&wc);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,232 @@
+// The main window's start-up, keyboard, menus, close and destroy behaviour.
+#include "MainWindowFixture.h"
+
+#include "AccountBook.h"
+#include "Globals.h"
+#include "resource.h"
+#include "testhooks.h"
+
+#include <QAbstractItemModel>
+#include <QDir>
+#include <QTableView>
+#include <QTest>
+
+#include <climits>
+#include <filesystem>
+
+// The application object the framework expects; the window reaches it for its owner and icon.
+CWinApp g_testApp("Manager");
+
+namespace {
+bool Enabled(CWnd* wnd) {
+    return wnd->IsWindowEnabled() != FALSE;
+}
+
+// Records every trace line instead of writing a log file.
+struct RecordingLog : IFileLog {
+    HRESULT QueryInterface(REFIID, void**) override { return -1; }
+    ULONG AddRef() override { return 1; }
+    ULONG Release() override { return 1; }
+    BYTE Open(const char*) override { return 1; }
+    HRESULT Write(const char* line) override {
+        lines.emplace_back(line);
+        return 0;
+    }
+    std::vector<std::string> lines;
+};
+} // namespace
+
+TEST_F(MainWindowTest, StartsWithOnlyTheBookCommandsEnabled) {
+    OpenWindow();
+    const std::vector<std::pair<UINT, bool>> expected = {
+        {IDC_BTN_LOGIN, true},     {IDC_BTN_CREATE_ADMIN, true}, {IDC_BTN_ABOUT, true},     {IDC_BTN_HELP, true},
+        {UINT(IDOK), true},        {IDC_LIST_ACCOUNTS, true},    {IDC_EDIT_ACCOUNT, false}, {IDC_EDIT_PASSWORD, false},
+        {IDC_EDIT_COMMENT, false}, {IDC_BTN_INSERT, false},      {IDC_BTN_UPDATE, false},   {IDC_BTN_DELETE, false}};
+    for (const auto& [id, enabled] : expected)
+        EXPECT_EQ(Enabled(Item(id)), enabled) << "control " << id;
+    for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
+        EXPECT_EQ(static_cast<CEdit*>(Item(id))->GetLimitText(), 128u);
+    EXPECT_EQ(m_dlg->GetWindowText(), "Zelvo Password Manager");
+    const QAbstractItemModel* model = ListView()->model();
+    ASSERT_EQ(model->columnCount(), 3);
+    EXPECT_EQ(model->rowCount(), 0);
+    const char* headings[] = {"ID(Account)", "Password", "Comment"};
+    for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString().toStdString(), headings[c]);
+}
+
+TEST_F(MainWindowTest, ColumnTwoTakesTheRestOfTheListWidthAndNeverLess) {
+    struct Case {
+        int col0, col1;
+    };
+    for (const Case c : {Case{150, 150}, Case{80, 120}, Case{400, 400}, Case{INT_MAX - 10, INT_MAX - 10}}) {
+        g_nCol0Width = c.col0;
+        g_nCol1Width = c.col1;
+        OpenWindow();
+        auto* list = static_cast<CListCtrl*>(Item(IDC_LIST_ACCOUNTS));
+        CRect outer;
+        list->GetWindowRect(&outer);
+        const long long rest = (long long)outer.Width() - c.col0 - c.col1;
+        if (c.col0 < 10'000) { // the toolkit caps huge sections
+            EXPECT_EQ(list->GetColumnWidth(0), c.col0);
+            EXPECT_EQ(list->GetColumnWidth(1), c.col1);
+        }
+        EXPECT_EQ(list->GetColumnWidth(2), rest > 0 ? int(rest) : 0) << c.col0 << "+" << c.col1;
+        DestroyWindow();
+    }
+}
+
+TEST_F(MainWindowTest, EscapeNeverClosesAndEnterAlwaysInserts) {
+    OpenWindow();
+    for (const UINT id : {IDC_LIST_ACCOUNTS, UINT(IDOK), IDC_BTN_LOGIN, IDC_BTN_HELP}) {
+        QTest::keyClick(Item(id)->GetSafeHwnd(), Qt::Key_Escape);
+        QTest::keyClick(Item(id)->GetSafeHwnd(), Qt::Key_Return);
+    }
+    EXPECT_TRUE(m_dlg->IsWindowVisible());
+    EXPECT_FALSE(QuitPosted(200));
+    EXPECT_EQ(m_messages, std::vector<std::string>(4, "Please input the account."));
+    EXPECT_TRUE(m_shellFiles.empty());
+
+    CreateAdmin("carol");
+    TypeEntry({"id", "secret", "note"});
+    QTest::keyClick(Item(IDC_EDIT_COMMENT)->GetSafeHwnd(), Qt::Key_Enter);
+    EXPECT_EQ(ListRows(), (std::vector<Row>{{"id", "secret", "note"}}));
+}
+
+TEST_F(MainWindowTest, AboutOpensFromTheButtonAndTheSystemMenu) {
+    OpenWindow();
+    const std::vector<CMenu::Item>& items = m_dlg->GetSystemMenu(FALSE)->Items();
+    ASSERT_GE(items.size(), 2u);
+    EXPECT_EQ(items[items.size() - 2].flags, MF_SEPARATOR);
+    EXPECT_EQ(items.back().id, IDM_ABOUTBOX);
+    EXPECT_EQ(items.back().text, "About Password Manager(&A)...");
+
+    m_dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
+    Click(IDC_BTN_ABOUT);
+    m_dlg->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
+    EXPECT_EQ(m_templates, (std::vector<UINT>{IDD_ABOUTBOX, IDD_ABOUTBOX}));
+}
+
+TEST_F(MainWindowTest, HelpOpensTheFileOfTheProgramDirectory) {
+    OpenWindow();
+    Click(IDC_BTN_HELP);
+    EXPECT_EQ(m_shellFiles, std::vector<std::string>{m_dir.path().toStdString() + "/Manager.chm"});
+    EXPECT_TRUE(m_messages.empty());
+}
+
+TEST_F(MainWindowTest, ExitAndTheCloseBoxPostQuitAndStoreTheFirstTwoWidths) {
+    const std::vector<std::function<void(MainWindowTest&)>> closers = {
+        [](MainWindowTest& t) { t.Click(IDOK); },
+        [](MainWindowTest& t) { t.m_dlg->GetSafeHwnd()->close(); },
+        [](MainWindowTest& t) { t.m_dlg->SendMessage(WM_SYSCOMMAND, SC_CLOSE); },
+    };
+    for (std::size_t i = 0; i < closers.size(); ++i) {
+        OpenWindow();
+        auto* list = static_cast<CListCtrl*>(Item(IDC_LIST_ACCOUNTS));
+        list->SetColumnWidth(0, 111);
+        list->SetColumnWidth(1, 99);
+        list->SetColumnWidth(2, 7);
+        closers[i](*this);
+        EXPECT_TRUE(QuitPosted()) << "closer " << i;
+        EXPECT_EQ(g_nCol0Width, 111);
+        EXPECT_EQ(g_nCol1Width, 99);
+        DestroyWindow();
+    }
+}
+
+TEST_F(MainWindowTest, DestroySavesTheRowsOnlyWhenTheBookChanged) {
+    const std::vector<Row> book = {{"b", "2", ""}, {"a", "1", "x"}, {"b", "2", "y"}};
+    struct Case {
+        const char* name;
+        std::function<void(MainWindowTest&)> session;
+        std::optional<std::vector<Row>> saved; // nullopt: the file keeps its bytes (or never exists)
+    };
+    const std::vector<Case> cases = {
+        {"no book", [](MainWindowTest&) {}, std::nullopt},
+        {"book unchanged", [&](MainWindowTest& t) { t.LoginTo("alice", book); }, std::nullopt},
+        {"new book", [](MainWindowTest& t) { t.CreateAdmin("alice"); }, std::vector<Row>{}},
+        {"row inserted",
+         [&](MainWindowTest& t) {
+             t.LoginTo("alice", book);
+             t.TypeEntry({"c", "3", "z"});
+             t.Click(IDC_BTN_INSERT);
+         },
+         std::vector<Row>{book[0], book[1], book[2], {"c", "3", "z"}}},
+        {"every row deleted",
+         [&](MainWindowTest& t) {
+             t.LoginTo("alice", book);
+             for (int i = 0; i < 3; ++i) {
+                 t.ClickRow(0);
+                 t.Click(IDC_BTN_DELETE);
+             }
+         },
+         std::vector<Row>{}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenWindow();
+        c.session(*this);
+        const std::string before = FileText(BookPath("alice"));
+        DestroyWindow();
+        if (c.saved) {
+            EXPECT_EQ(ReadBookRows(BookPath("alice")), c.saved);
+        } else {
+            EXPECT_EQ(FileText(BookPath("alice")), before);
+        }
+        EXPECT_TRUE(m_systemMessages.empty());
+        std::filesystem::remove(BookPath("alice"));
+        g_AccountBook.Clear();
+    }
+}
+
+TEST_F(MainWindowTest, AFullListIsSavedWhole) {
+    std::vector<Row> book;
+    for (int i = 0; i < 500; ++i)
+        book.push_back({"id" + std::to_string(i), "pw" + std::to_string(i), i % 2 ? "" : "c"});
+    OpenWindow();
+    LoginTo("dave", book);
+    ClickRow(0);
+    Click(IDC_BTN_DELETE);
+    DestroyWindow();
+    book.erase(book.begin());
+    EXPECT_EQ(ReadBookRows(BookPath("dave")), book);
+}
+
+TEST_F(MainWindowTest, AFailedSaveIsReportedAndTracedAndKeepsTheOldFile) {
+    RecordingLog log;
+    g_pFileLog = &log;
+    OpenWindow();
+    LoginTo("erin", {{"a", "1", ""}});
+    const std::string before = FileText(BookPath("erin"));
+    TypeEntry({"b", "2", ""});
+    Click(IDC_BTN_INSERT);
+    ASSERT_TRUE(QDir(m_dir.path()).rename("erin.xml", "keep.xml"));
+    ASSERT_TRUE(QDir(m_dir.path()).mkdir("erin.xml"));
+    DestroyWindow();
+    g_pFileLog = nullptr;
+    EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed."});
+    EXPECT_EQ(log.lines, std::vector<std::string>{"Line:89,Fun:CManagerDlg::OnDestroy"});
+    EXPECT_EQ(FileText(m_dir.path().toStdString() + "/keep.xml"), before);
+}
+
+TEST_F(MainWindowTest, EndingTheSessionSavesTheChangedBook) {
+    OpenWindow();
+    CreateAdmin("frank");
+    TypeEntry({"a", "1", "x"});
+    Click(IDC_BTN_INSERT);
+    // The session ends while a message is on screen: the box is cancelled, the work is kept.
+    afx_test::SetModalHook([](CDialog&) { AfxEndSession(); });
+    Click(IDC_BTN_INSERT);
+    ASSERT_TRUE(QuitPosted());
+    DestroyWindow();
+    EXPECT_EQ(ReadBookRows(BookPath("frank")), (std::vector<Row>{{"a", "1", "x"}}));
+}
+
+TEST_F(MainWindowTest, BookFilesExistOnlyForUsableNames) {
+    for (const char* name : {"alice", "Config", "bad name", "9lives"})
+        ASSERT_TRUE(QFile(m_dir.filePath(QString(name) + ".xml")).open(QIODevice::WriteOnly)) << name;
+    EXPECT_TRUE(CManagerDlg::AccountFileExists("alice"));
+    for (const char* name : {"Config", "bad name", "9lives", "nobody", ""})
+        EXPECT_FALSE(CManagerDlg::AccountFileExists(name)) << name;
+    EXPECT_FALSE(CManagerDlg::AccountFileExists(nullptr));
+}

@@ -1,0 +1,437 @@
+// The main window: start-up and close behaviour, the entry list and its copies to and from the
+// account book, and the commands on entries.
+#include "ManagerDlg.h"
+
+#include "AccountBook.h"
+#include "AccountFile.h"
+#include "AccountName.h"
+#include "DlgAbout.h"
+#include "DlgCreateAdmin.h"
+#include "DlgLogin.h"
+#include "Globals.h"
+#include "Identity.h"
+#include "MessageBox.h"
+#include "resource.h"
+#include "resources.h"
+
+#include <algorithm>
+#include <climits>
+#include <cstdint>
+
+namespace {
+
+// The one-shot timer that shows the window once start-up has finished.
+constexpr UINT_PTR kStartupTimerId = 100;
+constexpr UINT kStartupTimerMs = 5;
+
+constexpr const char* kBookFileExtension = ".xml";
+constexpr const char* kHelpFileName = "Manager.chm";
+
+constexpr const char* kMsgNoAccount = "Please input the account.";
+constexpr const char* kMsgNoPassword = "Please input the password.";
+constexpr const char* kMsgDuplicate = "The same item have been existent.";
+constexpr const char* kMsgLoginSuccess = "Login success.";
+constexpr const char* kMsgSaveFailed = "Save account file failed.";
+
+// Line and function of the trace written when the book could not be saved at exit.
+constexpr int kSaveFailedTraceLine = 89;
+constexpr const char* kDestroyFunction = "CManagerDlg::OnDestroy";
+
+// Column 2 takes what the first two leave of the list's width, and nothing when they take it all.
+int RemainingColumnWidth(int listWidth, int col0Width, int col1Width) {
+    const std::int64_t rest = std::int64_t(listWidth) - col0Width - col1Width;
+    return int(std::clamp<std::int64_t>(rest, 0, INT_MAX));
+}
+
+// The book's file in the program directory; false when the name cannot name a book (the program's
+// own files, such as the configuration file, share that folder) or the path is too long.
+bool BookFilePath(const char* account, std::string& path) {
+    if (!account)
+        return false;
+    const std::string name(account);
+    if (!IsValidAccountName(name) || IsReservedAccountName(name))
+        return false;
+    return AppDirPath((name + kBookFileExtension).c_str(), path);
+}
+
+} // namespace
+
+CManagerDlg::CManagerDlg(CWnd* parent) : CDialog(IDD_ZELVO_MANAGER_DIALOG, parent) {
+    m_hIcon = AfxGetApp() ? AfxGetApp()->LoadIcon(IDR_MAINFRAME) : AfxLoadIconResource(IDR_MAINFRAME);
+    m_bModified = 0;
+}
+
+CManagerDlg::~CManagerDlg() = default;
+
+const MessageMap& CManagerDlg::GetMessageMap() const {
+    using C = CManagerDlg;
+    static const MessageMap map = {
+        msgmap::OnSysCommand(&C::OnSysCommand),
+        msgmap::OnMessage(WM_PAINT, &C::OnPaint),
+        msgmap::OnQueryDragIcon(&C::OnQueryDragIcon),
+        msgmap::OnSize(&C::OnSize),
+        msgmap::OnMessage(WM_DESTROY, &C::OnDestroy),
+        msgmap::OnMessage(WM_CLOSE, &C::OnClose),
+        msgmap::OnTimer(&C::OnTimer),
+        msgmap::OnBnClicked(IDC_BTN_LOGIN, &C::OnBnClickedLogin),
+        msgmap::OnBnClicked(IDC_BTN_ABOUT, &C::OnBnClickedAbout),
+        msgmap::OnBnClicked(IDC_BTN_CREATE_ADMIN, &C::OnBnClickedCreateAdmin),
+        msgmap::OnBnClicked(IDC_BTN_HELP, &C::OnBnClickedHelp),
+        msgmap::OnBnClicked(UINT(IDOK), &C::OnBnClickedExit),
+        msgmap::OnBnClicked(IDC_BTN_INSERT, &C::OnBnClickedInsert),
+        msgmap::OnBnClicked(IDC_BTN_UPDATE, &C::OnBnClickedUpdate),
+        msgmap::OnBnClicked(IDC_BTN_DELETE, &C::OnBnClickedDelete),
+        msgmap::OnNotify(LVN_ITEMCHANGING, IDC_LIST_ACCOUNTS, &C::OnLvnItemchangingList),
+    };
+    return map;
+}
+
+void CManagerDlg::DoDataExchange(CDataExchange* dx) {
+    CDialog::DoDataExchange(dx);
+    DDX_Text(dx, IDC_EDIT_ACCOUNT, m_strAccount);
+    DDV_MaxChars(dx, m_strAccount, int(kMaxTextBytes));
+    DDX_Text(dx, IDC_EDIT_PASSWORD, m_strPassword);
+    DDV_MaxChars(dx, m_strPassword, int(kMaxTextBytes));
+    DDX_Text(dx, IDC_EDIT_COMMENT, m_strComment);
+    DDV_MaxChars(dx, m_strComment, int(kMaxTextBytes));
+    DDX_Control(dx, IDC_LIST_ACCOUNTS, m_listAccounts);
+    DDX_Control(dx, IDC_BTN_LOGIN, m_btnLogin);
+    DDX_Control(dx, IDC_BTN_CREATE_ADMIN, m_btnCreateAdmin);
+    DDX_Control(dx, IDC_BTN_INSERT, m_btnInsert);
+    DDX_Control(dx, IDC_BTN_UPDATE, m_btnUpdate);
+    DDX_Control(dx, IDC_BTN_DELETE, m_btnDelete);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Start-up.
+
+BOOL CManagerDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    AddAboutItemToSystemMenu();
+    SetWindowText(kAppTitle);
+    SetIcon(m_hIcon, ICON_BIG);
+    SetIcon(m_hIcon, ICON_SMALL);
+    InitControls();
+    SetTimer(kStartupTimerId, kStartupTimerMs);
+    return TRUE;
+}
+
+void CManagerDlg::AddAboutItemToSystemMenu() {
+    CMenu* menu = GetSystemMenu(FALSE);
+    if (!menu)
+        return;
+    const std::string aboutText = AfxLoadResourceString(IDS_ABOUTBOX);
+    if (aboutText.empty())
+        return;
+    menu->AppendMenu(MF_SEPARATOR);
+    menu->AppendMenu(MF_STRING, IDM_ABOUTBOX, aboutText);
+}
+
+void CManagerDlg::InitControls() {
+    InitListCtrl();
+    m_nSelItem = -1;
+    for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
+        if (CWnd* edit = GetDlgItem(id))
+            edit->EnableWindow(FALSE);
+    m_btnInsert.EnableWindow(FALSE);
+    m_btnUpdate.EnableWindow(FALSE);
+    m_btnDelete.EnableWindow(FALSE);
+}
+
+void CManagerDlg::InitListCtrl() {
+    if (!m_listAccounts.HasWindow())
+        return;
+    m_listAccounts.SetExtendedStyle(m_listAccounts.GetExtendedStyle() | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
+    CRect outer;
+    m_listAccounts.GetWindowRect(&outer);
+    const int col2Width = RemainingColumnWidth(outer.Width(), g_nCol0Width, g_nCol1Width);
+    m_listAccounts.InsertColumn(0, "ID(Account)", LVCFMT_LEFT, g_nCol0Width);
+    m_listAccounts.InsertColumn(1, "Password", LVCFMT_LEFT, g_nCol1Width);
+    m_listAccounts.InsertColumn(2, "Comment", LVCFMT_LEFT, col2Width);
+}
+
+void CManagerDlg::OnTimer(UINT_PTR id) {
+    if (id == kStartupTimerId) {
+        KillTimer(kStartupTimerId);
+        ShowWindow(SW_SHOW);
+    }
+    Default();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Window messages.
+
+void CManagerDlg::OnSysCommand(UINT id, LPARAM lParam) {
+    if ((id & 0xFFF0) == IDM_ABOUTBOX) {
+        CDlgAbout about;
+        about.DoModal();
+        return;
+    }
+    CDialog::OnSysCommandDefault(id, lParam);
+}
+
+void CManagerDlg::OnPaint() {
+    if (!IsIconic()) {
+        CDialog::OnPaint();
+        return;
+    }
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, dc.GetSafeHdc(), 0);
+    const int iconWidth = GetSystemMetrics(SM_CXICON);
+    const int iconHeight = GetSystemMetrics(SM_CYICON);
+    CRect client;
+    GetClientRect(&client);
+    const int x = (client.Width() - iconWidth + 1) / 2;
+    const int y = (client.Height() - iconHeight + 1) / 2;
+    dc.DrawIcon(x, y, m_hIcon);
+}
+
+// The drag image of the minimised window is the program icon.
+HCURSOR CManagerDlg::OnQueryDragIcon() {
+    return reinterpret_cast<HCURSOR>(m_hIcon);
+}
+
+// The controls keep their places whatever the window's size.
+void CManagerDlg::OnSize(UINT, int, int) {
+    Default();
+}
+
+BOOL CManagerDlg::PreTranslateMessage(MSG* msg) {
+    if (msg && msg->message == WM_KEYDOWN) {
+        if (msg->wParam == VK_ESCAPE)
+            return TRUE;
+        if (msg->wParam == VK_RETURN) {
+            OnBnClickedInsert();
+            return TRUE;
+        }
+    }
+    return CDialog::PreTranslateMessage(msg);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Commands that open dialogs or help.
+
+void CManagerDlg::OnBnClickedLogin() {
+    CDlgLogin login;
+    if (login.DoModal() != IDOK)
+        return;
+    ShowMessage(kMsgLoginSuccess, this);
+    FillAccountList();
+    EnableEntryEditing();
+    m_btnCreateAdmin.EnableWindow(FALSE);
+    m_btnLogin.EnableWindow(FALSE);
+}
+
+void CManagerDlg::OnBnClickedCreateAdmin() {
+    CDlgCreateAdmin createAdmin;
+    if (createAdmin.DoModal() != IDOK)
+        return;
+    EnableEntryEditing();
+    m_btnLogin.EnableWindow(FALSE);
+    m_btnCreateAdmin.EnableWindow(FALSE);
+    m_bModified = 1;
+}
+
+void CManagerDlg::EnableEntryEditing() {
+    for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
+        if (CWnd* edit = GetDlgItem(id))
+            edit->EnableWindow(TRUE);
+    m_btnInsert.EnableWindow(TRUE);
+}
+
+void CManagerDlg::OnBnClickedAbout() {
+    CDlgAbout about;
+    about.DoModal();
+}
+
+// The help file is installed in the program directory; a missing file or viewer is not reported.
+void CManagerDlg::OnBnClickedHelp() {
+    std::string helpPath;
+    if (AppDirPath(kHelpFileName, helpPath))
+        ShellExecute(nullptr, "open", helpPath, "", "", SW_SHOW);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Closing and destruction.
+
+void CManagerDlg::OnBnClickedExit() {
+    ExitApp();
+}
+void CManagerDlg::OnClose() {
+    ExitApp();
+}
+
+void CManagerDlg::ExitApp() {
+    if (m_listAccounts.HasWindow()) {
+        g_nCol0Width = m_listAccounts.GetColumnWidth(0);
+        g_nCol1Width = m_listAccounts.GetColumnWidth(1);
+    }
+    PostQuitMessage(0);
+    Default();
+}
+
+void CManagerDlg::OnDestroy() {
+    CDialog::OnDestroy();
+    StoreAccountList();
+    if (m_bModified != 0 && g_AccountBook.szAdminAccount[0] != '\0' && !SaveAccountFile(g_AccountBook.szAdminAccount))
+        ReportSaveFailure();
+}
+
+// The save replaces the file atomically, so the previous book is still there; the user must know
+// that this run's changes are not.
+void CManagerDlg::ReportSaveFailure() {
+    MessageBox(nullptr, kMsgSaveFailed, kAppTitle, MB_ICONERROR | MB_OK);
+    WriteTrace(kSaveFailedTraceLine, kDestroyFunction);
+}
+
+void CManagerDlg::PostNcDestroy() {
+    CDialog::PostNcDestroy();
+    delete this;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The list and the account book.
+
+void CManagerDlg::FillAccountList() {
+    m_listAccounts.DeleteAllItems();
+    const std::vector<AccountEntry>& entries = g_AccountBook.vecEntries;
+    m_listAccounts.ReserveItems(int(entries.size()));
+    for (const AccountEntry& entry : entries) {
+        const int row =
+            m_listAccounts.InsertItem(m_listAccounts.GetItemCount(), std::string(FieldText(entry.szAccount)));
+        m_listAccounts.SetItemText(row, 1, std::string(FieldText(entry.szPassword)));
+        m_listAccounts.SetItemText(row, 2, std::string(FieldText(entry.szComment)));
+        m_listAccounts.SetItemData(row, UINT_PTR(INT_PTR(entry.nIndex)));
+    }
+}
+
+void CManagerDlg::StoreAccountList() {
+    const int count = m_listAccounts.GetItemCount();
+    std::vector<AccountEntry>& entries = g_AccountBook.vecEntries;
+    std::vector<AccountEntry>().swap(entries);
+    entries.reserve(std::size_t(count));
+    for (int row = 0; row < count; ++row) {
+        AccountEntry& entry = entries.emplace_back();
+        entry.nIndex = -1;
+        CopyFieldText(entry.szAccount, m_listAccounts.GetItemText(row, 0));
+        CopyFieldText(entry.szPassword, m_listAccounts.GetItemText(row, 1));
+        CopyFieldText(entry.szComment, m_listAccounts.GetItemText(row, 2));
+    }
+}
+
+bool CManagerDlg::LoadAccountFile(const char* path) {
+    return path != nullptr && LoadAccountBook(g_AccountBook, path, m_base64);
+}
+
+bool CManagerDlg::SaveAccountFile(const char* account) {
+    std::string path;
+    return BookFilePath(account, path) && SaveAccountBook(g_AccountBook, path, m_base64);
+}
+
+bool CManagerDlg::AccountFileExists(const char* account) {
+    std::string path;
+    return BookFilePath(account, path) && AccountFileReadable(path);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Entry commands.
+
+void CManagerDlg::OnLvnItemchangingList(NMHDR* hdr, LRESULT* result) {
+    const auto* change = reinterpret_cast<const NMLISTVIEW*>(hdr);
+    if (change && change->uNewState == (LVIS_SELECTED | LVIS_FOCUSED))
+        ChooseRow(change->iItem);
+    if (result)
+        *result = 0;
+}
+
+void CManagerDlg::ChooseRow(int row) {
+    m_nSelItem = row;
+    m_strAccount = m_listAccounts.GetItemText(row, 0);
+    m_strPassword = m_listAccounts.GetItemText(row, 1);
+    m_strComment = m_listAccounts.GetItemText(row, 2);
+    UpdateData(FALSE);
+    m_btnUpdate.EnableWindow(TRUE);
+    m_btnDelete.EnableWindow(TRUE);
+}
+
+void CManagerDlg::OnBnClickedInsert() {
+    UpdateData(TRUE);
+    if (!EntryTextsComplete())
+        return;
+    if (!AddAccountItem(m_strAccount, m_strPassword, m_strComment))
+        ShowMessage(kMsgDuplicate, this);
+}
+
+void CManagerDlg::OnBnClickedUpdate() {
+    if (m_nSelItem == -1)
+        return;
+    UpdateData(TRUE);
+    if (!EntryTextsComplete())
+        return;
+    if (FindAccountItem(m_strAccount, m_strPassword, m_strComment)) {
+        ShowMessage(kMsgDuplicate, this);
+        FocusControl(IDC_EDIT_PASSWORD);
+        return;
+    }
+    m_listAccounts.SetItemText(m_nSelItem, 0, m_strAccount);
+    m_listAccounts.SetItemText(m_nSelItem, 1, m_strPassword);
+    m_listAccounts.SetItemText(m_nSelItem, 2, m_strComment);
+    m_bModified = 1;
+}
+
+void CManagerDlg::OnBnClickedDelete() {
+    if (m_nSelItem == -1)
+        return;
+    m_listAccounts.DeleteItem(m_nSelItem);
+    m_nSelItem = -1;
+    m_btnUpdate.EnableWindow(FALSE);
+    m_btnDelete.EnableWindow(FALSE);
+    m_bModified = 1;
+}
+
+bool CManagerDlg::EntryTextsComplete() {
+    if (m_strAccount.empty()) {
+        ShowMessage(kMsgNoAccount, this);
+        FocusControl(IDC_EDIT_ACCOUNT);
+        return false;
+    }
+    if (m_strPassword.empty()) {
+        ShowMessage(kMsgNoPassword, this);
+        FocusControl(IDC_EDIT_PASSWORD);
+        return false;
+    }
+    return true;
+}
+
+bool CManagerDlg::AddAccountItem(const std::string& account, const std::string& password, const std::string& comment) {
+    const int count = m_listAccounts.GetItemCount();
+    for (int row = 0; row < count; ++row) {
+        // Later columns are read only when the earlier ones match.
+        if (m_listAccounts.GetItemText(row, 0) == account && m_listAccounts.GetItemText(row, 1) == password &&
+            m_listAccounts.GetItemText(row, 2) == comment)
+            return false;
+    }
+    const int row = m_listAccounts.InsertItem(count, account);
+    m_listAccounts.SetItemText(row, 1, password);
+    m_listAccounts.SetItemText(row, 2, comment);
+    m_bModified = 1;
+    return true;
+}
+
+bool CManagerDlg::FindAccountItem(const std::string& account, const std::string& password,
+                                  const std::string& comment) const {
+    const int count = m_listAccounts.GetItemCount();
+    for (int row = 0; row < count; ++row) {
+        const std::string rowAccount = m_listAccounts.GetItemText(row, 0);
+        const std::string rowPassword = m_listAccounts.GetItemText(row, 1);
+        const std::string rowComment = m_listAccounts.GetItemText(row, 2);
+        if (rowAccount == account && rowPassword == password && rowComment == comment)
+            return true;
+    }
+    return false;
+}
+
+void CManagerDlg::FocusControl(UINT id) {
+    if (CWnd* control = GetDlgItem(id))
+        control->SetFocus();
+}

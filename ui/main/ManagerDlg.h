@@ -1,0 +1,94 @@
+// The main window: a modeless dialog showing the open account book's entries in a three-column
+// list, with the edit fields and buttons that change them and the commands that open a book.
+#pragma once
+
+#include "Base64.h"
+#include "afxwin.h"
+
+#include <string>
+
+class CManagerDlg : public CDialog {
+public:
+    // Binds the main window template and loads the program icon; the window is made by Create().
+    explicit CManagerDlg(CWnd* parent = nullptr);
+    // Releases the members; the window is already gone when PostNcDestroy deletes the object.
+    ~CManagerDlg() override;
+    // Routes every message, button and notification of the main window to its handler.
+    const MessageMap& GetMessageMap() const override;
+
+    // Reads the account file at path into the process's account book; false on any failure.
+    bool LoadAccountFile(const char* path);
+    // Writes the process's account book to the account's file in the program directory; false on
+    // any failure, in which case an earlier file is left as it was.
+    bool SaveAccountFile(const char* account);
+    // Whether the account's file in the program directory can be opened for reading; false for a
+    // null or unusable account name.
+    static bool AccountFileExists(const char* account);
+
+    // Replaces every row of the list with the account book's entries, in book order.
+    void FillAccountList();
+    // Rebuilds the account book's entries from the list rows, in row order.
+    void StoreAccountList();
+
+protected:
+    // Binds the edit texts (at most 128 bytes each) and attaches the list and button members.
+    void DoDataExchange(CDataExchange* dx) override;
+    // Escape never closes the window; Enter runs Insert wherever the focus is.
+    BOOL PreTranslateMessage(MSG* msg) override;
+    // Deletes the object once its window is gone.
+    void PostNcDestroy() override;
+    // Adds the About item to the system menu, sets title and icons, prepares the controls and
+    // starts the timer that shows the window.
+    BOOL OnInitDialog() override;
+
+    // Message handlers.
+    void OnSysCommand(UINT id, LPARAM lParam);
+    void OnPaint();
+    HCURSOR OnQueryDragIcon();
+    void OnSize(UINT type, int cx, int cy);
+    void OnDestroy();
+    void OnClose();
+    void OnTimer(UINT_PTR id);
+    void OnBnClickedLogin();
+    void OnBnClickedAbout();
+    void OnBnClickedCreateAdmin();
+    void OnBnClickedHelp();
+    void OnBnClickedExit();
+    void OnBnClickedInsert();
+    void OnBnClickedUpdate();
+    void OnBnClickedDelete();
+    void OnLvnItemchangingList(NMHDR* hdr, LRESULT* result);
+
+    // Appends a row unless one with the same three texts exists; false when it does.
+    bool AddAccountItem(const std::string& account, const std::string& password, const std::string& comment);
+    // Whether any row, the chosen one included, holds exactly these three texts.
+    bool FindAccountItem(const std::string& account, const std::string& password, const std::string& comment) const;
+
+    HICON m_hIcon = nullptr; // the program icon, shown in the title bar and when minimised
+    CBase64 m_base64;        // the codec the account file operations use
+
+public:
+    std::string m_strAccount;  // text of the account ID edit
+    std::string m_strPassword; // text of the password edit
+    std::string m_strComment;  // text of the comment edit
+    CListCtrl m_listAccounts;  // the entry rows: account ID, password, comment
+    CButton m_btnLogin;        // opens an existing book
+    CButton m_btnCreateAdmin;  // starts a new book
+    CButton m_btnInsert;       // appends the edited entry
+    CButton m_btnUpdate;       // replaces the chosen row
+    CButton m_btnDelete;       // removes the chosen row
+    int m_nSelItem = -1;       // the chosen row, -1 for none
+    int m_bModified = 0;       // set once a row or the book itself changed; decides the save
+
+private:
+    void AddAboutItemToSystemMenu();
+    void InitControls();
+    void InitListCtrl();
+    void EnableEntryEditing();
+    void ExitApp();
+    // Shows the first missing text of the edited entry and moves the focus to its field.
+    bool EntryTextsComplete();
+    void ChooseRow(int row);
+    void FocusControl(UINT id);
+    void ReportSaveFailure();
+};
