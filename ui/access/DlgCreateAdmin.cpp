@@ -1,0 +1,84 @@
+#include "DlgCreateAdmin.h"
+
+#include "AccessMessages.h"
+#include "AccountBook.h"
+#include "AccountFile.h"
+#include "AccountName.h"
+#include "Globals.h"
+#include "resource.h"
+
+namespace {
+// The most bytes each field accepts.
+constexpr int kFieldLimit = 128;
+// Where the trace notes that there was no main window to create the book for.
+constexpr int kNoMainWindowTraceLine = 88;
+} // namespace
+
+CDlgCreateAdmin::CDlgCreateAdmin(CWnd* parent) : CDialog(IDD_CREATE_ADMIN, parent) {}
+
+const MessageMap& CDlgCreateAdmin::GetMessageMap() const {
+    static const MessageMap map = {msgmap::OnBnClicked(IDOK, &CDlgCreateAdmin::OnBnClickedOk)};
+    return map;
+}
+
+void CDlgCreateAdmin::DoDataExchange(CDataExchange* dx) {
+    CDialog::DoDataExchange(dx);
+    DDX_Text(dx, IDC_EDIT_ACCOUNT, m_strAccount);
+    DDV_MaxChars(dx, m_strAccount, kFieldLimit);
+    DDX_Text(dx, IDC_EDIT_PASSWORD, m_strPassword);
+    DDV_MaxChars(dx, m_strPassword, kFieldLimit);
+    DDX_Text(dx, IDC_EDIT_CONFIRM, m_strConfirm);
+    DDV_MaxChars(dx, m_strConfirm, kFieldLimit);
+}
+
+bool CDlgCreateAdmin::PasswordsAccepted() {
+    if (m_strPassword.empty()) {
+        ShowMessageAndFocus(*this, "Please input the password.", IDC_EDIT_PASSWORD);
+        return false;
+    }
+    if (m_strConfirm.empty()) {
+        ShowMessageAndFocus(*this, "Please input the confirm password.", IDC_EDIT_CONFIRM);
+        return false;
+    }
+    if (m_strPassword != m_strConfirm) {
+        ShowMessageAndFocus(*this, "Two passwords must be same.", IDC_EDIT_PASSWORD);
+        return false;
+    }
+    return true;
+}
+
+bool CDlgCreateAdmin::AccountTaken() const {
+    std::string path;
+    if (IsReservedAccountName(m_strAccount) || !AppDirPath((m_strAccount + ".xml").c_str(), path)) {
+        return true;
+    }
+    return DirectoryEntryExists(path);
+}
+
+void CDlgCreateAdmin::OnBnClickedOk() {
+    UpdateData(TRUE);
+    if (m_strAccount.empty()) {
+        ShowMessageAndFocus(*this, "Please input the account.", IDC_EDIT_ACCOUNT);
+        return;
+    }
+    if (!PasswordsAccepted()) {
+        return;
+    }
+    // The name becomes the book's file name and the root element of its file.
+    if (!IsValidAccountName(m_strAccount)) {
+        ShowMessageAndFocus(*this, "Invalid account name.", IDC_EDIT_ACCOUNT);
+        return;
+    }
+    CWinApp* app = AfxGetApp();
+    if (app == nullptr || app->m_pMainWnd == nullptr) {
+        WriteTrace(kNoMainWindowTraceLine, "CDlgCreateAdmin::OnBnClickedOk");
+        return;
+    }
+    if (AccountTaken()) {
+        ShowMessageAndFocus(*this, "Error:The Account is existend.", IDC_EDIT_ACCOUNT);
+        return;
+    }
+    CopyFieldText(g_AccountBook.szAdminAccount, m_strAccount);
+    CopyFieldText(g_AccountBook.szAdminPassword, m_strPassword);
+    CDialog::OnOK();
+}

@@ -1,0 +1,33 @@
+// The Create Admin dialog: chooses the administrator name and password of a new, empty account book.
+#pragma once
+
+#include "afxwin.h"
+
+#include <string>
+
+class CDlgCreateAdmin : public CDialog {
+public:
+    // Without a parent the main window becomes the owner while the dialog runs modally.
+    explicit CDlgCreateAdmin(CWnd* parent = nullptr);
+    // Routes the OK command to OnBnClickedOk.
+    const MessageMap& GetMessageMap() const override;
+
+    std::string m_strAccount;  // the new administrator account name
+    std::string m_strPassword; // the new administrator password
+    std::string m_strConfirm;  // the password typed a second time
+
+protected:
+    // Binds the three fields to their edits, each limited to 128 bytes.
+    void DoDataExchange(CDataExchange* dx) override;
+    // Checks the input and, when the name is free, puts it and the password into the book's
+    // administrator record and ends the dialog.
+    void OnBnClickedOk();
+
+private:
+    // Whether the password checks pass; otherwise reports the first failure and moves the focus.
+    bool PasswordsAccepted();
+    // Whether the typed name is taken: reserved by the program, its file cannot be named in the
+    // program directory, or anything of that file name is there (even a file nobody can read or a
+    // link that leads nowhere), so an existing file is never replaced by a new book.
+    bool AccountTaken() const;
+};

@@ -1,0 +1,27 @@
+// The Login dialog: opens an existing account book by its administrator name and password.
+#pragma once
+
+#include "afxwin.h"
+
+#include <string>
+
+class CDlgLogin : public CDialog {
+public:
+    // Without a parent the main window becomes the owner while the dialog runs modally.
+    explicit CDlgLogin(CWnd* parent = nullptr);
+    // Routes the OK command to OnBnClickedOk.
+    const MessageMap& GetMessageMap() const override;
+
+    std::string m_strAccount;  // the administrator account name as typed
+    std::string m_strPassword; // the administrator password as typed
+
+protected:
+    // Binds both fields to their edits, each limited to 128 bytes.
+    void DoDataExchange(CDataExchange* dx) override;
+    // Checks the input, loads the named book and ends the dialog only when name and password match.
+    void OnBnClickedOk();
+
+private:
+    // Whether the loaded book's administrator record matches what was typed, byte for byte.
+    bool CredentialsMatchBook() const;
+};
