@@ -1,0 +1,67 @@
+// Any file content loads or is refused without harm. A book that loads and can be written again
+// reads back the same.
+#include "AccountFile.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace {
+
+// Scratch files of this run, in memory-backed storage where there is some.
+std::string ScratchPath(const char* role) {
+    const char* folder = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
+    return std::string(folder) + "/zelvo-fuzz-" + std::to_string(::getpid()) + "-" + role + ".xml";
+}
+
+struct ScratchFiles {
+    std::string input = ScratchPath("input");
+    std::string output = ScratchPath("output");
+    ~ScratchFiles() {
+        std::remove(input.c_str());
+        std::remove(output.c_str());
+    }
+};
+
+bool SameTexts(const AccountBook& a, const AccountBook& b) {
+    if (FieldText(a.szAdminAccount) != FieldText(b.szAdminAccount) ||
+        FieldText(a.szAdminPassword) != FieldText(b.szAdminPassword) || a.vecEntries.size() != b.vecEntries.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.vecEntries.size(); ++i) {
+        const AccountEntry& x = a.vecEntries[i];
+        const AccountEntry& y = b.vecEntries[i];
+        if (FieldText(x.szAccount) != FieldText(y.szAccount) || FieldText(x.szPassword) != FieldText(y.szPassword) ||
+            FieldText(x.szComment) != FieldText(y.szComment) || y.nIndex != static_cast<std::int32_t>(i)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const ScratchFiles files;
+    {
+        std::ofstream out(files.input, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+    }
+    const CBase64 codec;
+    AccountBook loaded;
+    if (!LoadAccountBook(loaded, files.input, codec) || FieldText(loaded.szAdminAccount).empty()) {
+        return 0;
+    }
+    if (!SaveAccountBook(loaded, files.output, codec)) {
+        return 0;
+    }
+    AccountBook reloaded;
+    if (!LoadAccountBook(reloaded, files.output, codec) || !SameTexts(loaded, reloaded)) {
+        std::abort();
+    }
+    return 0;
+}

@@ -1,0 +1,32 @@
+#include "AccountBook.h"
+
+#include <cstring>
+
+AccountBook g_AccountBook;
+
+bool CopyFieldText(TextField& field, std::string_view text) {
+    const std::size_t terminator = text.find('\0');
+    if (terminator != std::string_view::npos) {
+        text = text.substr(0, terminator);
+    }
+    if (text.size() > kMaxTextBytes) {
+        field[0] = '\0';
+        return false;
+    }
+    std::memcpy(field, text.data(), text.size());
+    field[text.size()] = '\0';
+    return true;
+}
+
+std::string_view FieldText(const TextField& field) {
+    const void* terminator = std::memchr(field, '\0', kMaxTextBytes);
+    const std::size_t length =
+        terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - field) : kMaxTextBytes;
+    return {field, length};
+}
+
+void AccountBook::Clear() {
+    szAdminAccount[0] = '\0';
+    szAdminPassword[0] = '\0';
+    std::vector<AccountEntry>().swap(vecEntries);
+}

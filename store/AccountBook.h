@@ -1,0 +1,42 @@
+// The account book: the administrator record that protects one user's credentials and the
+// ordered list of those credentials. One book per process, a plain record in static storage.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+// The most bytes a stored text may have; every text field holds that many plus its terminator.
+inline constexpr std::size_t kMaxTextBytes = 128;
+
+// A fixed text field: up to kMaxTextBytes bytes of text and the terminating NUL.
+using TextField = char[kMaxTextBytes + 1];
+
+// Copies the text, up to its first NUL byte, into the field. A text longer than kMaxTextBytes is
+// refused: the field is left empty and false returned.
+bool CopyFieldText(TextField& field, std::string_view text);
+
+// The text held in a field, up to its terminator.
+std::string_view FieldText(const TextField& field);
+
+// One stored credential; trivially copyable, copied by value in and out of the book.
+struct AccountEntry {
+    std::int32_t nIndex = 0;   // the item number it was read from; -1 when collected from the list
+    TextField szAccount = {};  // the account ID
+    TextField szPassword = {}; // the credential's password, in plain text
+    TextField szComment = {};  // free comment, may be empty
+};
+
+// The administrator record and the entries, in list order.
+struct AccountBook {
+    TextField szAdminAccount = {};        // empty while no book is open; also names the book's file
+    TextField szAdminPassword = {};       // the administrator password, in plain text
+    std::vector<AccountEntry> vecEntries; // the entries in list order
+
+    // Empties both administrator fields and the entries, releasing the entries' storage.
+    void Clear();
+};
+
+// The process's one account book.
+extern AccountBook g_AccountBook;

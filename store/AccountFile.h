@@ -1,0 +1,38 @@
+// The account file: one XML document per account book, named after its administrator account.
+// The administrator account name is stored in plain text; every other text as Base64.
+#pragma once
+
+#include "AccountBook.h"
+#include "Base64.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The longest file path composed for an account file, in bytes (the platform's limit without the terminator).
+inline constexpr std::size_t kMaxAccountPathBytes = 4095;
+
+// Writes the whole book to the file at path, replacing it atomically. False on any failure, in which
+// case a file already there is left untouched.
+bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec);
+
+// Reads the account file at path into the book, which starts empty. True once the file was read to
+// its end; false for a file that is missing, unreadable or not an account file, in which case the
+// book holds whatever had been read before the failure.
+bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec);
+
+// Whether the file at path is a file (not a folder, pipe or device) that can be opened for reading.
+bool AccountFileReadable(const std::string& path);
+
+// Whether anything is named by path: a file, a folder, or a link even when it leads nowhere.
+bool DirectoryEntryExists(const std::string& path);
+
+// The path of an account's file in a folder: "<folder>/<account>.xml", or the bare file name for
+// an empty folder. Empty when the account is empty, holds a "/" or NUL, or the path would exceed
+// kMaxAccountPathBytes.
+std::string AccountFilePath(const std::string& folder, std::string_view account);
+
+// Reads a decimal number the way the C library's atoi does (leading blanks, a sign, digits up to the
+// first other character; 0 without digits), clamping values outside the 32-bit range.
+std::int32_t ParseDecimalInt32(std::string_view text);

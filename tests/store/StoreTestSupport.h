@@ -1,0 +1,79 @@
+// Helpers shared by the account store tests: fixture paths, a scratch folder, whole-file reads and
+// a plain Base64 decoder written independently of the codec under test.
+#pragma once
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <string_view>
+
+namespace store_test {
+
+inline std::string FixturePath(const std::string& name) {
+    return std::string(ZELVO_TEST_DATA) + "/store/" + name;
+}
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "zelvo-store-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            m_path = pattern;
+        }
+    }
+    ~ScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(m_path, ignored);
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+inline std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+inline void WriteWholeFile(const std::string& path, std::string_view bytes) {
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Decodes character by character: stops at the first character outside the alphabet ("=" included)
+// and turns a trailing group of k characters into k-1 bytes.
+inline std::string ReferenceDecode(std::string_view text) {
+    static const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    std::string bytes;
+    unsigned long bits = 0;
+    int pending = 0;
+    for (char c : text) {
+        const std::size_t value = alphabet.find(c);
+        if (value == std::string::npos) {
+            break;
+        }
+        bits = (bits << 6) | value;
+        if (++pending == 4) {
+            bytes += static_cast<char>((bits >> 16) & 0xFF);
+            bytes += static_cast<char>((bits >> 8) & 0xFF);
+            bytes += static_cast<char>(bits & 0xFF);
+            bits = 0;
+            pending = 0;
+        }
+    }
+    if (pending >= 2) {
+        bits <<= 6 * (4 - pending);
+        for (int k = 0; k + 1 < pending; ++k) {
+            bytes += static_cast<char>((bits >> (16 - 8 * k)) & 0xFF);
+        }
+    }
+    return bytes;
+}
+
+} // namespace store_test
