@@ -273,6 +273,9 @@ private:
     friend class afx_detail::WindowBridge;
     friend class CDialog;
     MSG* m_pCurrentMsg = nullptr;
+    // Messages being handled right now; a window destroyed meanwhile gets PostNcDestroy after them.
+    int m_nDispatchDepth = 0;
+    bool m_bNcDestroyPending = false;
     HICON m_icons[2] = {nullptr, nullptr};
     std::unique_ptr<CMenu> m_pSysMenu;
     mutable std::unique_ptr<CFont> m_pFont;

@@ -17,6 +17,9 @@ CWinApp* g_pTheApp = nullptr;
 QEventLoop* g_pMainLoop = nullptr;
 bool g_quitPending = false;
 int g_quitCode = 0;
+// Each quit request is numbered, so a request already answered cannot end a later loop.
+unsigned g_quitRequests = 0;
+unsigned g_quitRequestsAnswered = 0;
 bool g_sessionEnding = false;
 int g_signalPipe[2] = {-1, -1};
 
@@ -100,6 +103,7 @@ CWnd* AfxGetMainWnd() { return g_pTheApp ? g_pTheApp->m_pMainWnd : nullptr; }
 int AfxRunMessageLoop() {
     if (g_quitPending) {
         g_quitPending = false;
+        g_quitRequestsAnswered = g_quitRequests;
         return g_quitCode;
     }
     QEventLoop loop;
@@ -107,16 +111,18 @@ int AfxRunMessageLoop() {
     const int code = loop.exec();
     g_pMainLoop = nullptr;
     g_quitPending = false;
+    g_quitRequestsAnswered = g_quitRequests;
     return code;
 }
 
 void PostQuitMessage(int exitCode) {
     g_quitCode = exitCode;
     g_quitPending = true;
+    const unsigned request = ++g_quitRequests;
     QMetaObject::invokeMethod(
         qApp,
-        [exitCode]() {
-            if (g_pMainLoop)
+        [exitCode, request]() {
+            if (g_pMainLoop && request > g_quitRequestsAnswered)
                 g_pMainLoop->exit(exitCode);
         },
         Qt::QueuedConnection);

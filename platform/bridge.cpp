@@ -38,16 +38,31 @@ class KeyboardFilter : public QObject {
 public:
     using QObject::QObject;
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::KeyRelease)
+            m_offered = {};
         if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
             return false;
         auto* widget = static_cast<QWidget*>(watched);
+        // A key the receiver ignores travels on to its parents: it was offered already.
+        if (event == m_offered.event && m_offered.receiver && widget != m_offered.receiver &&
+            widget->isAncestorOf(m_offered.receiver))
+            return false;
         CDialog* dlg = DialogOfWidget(widget->window());
         if (!dlg || widget->window() != dlg->GetSafeHwnd())
             return false;
+        m_offered = {event, widget};
         const auto* key = static_cast<QKeyEvent*>(event);
         MSG msg{WM_KEYDOWN, VirtualKey(key), (key->modifiers() & Qt::ShiftModifier) ? LPARAM(1) : LPARAM(0)};
         return dlg->PreTranslateMessage(&msg) != FALSE;
     }
+
+private:
+    // The key press last offered, and its first receiver.
+    struct Offered {
+        const QEvent* event = nullptr;
+        QPointer<QWidget> receiver;
+    };
+    Offered m_offered;
 };
 
 } // namespace

@@ -261,7 +261,8 @@ void CenterOver(QWidget* window, QWidget* owner) {
 INT_PTR CDialog::DoModal() {
     if (SessionEnding())
         return IDCANCEL;
-    CWnd* owner = m_pParentWnd ? m_pParentWnd : AfxGetMainWnd();
+    // Without a parent, the owner is the innermost running modal dialog, else the main window.
+    CWnd* owner = m_pParentWnd ? m_pParentWnd : !Modals().empty() ? Modals().back() : AfxGetMainWnd();
     if (owner && !owner->HasWindow())
         owner = nullptr;
     if (!CreateWindowFromTemplate(m_nTemplateId))
@@ -418,12 +419,18 @@ CWnd* CDialog::GetDlgItem(UINT id) const {
 }
 
 void CDialog::ReleaseChildWindows() {
+    std::vector<CWnd*> released;
     for (auto& [id, wnd] : m_attached)
-        if (wnd->GetSafeHwnd() && m_controls.count(id) && wnd->GetSafeHwnd() == m_controls[id])
+        if (wnd->GetSafeHwnd() && m_controls.count(id) && wnd->GetSafeHwnd() == m_controls[id]) {
             wnd->DetachFromWidget();
+            released.push_back(wnd);
+        }
     m_attached.clear();
     m_tempControls.clear();
     m_controls.clear();
+    // Each attached control object learns that its window is gone; it may delete itself.
+    for (CWnd* wnd : released)
+        wnd->PostNcDestroy();
 }
 
 void CDialog::OnDestroy() {}

@@ -13,7 +13,11 @@ constexpr int MulDiv(int number, int numerator, int denominator) {
     const std::int64_t magnitude = (product < 0 ? -product : product);
     const std::int64_t div = denominator < 0 ? -std::int64_t(denominator) : denominator;
     const std::int64_t q = (magnitude + half) / div;
-    return int(negative ? -q : q);
+    const std::int64_t result = negative ? -q : q;
+    // A result that does not fit an int is a failure, as on the original platform.
+    if (result > INT32_MAX || result < INT32_MIN)
+        return -1;
+    return int(result);
 }
 
 struct DialogBaseUnits {

@@ -7,9 +7,12 @@
 #include <QAbstractTableModel>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QPointer>
 #include <QTableView>
 
+#include <algorithm>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace afx_detail {
@@ -93,6 +96,8 @@ public:
         if (row < 0 || row >= int(m_rows.size()))
             return false;
         beginRemoveRows({}, row, row);
+        if (m_rows[std::size_t(row)].state != 0)
+            --m_statefulRows;
         m_rows.erase(m_rows.begin() + row);
         endRemoveRows();
         return true;
@@ -102,8 +107,17 @@ public:
         beginResetModel();
         m_rows.clear();
         m_rows.shrink_to_fit();
+        m_statefulRows = 0;
         endResetModel();
     }
+
+    // Remembers a row's reported state, counting the rows that are selected or focused.
+    void SetRowState(Row& row, UINT state) {
+        m_statefulRows += int(state != 0) - int(row.state != 0);
+        row.state = state;
+    }
+    // How many rows were last reported selected or focused; lets bulk changes skip the scan.
+    int StatefulRows() const { return m_statefulRows; }
 
     void Reserve(int count) { m_rows.reserve(std::size_t(std::max(count, 0))); }
     Row* RowAt(int row) { return row >= 0 && row < int(m_rows.size()) ? &m_rows[std::size_t(row)] : nullptr; }
@@ -113,10 +127,15 @@ public:
 
     DWORD extendedStyle = 0;
     bool notificationsMuted = false;
+    // While one user action or one SetItemState runs, changed rows are collected here and
+    // reported once it is over, so each row gets one notification with its final state.
+    int batchDepth = 0;
+    std::vector<int> pendingRows;
 
 private:
     std::vector<std::string> m_headings;
     std::vector<Row> m_rows;
+    int m_statefulRows = 0;
 };
 
 namespace {
@@ -124,7 +143,8 @@ namespace {
 QTableView* ViewOf(QWidget* widget) { return qobject_cast<QTableView*>(widget); }
 ListModel* ModelOf(QWidget* widget) {
     QTableView* view = ViewOf(widget);
-    return view ? static_cast<ListModel*>(view->model()) : nullptr;
+    // Until its own model is set, a view shows the toolkit's empty model.
+    return view ? dynamic_cast<ListModel*>(view->model()) : nullptr;
 }
 
 UINT ActualState(QTableView* view, int row) {
@@ -140,6 +160,10 @@ UINT ActualState(QTableView* view, int row) {
 // Reports every row whose selection or focus changed to the parent dialog.
 void ReportStateChanges(QTableView* view, const std::vector<int>& rows) {
     ListModel* model = ModelOf(view);
+    if (model->batchDepth > 0 && !model->notificationsMuted) {
+        model->pendingRows.insert(model->pendingRows.end(), rows.begin(), rows.end());
+        return;
+    }
     for (const int row : rows) {
         ListModel::Row* record = model->RowAt(row);
         if (!record)
@@ -155,7 +179,7 @@ void ReportStateChanges(QTableView* view, const std::vector<int>& rows) {
         nm.uOldState = record->state;
         nm.uChanged = LVIF_STATE;
         nm.lParam = LPARAM(record->data);
-        record->state = state;
+        model->SetRowState(*record, state);
         if (model->notificationsMuted)
             continue;
         if (CDialog* dlg = DialogOfWidget(view->parentWidget()))
@@ -176,7 +200,7 @@ void ResyncStates(QTableView* view) {
     model->notificationsMuted = true;
     std::vector<int> rows;
     AddRows(rows, view->selectionModel()->selection());
-    for (int row = 0; row < model->rowCount(); ++row)
+    for (int row = 0; model->StatefulRows() > 0 && row < model->rowCount(); ++row)
         if (model->RowAt(row)->state != 0)
             rows.push_back(row);
     if (view->selectionModel()->currentIndex().isValid())
@@ -185,10 +209,53 @@ void ResyncStates(QTableView* view) {
     model->notificationsMuted = muted;
 }
 
+// Holds the notifications of one action back until it is complete, then reports each changed
+// row once, in the order the rows were first touched.
+class NotificationBatch {
+public:
+    explicit NotificationBatch(QTableView* view) : m_model(ModelOf(view)), m_view(view) {
+        if (m_model)
+            ++m_model->batchDepth;
+    }
+    ~NotificationBatch() {
+        if (!m_model || !m_view || --m_model->batchDepth > 0)
+            return;
+        ListModel* model = m_model;
+        std::vector<int> rows;
+        for (const int row : std::exchange(model->pendingRows, {}))
+            if (std::find(rows.begin(), rows.end(), row) == rows.end())
+                rows.push_back(row);
+        ReportStateChanges(m_view, rows);
+    }
+    NotificationBatch(const NotificationBatch&) = delete;
+    NotificationBatch& operator=(const NotificationBatch&) = delete;
+
+private:
+    QPointer<ListModel> m_model;
+    QPointer<QTableView> m_view;
+};
+
+// The report view: every input event is one user action for the notifications. Tab leaves the
+// list instead of walking its cells.
+class ReportView : public QTableView {
+public:
+    using QTableView::QTableView;
+
+protected:
+    bool event(QEvent* event) override {
+        NotificationBatch batch(this);
+        return QTableView::event(event);
+    }
+    bool viewportEvent(QEvent* event) override {
+        NotificationBatch batch(this);
+        return QTableView::viewportEvent(event);
+    }
+};
+
 } // namespace
 
 QWidget* CreateListView(QWidget* parent) {
-    auto* view = new QTableView(parent);
+    auto* view = new ReportView(parent);
     auto* model = new ListModel(view);
     view->setModel(model);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -197,6 +264,7 @@ QWidget* CreateListView(QWidget* parent) {
     view->setWordWrap(false);
     view->setSortingEnabled(false);
     view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setTabKeyNavigation(false);
     view->setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
     view->verticalHeader()->hide();
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -351,6 +419,7 @@ BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) {
         return FALSE;
     QItemSelectionModel* selection = view->selectionModel();
     const QModelIndex index = view->model()->index(item, 0);
+    NotificationBatch batch(view);
     if (mask & LVIS_SELECTED)
         selection->select(index, ((state & LVIS_SELECTED) ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
                                       QItemSelectionModel::Rows);

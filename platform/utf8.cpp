@@ -54,11 +54,14 @@ bool IsValid(std::string_view bytes) {
 std::size_t PrefixLengthWithin(std::string_view bytes, std::size_t maxBytes) {
     if (bytes.size() <= maxBytes)
         return bytes.size();
-    std::size_t end = maxBytes;
-    // Step back over continuation bytes so the cut falls before a lead byte.
-    while (end > 0 && (static_cast<unsigned char>(bytes[end]) & 0xC0) == 0x80)
-        --end;
-    return end;
+    // Find the start of the character at the cut: at most three continuation bytes back.
+    std::size_t start = maxBytes;
+    while (start > 0 && maxBytes - start < 3 && (static_cast<unsigned char>(bytes[start]) & 0xC0) == 0x80)
+        --start;
+    // Cut before that character only when it is a well-formed one that runs past the limit; bytes
+    // that are not UTF-8 count as one character each.
+    const std::size_t length = SequenceLength(bytes, start);
+    return length > 0 && start + length > maxBytes ? start : maxBytes;
 }
 
 std::string FromWindows1252(std::string_view bytes) {

@@ -3,6 +3,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QGuiApplication>
 #include <QCursor>
 #include <QGroupBox>
 #include <QLabel>
@@ -64,8 +65,12 @@ using namespace afx_detail;
 CWnd::CWnd() = default;
 
 CWnd::~CWnd() {
-    if (m_hWnd && PermanentFromWidget(m_hWnd) == this)
+    if (m_hWnd && PermanentFromWidget(m_hWnd) == this) {
+        // A control object that goes before its dialog's window is forgotten by that dialog.
+        if (CDialog* dlg = m_hWnd->isWindow() ? nullptr : DialogOfWidget(m_hWnd->parentWidget()))
+            std::erase_if(dlg->m_attached, [this](const auto& entry) { return entry.second == this; });
         Detach(m_hWnd);
+    }
     delete m_pBridge;
 }
 
@@ -77,6 +82,7 @@ const MessageMap& CWnd::GetMessageMap() const {
 LRESULT CWnd::WindowProc(MSG& msg) {
     MSG* previous = m_pCurrentMsg;
     m_pCurrentMsg = &msg;
+    ++m_nDispatchDepth;
     LRESULT result = 0;
     bool handled = false;
     for (const MessageMapEntry& entry : GetMessageMap()) {
@@ -96,6 +102,11 @@ LRESULT CWnd::WindowProc(MSG& msg) {
     if (!handled)
         result = DefWindowProc(msg);
     m_pCurrentMsg = previous;
+    if (--m_nDispatchDepth == 0 && m_bNcDestroyPending) {
+        // The window went while handling this message: the object may delete itself only now.
+        m_bNcDestroyPending = false;
+        PostNcDestroy();
+    }
     return result;
 }
 
@@ -195,7 +206,9 @@ BOOL CWnd::ShowWindow(int command) {
     } else {
         m_hWnd->show();
         if (m_hWnd->isWindow()) {
-            m_hWnd->raise();
+            // The headless platform cannot raise windows and says so on every call.
+            if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+                m_hWnd->raise();
             m_hWnd->activateWindow();
         }
     }
@@ -358,7 +371,10 @@ BOOL CWnd::DestroyWindow() {
         delete widget;
     if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this)
         app->m_pMainWnd = nullptr;
-    PostNcDestroy();
+    if (m_nDispatchDepth > 0)
+        m_bNcDestroyPending = true;
+    else
+        PostNcDestroy();
     return TRUE;
 }
 

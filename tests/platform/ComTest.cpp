@@ -1,0 +1,118 @@
+// Components created by class id from the program directory, and exports taken by ordinal.
+#include "com.h"
+#include "afxwin.h"
+#include "testhooks.h"
+
+#include "TestComponent.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+namespace {
+
+const std::string kComponentDir = ZELVO_TEST_COMPONENT_DIR;
+
+class ComTest : public ::testing::Test {
+protected:
+    void SetUp() override { afx_test::ResetAll(); }
+    void TearDown() override { afx_test::ResetAll(); }
+};
+
+TEST_F(ComTest, CreatesAComponentFoundInTheProgramDirectory) {
+    afx_test::SetModuleFileName(kComponentDir + "/Manager");
+    EXPECT_EQ(CoInitialize(nullptr), S_OK);
+    EXPECT_EQ(CoInitialize(nullptr), S_FALSE);
+    ITestCounter* counter = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter,
+                               reinterpret_cast<void**>(&counter)),
+              S_OK);
+    ASSERT_NE(counter, nullptr);
+    EXPECT_EQ(counter->Increment(), 1);
+    EXPECT_EQ(counter->Increment(), 2);
+    // A second object is independent of the first.
+    ITestCounter* other = nullptr;
+    ASSERT_EQ(
+        CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_ALL, IID_ITestCounter, reinterpret_cast<void**>(&other)),
+        S_OK);
+    EXPECT_EQ(other->Increment(), 1);
+    EXPECT_EQ(other->Release(), 0u);
+    EXPECT_EQ(counter->Release(), 0u);
+    CoUninitialize();
+    CoUninitialize();
+}
+
+TEST_F(ComTest, CreationFailures) {
+    const std::filesystem::path empty = std::filesystem::temp_directory_path() / "zelvo-empty-program-dir";
+    std::filesystem::create_directories(empty);
+    struct Case {
+        const char* name;
+        std::string programDir;
+        CLSID clsid;
+        IID iid;
+        bool withOuter;
+        HRESULT expected;
+    };
+    const Case cases[] = {
+        {"library absent", empty.string(), CLSID_TestCounter, IID_ITestCounter, false, REGDB_E_CLASSNOTREG},
+        {"directory absent", (empty / "missing").string(), CLSID_TestCounter, IID_ITestCounter, false,
+         REGDB_E_CLASSNOTREG},
+        {"unknown class", kComponentDir, CLSID_Nobody, IID_ITestCounter, false, REGDB_E_CLASSNOTREG},
+        {"unknown interface", kComponentDir, CLSID_TestCounter, CLSID_Nobody, false, E_NOINTERFACE},
+        {"outer object refused", kComponentDir, CLSID_TestCounter, IID_ITestCounter, true, CLASS_E_NOAGGREGATION},
+    };
+    for (const Case& c : cases) {
+        afx_test::SetModuleFileName(c.programDir + "/Manager");
+        struct Outer : IUnknown {
+            HRESULT QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+            ULONG AddRef() override { return 1; }
+            ULONG Release() override { return 1; }
+        } outer;
+        void* object = reinterpret_cast<void*>(0x1);
+        const HRESULT hr =
+            CoCreateInstance(c.clsid, c.withOuter ? &outer : nullptr, CLSCTX_INPROC_SERVER, c.iid, &object);
+        EXPECT_TRUE(FAILED(hr)) << c.name;
+        if (c.expected != E_NOINTERFACE) {
+            EXPECT_EQ(hr, c.expected) << c.name;
+        }
+        EXPECT_EQ(object, nullptr) << c.name;
+    }
+    EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter, nullptr), E_POINTER);
+    std::filesystem::remove_all(empty);
+}
+
+TEST_F(ComTest, ExportsByOrdinal) {
+    HMODULE module = AfxLoadLibrary(kComponentDir + "/libzelvo_test_ordinals.so");
+    ASSERT_NE(module, nullptr);
+    auto answer = reinterpret_cast<AnswerFn>(AfxGetProcAddressByOrdinal(module, kOrdinalAnswer));
+    auto twice = reinterpret_cast<TwiceFn>(AfxGetProcAddressByOrdinal(module, kOrdinalTwice));
+    ASSERT_NE(answer, nullptr);
+    ASSERT_NE(twice, nullptr);
+    EXPECT_EQ(answer(), 42);
+    EXPECT_EQ(twice(21), 42);
+    for (const WORD absent : {WORD(0), WORD(2), WORD(8), WORD(0xFFFF)})
+        EXPECT_EQ(AfxGetProcAddressByOrdinal(module, absent), nullptr) << absent;
+    AfxFreeLibrary(module);
+
+    // A library without an ordinal table exports nothing by ordinal.
+    HMODULE component = AfxLoadLibrary(kComponentDir + "/libzelvo_test_component.so");
+    ASSERT_NE(component, nullptr);
+    EXPECT_EQ(AfxGetProcAddressByOrdinal(component, 1), nullptr);
+    AfxFreeLibrary(component);
+
+    EXPECT_EQ(AfxLoadLibrary(kComponentDir + "/libmissing.so"), nullptr);
+    EXPECT_EQ(AfxLoadLibrary(""), nullptr);
+    EXPECT_EQ(AfxGetProcAddressByOrdinal(nullptr, 1), nullptr);
+    AfxFreeLibrary(nullptr);
+}
+
+TEST_F(ComTest, ModuleFileNameDefaultsToTheRunningExecutable) {
+    EXPECT_TRUE(std::filesystem::equivalent(AfxGetModuleFileName(), "/proc/self/exe"));
+    afx_test::SetModuleFileName("/opt/zelvo dir/Manager");
+    EXPECT_EQ(AfxGetModuleFileName(), "/opt/zelvo dir/Manager");
+    afx_test::SetCommandLine("");
+    EXPECT_EQ(GetCommandLine(), "");
+}
+
+} // namespace

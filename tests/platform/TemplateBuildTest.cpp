@@ -1,0 +1,156 @@
+// Building the program's dialog templates into widgets: ids, texts, states, tab order, geometry,
+// echo modes, the default button and the caption; creation fails for an unregistered class.
+#include "PlatformFixture.h"
+
+#include "dlgunits.h"
+
+#include <QFontMetrics>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+using TemplateBuildTest = PlatformTest;
+
+DialogBaseUnits UnitsOf(const QWidget* window) {
+    const QFontMetrics metrics(window->font());
+    return BaseUnitsFromFont(
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")),
+        metrics.height());
+}
+
+// Every control with an id: its widget matches the template item.
+void ExpectControlsMatchTemplate(const CDialog& dlg, const DlgTemplate& tpl) {
+    const DialogBaseUnits units = UnitsOf(dlg.GetSafeHwnd());
+    for (const DlgItemTemplate& item : tpl.items) {
+        if (item.id == IDC_STATIC)
+            continue;
+        CWnd* control = dlg.GetDlgItem(item.id);
+        ASSERT_NE(control, nullptr) << item.id;
+        EXPECT_EQ(control->GetDlgCtrlID(), item.id);
+        EXPECT_EQ(control->GetStyle(), item.style) << item.id;
+        if (item.kind != ControlKind::ListView) {
+            EXPECT_EQ(control->GetWindowText(), item.kind == ControlKind::Edit ? std::string() : item.text) << item.id;
+        }
+        EXPECT_EQ(control->IsWindowEnabled(), !(item.style & WS_DISABLED)) << item.id;
+        const PixelRect expected = DluRectToPixels(item.x, item.y, item.cx, item.cy, units);
+        const QRect actual = control->GetSafeHwnd()->geometry();
+        EXPECT_EQ(PixelRect({actual.x(), actual.y(), actual.width(), actual.height()}), expected) << item.id;
+    }
+}
+
+TEST_F(TemplateBuildTest, EveryTemplateBuildsItsControls) {
+    for (const UINT id : {IDD_LOGIN, IDD_ZELVO_MANAGER_DIALOG, IDD_MESSAGE_BOX, IDD_CREATE_ADMIN}) {
+        SCOPED_TRACE(id);
+        const DlgTemplate* tpl = AfxFindDialogTemplate(id);
+        ASSERT_NE(tpl, nullptr);
+        CDialog dlg;
+        ASSERT_TRUE(dlg.Create(id));
+        EXPECT_EQ(dlg.GetTemplateId(), id);
+        EXPECT_EQ(dlg.GetWindowText(), tpl->caption);
+        EXPECT_FALSE(dlg.IsWindowVisible()); // no template is initially visible
+        const DialogBaseUnits units = UnitsOf(dlg.GetSafeHwnd());
+        CRect client;
+        dlg.GetClientRect(&client);
+        EXPECT_EQ(client.Width(), DluToPixelsX(tpl->cx, units));
+        EXPECT_EQ(client.Height(), DluToPixelsY(tpl->cy, units));
+        ExpectControlsMatchTemplate(dlg, *tpl);
+    }
+}
+
+TEST_F(TemplateBuildTest, TemplateFontDecidesTheBaseUnits) {
+    CDialog main, login;
+    ASSERT_TRUE(main.Create(IDD_ZELVO_MANAGER_DIALOG));
+    ASSERT_TRUE(login.Create(IDD_LOGIN));
+    EXPECT_EQ(main.GetSafeHwnd()->font().pointSize(), 9);
+    EXPECT_EQ(login.GetSafeHwnd()->font().pointSize(), 8);
+}
+
+TEST_F(TemplateBuildTest, LoginDialogEchoModesDefaultButtonAndFocus) {
+    CDialog dlg;
+    ASSERT_TRUE(dlg.Create(IDD_LOGIN));
+    EXPECT_EQ(qobject_cast<QLineEdit*>(Widget(dlg, IDC_EDIT_PASSWORD))->echoMode(), QLineEdit::Password);
+    EXPECT_EQ(qobject_cast<QLineEdit*>(Widget(dlg, IDC_EDIT_ACCOUNT))->echoMode(), QLineEdit::Normal);
+    EXPECT_TRUE(qobject_cast<QPushButton*>(Widget(dlg, IDOK))->isDefault());
+    EXPECT_FALSE(qobject_cast<QPushButton*>(Widget(dlg, IDCANCEL))->isDefault());
+    // The initial focus is the first enabled tab stop.
+    EXPECT_EQ(dlg.GetSafeHwnd()->focusWidget(), Widget(dlg, IDC_EDIT_ACCOUNT));
+    EXPECT_EQ(dlg.GetDlgItem(IDC_STATIC), nullptr);
+    EXPECT_EQ(dlg.GetDlgItem(4242), nullptr);
+}
+
+TEST_F(TemplateBuildTest, MainWindowPasswordFieldShowsItsTextInClear) {
+    CDialog dlg;
+    ASSERT_TRUE(dlg.Create(IDD_ZELVO_MANAGER_DIALOG));
+    EXPECT_EQ(qobject_cast<QLineEdit*>(Widget(dlg, IDC_EDIT_PASSWORD))->echoMode(), QLineEdit::Normal);
+    EXPECT_TRUE(qobject_cast<QPushButton*>(Widget(dlg, IDOK))->isDefault());
+    EXPECT_TRUE(dlg.GetSystemMenu(FALSE) != nullptr);
+}
+
+// The ids reached by pressing Tab from the first control, in order, until the focus comes back.
+std::vector<UINT> TabOrder(CDialog& dlg) {
+    std::vector<UINT> order;
+    QWidget* window = dlg.GetSafeHwnd();
+    QWidget* first = window->focusWidget();
+    if (!first)
+        return order;
+    for (int step = 0; step < 40; ++step) {
+        order.push_back(CWnd::GetFocus() ? CWnd::GetFocus()->GetDlgCtrlID() : 0);
+        QTest::keyClick(window->focusWidget(), Qt::Key_Tab);
+        if (window->focusWidget() == first)
+            break;
+    }
+    return order;
+}
+
+TEST_F(TemplateBuildTest, TabOrderIsTemplateOrder) {
+    struct Case {
+        UINT templateId;
+        std::vector<UINT> order;
+    };
+    const Case cases[] = {
+        {IDD_LOGIN, {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDOK, IDCANCEL}},
+        {IDD_ZELVO_MANAGER_DIALOG,
+         {IDC_BTN_LOGIN, IDC_BTN_ABOUT, IDC_BTN_CREATE_ADMIN, IDC_BTN_HELP, IDOK, IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD,
+          IDC_EDIT_COMMENT, IDC_BTN_INSERT, IDC_BTN_UPDATE, IDC_BTN_DELETE, IDC_LIST_ACCOUNTS}},
+    };
+    for (const Case& c : cases) {
+        CDialog dlg;
+        ASSERT_TRUE(dlg.Create(c.templateId));
+        ShowAndExpose(dlg);
+        dlg.GetSafeHwnd()->activateWindow();
+        QTRY_VERIFY(dlg.GetSafeHwnd()->isActiveWindow());
+        EXPECT_EQ(TabOrder(dlg), c.order) << c.templateId;
+    }
+}
+
+TEST_F(TemplateBuildTest, UnregisteredWindowClassCannotBeCreated) {
+    afx_test::UnregisterClass(kMainDlgClassName);
+    CDialog modeless;
+    EXPECT_FALSE(modeless.Create(IDD_LOGIN));
+    EXPECT_FALSE(modeless.HasWindow());
+    int hookCalls = 0;
+    afx_test::SetModalHook([&](CDialog&) { ++hookCalls; });
+    CDialog modal(IDD_LOGIN);
+    EXPECT_EQ(modal.DoModal(), -1);
+    EXPECT_EQ(hookCalls, 0);
+
+    // A failed registration leaves it unregistered; registering again works.
+    afx_test::FailClassRegistration(true);
+    WNDCLASS wc;
+    wc.lpszClassName = kMainDlgClassName;
+    EXPECT_FALSE(AfxRegisterClass(&wc));
+    EXPECT_FALSE(modeless.Create(IDD_LOGIN));
+    afx_test::FailClassRegistration(false);
+    EXPECT_TRUE(AfxRegisterClass(&wc));
+    EXPECT_TRUE(AfxRegisterClass(&wc)); // registering a known class again still succeeds
+    EXPECT_TRUE(modeless.Create(IDD_LOGIN));
+}
+
+TEST_F(TemplateBuildTest, MissingTemplateCannotBeCreated) {
+    CDialog dlg(4711);
+    EXPECT_EQ(dlg.DoModal(), -1);
+    EXPECT_FALSE(dlg.Create(4711));
+}
+
+} // namespace
