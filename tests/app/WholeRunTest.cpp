@@ -1,0 +1,269 @@
+// Whole runs of the application object against a temporary program directory: start-up, the
+// hidden main window showing itself, shutdown, and the files and calls they leave behind.
+#include "AppTestSupport.h"
+
+#include "ManagerDlg.h"
+#include "resource.h"
+
+#include <QPalette>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <libxml/parser.h>
+#include <libxml/tree.h>
+
+#include <chrono>
+#include <dlfcn.h>
+#include <fstream>
+#include <functional>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool WaitUntil(const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        AfxPumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    return true;
+}
+
+// The two widths of a configuration file, read with libxml2 directly; {-1, -1} when unreadable.
+std::pair<int, int> WidthsInFile(const std::string& path) {
+    std::pair<int, int> widths{-1, -1};
+    xmlDocPtr doc = xmlReadFile(path.c_str(), nullptr, XML_PARSE_NOBLANKS | XML_PARSE_NONET);
+    if (!doc)
+        return widths;
+    xmlNodePtr root = xmlDocGetRootElement(doc);
+    xmlNodePtr layout = root ? xmlFirstElementChild(root) : nullptr;
+    for (xmlNodePtr width = layout ? xmlFirstElementChild(layout) : nullptr; width;
+         width = xmlNextElementSibling(width)) {
+        xmlChar* text = xmlNodeGetContent(width);
+        const int value = std::stoi(reinterpret_cast<char*>(text));
+        xmlFree(text);
+        if (xmlStrEqual(width->name, BAD_CAST "Col0Width"))
+            widths.first = value;
+        else if (xmlStrEqual(width->name, BAD_CAST "Col1Width"))
+            widths.second = value;
+    }
+    xmlFreeDoc(doc);
+    return widths;
+}
+
+bool HasSkinBackground(const QWidget* window) {
+    return window && window->autoFillBackground() && !window->palette().brush(QPalette::Window).texture().isNull();
+}
+
+enum Piece : unsigned { kLog = 1, kFakeLog = 2, kSkin = 4 };
+
+class WholeRun : public testing::Test {
+protected:
+    void SetUp() override {
+        ResetGlobals();
+        afx_test::ResetAll();
+        afx_test::FailClassRegistration(false);
+        afx_test::UnregisterClass(kMainDlgClassName);
+        AfxResetSessionEnd();
+        afx_test::SetMessageBoxHook([this](const std::string& text, const std::string& caption, UINT type) {
+            m_messages.push_back(text);
+            EXPECT_EQ(caption, "Zelvo Password Manager");
+            EXPECT_EQ(type, UINT(MB_ICONERROR | MB_OK));
+            return IDOK;
+        });
+        const std::string program = m_dir / "Manager";
+        afx_test::SetModuleFileName(program);
+        afx_test::SetCommandLine("\"" + program + "\" --unused argument");
+    }
+
+    void TearDown() override {
+        afx_test::ResetAll();
+        afx_test::FailClassRegistration(false);
+        AfxResetSessionEnd();
+        for (void* library : m_libraries)
+            dlclose(library);
+        ResetGlobals();
+    }
+
+    // Copies the chosen components (and the skin bitmap with the skin) into the program directory.
+    void Install(unsigned pieces) {
+        if (pieces & kLog)
+            fs::copy_file(ZELVO_FILELOG_LIB, m_dir / "FileLog.so");
+        if (pieces & kFakeLog)
+            fs::copy_file(ZELVO_FAKE_FILELOG_LIB, m_dir / "FakeFileLog.so");
+        if (pieces & kSkin) {
+            fs::copy_file(ZELVO_SKIN_LIB, m_dir / "Skin.so");
+            fs::create_directories(m_dir / "Skin/Zoduza");
+            fs::copy_file(ZELVO_SKIN_BITMAP, m_dir / "Skin/Zoduza/MainWindow.bmp");
+        }
+    }
+
+    // A function of a library in the program directory, loaded as the program loads it.
+    template <class Fn> Fn Export(const char* library, const char* name) {
+        void* handle = dlopen((m_dir / library).c_str(), RTLD_NOW | RTLD_LOCAL);
+        if (!handle)
+            return nullptr;
+        m_libraries.push_back(handle);
+        return reinterpret_cast<Fn>(dlsym(handle, name));
+    }
+
+    TempDir m_dir;
+    TestableApp m_app;
+    std::vector<std::string> m_messages;
+    std::vector<void*> m_libraries;
+};
+
+TEST_F(WholeRun, StartsHiddenShowsItselfAndWritesConfigAndLogAtExit) {
+    Install(kLog | kSkin);
+    auto unloads = Export<int (*)()>("Skin.so", "ZelvoSkinUnloadCount");
+    ASSERT_NE(unloads, nullptr);
+
+    ASSERT_TRUE(m_app.InitInstance());
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Invalid config file."});
+    EXPECT_EQ(std::string(g_szAppDir), m_dir.Path());
+    EXPECT_NE(g_pFileLog, nullptr);
+    CWnd* main = m_app.m_pMainWnd;
+    ASSERT_NE(dynamic_cast<CManagerDlg*>(main), nullptr);
+    EXPECT_TRUE(main->HasWindow());
+    EXPECT_FALSE(main->IsWindowVisible());
+    ASSERT_TRUE(WaitUntil([main] { return main->IsWindowVisible(); }));
+    EXPECT_TRUE(HasSkinBackground(main->GetSafeHwnd()));
+    EXPECT_EQ(unloads(), 0);
+
+    EXPECT_EQ(m_app.ExitInstance(), 0);
+    EXPECT_EQ(m_app.m_pMainWnd, nullptr);
+    EXPECT_EQ(g_pFileLog, nullptr);
+    EXPECT_EQ(WidthsInFile(m_dir / "Config.xml"), std::make_pair(150, 150));
+    EXPECT_TRUE(fs::is_regular_file(m_dir / "FileLog/Manager.txt"));
+    EXPECT_EQ(unloads(), 1);
+    EXPECT_EQ(m_messages.size(), 1u);
+}
+
+TEST_F(WholeRun, ReadsTheConfigurationOfTheProgramDirectory) {
+    Install(kLog);
+    std::ofstream(m_dir / "Config.xml") << "<Config App=\"Zelvo Password Manager\"><Layout><Col0Width>210</Col0Width>"
+                                           "<Col1Width>95</Col1Width></Layout></Config>";
+    ASSERT_NE(fs::current_path().string(), m_dir.Path());
+    ASSERT_TRUE(m_app.InitInstance());
+    EXPECT_TRUE(m_messages.empty());
+    EXPECT_EQ(g_nCol0Width, 210);
+    EXPECT_EQ(g_nCol1Width, 95);
+    m_app.ExitInstance();
+    EXPECT_EQ(WidthsInFile(m_dir / "Config.xml"), std::make_pair(210, 95));
+}
+
+TEST_F(WholeRun, ClosingTheMainWindowEndsTheRun) {
+    Install(kLog | kSkin);
+    QTimer closer;
+    closer.setInterval(10);
+    QObject::connect(&closer, &QTimer::timeout, [this, &closer] {
+        if (m_app.m_pMainWnd && m_app.m_pMainWnd->IsWindowVisible()) {
+            closer.stop();
+            m_app.m_pMainWnd->PostMessage(WM_CLOSE);
+        }
+    });
+    closer.start();
+    QTimer::singleShot(10000, [] { AfxEndSession(); }); // never hang, whatever happens
+    EXPECT_EQ(AfxRunApplication(m_app), 0);
+    EXPECT_EQ(m_app.m_pMainWnd, nullptr);
+    EXPECT_EQ(WidthsInFile(m_dir / "Config.xml"), std::make_pair(g_nCol0Width, g_nCol1Width));
+}
+
+TEST_F(WholeRun, MissingLogComponentEndsStartUpButShutdownStillUnloadsTheSkin) {
+    Install(kSkin);
+    auto unloads = Export<int (*)()>("Skin.so", "ZelvoSkinUnloadCount");
+    ASSERT_NE(unloads, nullptr);
+    EXPECT_EQ(AfxRunApplication(m_app), 0);
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Create COM components failed."});
+    EXPECT_EQ(m_app.m_pMainWnd, nullptr);
+    EXPECT_EQ(g_pFileLog, nullptr);
+    EXPECT_STREQ(g_szAppDir, "");
+    EXPECT_FALSE(fs::exists(m_dir / "Config.xml"));
+    EXPECT_FALSE(fs::exists(m_dir / "FileLog"));
+    EXPECT_EQ(unloads(), 1);
+}
+
+TEST_F(WholeRun, MissingSkinLibraryRunsUnskinned) {
+    Install(kLog);
+    ASSERT_TRUE(m_app.InitInstance());
+    CWnd* main = m_app.m_pMainWnd;
+    ASSERT_TRUE(WaitUntil([main] { return main->IsWindowVisible(); }));
+    EXPECT_FALSE(HasSkinBackground(main->GetSafeHwnd()));
+    EXPECT_EQ(m_app.ExitInstance(), 0);
+    EXPECT_TRUE(fs::exists(m_dir / "Config.xml"));
+}
+
+struct LogOpenCase {
+    const char* name;
+    bool logFolderIsAFile;
+    std::vector<std::string> traces;
+};
+
+// Names the case in test output instead of dumping its bytes.
+void PrintTo(const LogOpenCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class WholeRunLogOpen : public WholeRun, public testing::WithParamInterface<LogOpenCase> {};
+
+TEST_P(WholeRunLogOpen, TracesOnlyAFailedOpen) {
+    const LogOpenCase& c = GetParam();
+    Install(kFakeLog);
+    if (c.logFolderIsAFile)
+        std::ofstream(m_dir / "FileLog") << "in the way";
+    else
+        fs::create_directory(m_dir / "FileLog");
+    auto openCount = Export<int (*)()>("FakeFileLog.so", "FakeLogOpenCount");
+    auto opened = Export<const char* (*)(int)>("FakeFileLog.so", "FakeLogOpened");
+    auto writeCount = Export<int (*)()>("FakeFileLog.so", "FakeLogWriteCount");
+    auto written = Export<const char* (*)(int)>("FakeFileLog.so", "FakeLogWritten");
+    auto live = Export<int (*)()>("FakeFileLog.so", "FakeLogLiveObjects");
+    ASSERT_TRUE(openCount && opened && writeCount && written && live);
+
+    ASSERT_TRUE(m_app.InitInstance());
+    ASSERT_EQ(openCount(), 1);
+    EXPECT_EQ(std::string(opened(0)), m_dir / "FileLog/Manager.txt");
+    std::vector<std::string> traces;
+    for (int i = 0; i < writeCount(); ++i)
+        traces.emplace_back(written(i));
+    EXPECT_EQ(traces, c.traces);
+    EXPECT_EQ(live(), 1);
+    m_app.ExitInstance();
+    EXPECT_EQ(live(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, WholeRunLogOpen,
+    testing::Values(LogOpenCase{"LogFolderBlockedByAFile", true, {"Line:63,Fun:CManagerApp::InitInstance"}},
+                    LogOpenCase{"LogFolderAlreadyThere", false, {}}),
+    [](const testing::TestParamInfo<LogOpenCase>& info) { return std::string(info.param.name); });
+
+TEST_F(WholeRun, UnregisteredWindowClassMeansNoSkinAndNoMainWindow) {
+    Install(kLog | kSkin);
+    auto unloads = Export<int (*)()>("Skin.so", "ZelvoSkinUnloadCount");
+    ASSERT_NE(unloads, nullptr);
+    QWidget probe;
+    probe.setProperty("zelvoWindowClass", kMainDlgClassName);
+    probe.show();
+    afx_test::FailClassRegistration(true);
+
+    EXPECT_FALSE(m_app.InitInstance());
+    EXPECT_FALSE(AfxIsClassRegistered(kMainDlgClassName));
+    EXPECT_FALSE(HasSkinBackground(&probe));
+    ASSERT_NE(m_app.m_pMainWnd, nullptr);
+    EXPECT_FALSE(m_app.m_pMainWnd->HasWindow());
+
+    EXPECT_EQ(m_app.ExitInstance(), 0);
+    EXPECT_EQ(m_app.m_pMainWnd, nullptr);
+    EXPECT_EQ(unloads(), 1);
+    EXPECT_TRUE(fs::exists(m_dir / "Config.xml"));
+}
+
+} // namespace
