@@ -47,6 +47,7 @@ void AfxEndSession() {
     if (g_sessionEnding)
         return;
     g_sessionEnding = true;
+    afx_detail::CloseSystemMessageBoxes();
     const auto modals = CDialog::RunningModals();
     for (auto it = modals.rbegin(); it != modals.rend(); ++it)
         (*it)->EndDialog(IDCANCEL);

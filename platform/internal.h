@@ -83,6 +83,8 @@ void ShowSystemMenu(CWnd* wnd, const QPoint& globalPos);
 
 // True while the desktop session or a signal is ending the program.
 bool SessionEnding();
+// Answers every system message box still on screen, as if OK had been pressed.
+void CloseSystemMessageBoxes();
 
 // Dialog font for a template: the desktop's font family at the template's point size.
 QFont DialogFont(const DlgTemplate& tpl);

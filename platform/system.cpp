@@ -12,6 +12,7 @@
 #include <QPixmap>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -87,6 +88,14 @@ std::string GetCommandLine() {
 
 BOOL CreateDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0 ? TRUE : FALSE; }
 
+namespace {
+// System message boxes on screen now, so the end of the session can close them.
+std::vector<QMessageBox*>& OpenSystemBoxes() {
+    static std::vector<QMessageBox*> boxes;
+    return boxes;
+}
+} // namespace
+
 int MessageBox(CWnd* owner, const std::string& text, const std::string& caption, UINT type) {
     if (auto& hook = afx_test::State().messageBox)
         return hook(text, caption, type);
@@ -105,9 +114,19 @@ int MessageBox(CWnd* owner, const std::string& text, const std::string& caption,
                 : icon == MB_ICONINFORMATION ? QMessageBox::Information
                                              : QMessageBox::NoIcon);
     box.setStandardButtons(QMessageBox::Ok);
+    OpenSystemBoxes().push_back(&box);
     box.exec();
+    OpenSystemBoxes().erase(std::remove(OpenSystemBoxes().begin(), OpenSystemBoxes().end(), &box),
+                            OpenSystemBoxes().end());
     return IDOK;
 }
+
+namespace afx_detail {
+void CloseSystemMessageBoxes() {
+    for (QMessageBox* box : OpenSystemBoxes())
+        box->done(QMessageBox::Ok);
+}
+} // namespace afx_detail
 
 BOOL MessageBeep(UINT type) {
     ++afx_test::State().beeps;

@@ -220,6 +220,7 @@ void CManagerDlg::OnBnClickedLogin() {
     EnableEntryEditing();
     m_btnCreateAdmin.EnableWindow(FALSE);
     m_btnLogin.EnableWindow(FALSE);
+    FocusAccountField();
 }
 
 void CManagerDlg::OnBnClickedCreateAdmin() {
@@ -230,6 +231,13 @@ void CManagerDlg::OnBnClickedCreateAdmin() {
     m_btnLogin.EnableWindow(FALSE);
     m_btnCreateAdmin.EnableWindow(FALSE);
     m_bModified = 1;
+    FocusAccountField();
+}
+
+// The button that opened the book is disabled now; the keyboard goes on in the first entry field.
+void CManagerDlg::FocusAccountField() {
+    if (CWnd* edit = GetDlgItem(IDC_EDIT_ACCOUNT))
+        edit->SetFocus();
 }
 
 void CManagerDlg::EnableEntryEditing() {

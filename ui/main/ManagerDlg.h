@@ -84,6 +84,7 @@ private:
     void AddAboutItemToSystemMenu();
     void InitControls();
     void InitListCtrl();
+    void FocusAccountField();
     void EnableEntryEditing();
     void ExitApp();
     // Shows the first missing text of the edited entry and moves the focus to its field.

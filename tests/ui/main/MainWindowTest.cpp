@@ -230,3 +230,12 @@ TEST_F(MainWindowTest, BookFilesExistOnlyForUsableNames) {
         EXPECT_FALSE(CManagerDlg::AccountFileExists(name)) << name;
     EXPECT_FALSE(CManagerDlg::AccountFileExists(nullptr));
 }
+
+TEST_F(MainWindowTest, OpeningABookPutsTheKeyboardInTheAccountField) {
+    // The button that opened the book is disabled afterwards; the focus must not stay on it.
+    OpenWindow();
+    CreateAdmin("grace");
+    CWnd* focus = CWnd::GetFocus();
+    ASSERT_NE(focus, nullptr);
+    EXPECT_EQ(focus->GetDlgCtrlID(), UINT(IDC_EDIT_ACCOUNT));
+}
