@@ -5,6 +5,7 @@
 #include "afxtypes.h"
 
 #include <cstring>
+#include <new>
 #include <string>
 
 struct GUID {
@@ -44,6 +45,50 @@ struct IUnknown {
 protected:
     ~IUnknown() = default;
 };
+
+// QueryInterface and reference counting for a component object with one interface besides
+// IUnknown. A new object holds one reference, its creator's.
+template <class Interface, const IID& InterfaceId> class CComObjectRoot : public Interface {
+public:
+    HRESULT QueryInterface(REFIID iid, void** object) override {
+        if (!object)
+            return E_POINTER;
+        if (!(iid == IID_IUnknown || iid == InterfaceId)) {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        *object = static_cast<Interface*>(this);
+        AddRef();
+        return S_OK;
+    }
+    ULONG AddRef() override { return ++m_refs; }
+    ULONG Release() override {
+        const ULONG left = --m_refs;
+        if (left == 0)
+            delete this;
+        return left;
+    }
+
+protected:
+    virtual ~CComObjectRoot() = default;
+
+private:
+    ULONG m_refs = 1;
+};
+
+// Creates an object of a component class and returns the requested interface of it; an object
+// whose interface is refused is released at once.
+template <class Object> HRESULT CComCreateObject(REFIID iid, void** object) {
+    if (!object)
+        return E_POINTER;
+    *object = nullptr;
+    auto* created = new (std::nothrow) Object;
+    if (!created)
+        return E_OUTOFMEMORY;
+    const HRESULT hr = created->QueryInterface(iid, object);
+    created->Release();
+    return hr;
+}
 
 // Signature every component library exports under the name "DllGetClassObject": it creates an
 // object of the class and returns the requested interface of it (no class factory step).

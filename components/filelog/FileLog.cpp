@@ -2,7 +2,6 @@
 // written through at once so nothing is lost if the program ends abruptly.
 #include "FileLogItf.h"
 
-#include <atomic>
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
@@ -37,28 +36,8 @@ bool WriteAll(int fd, const std::string& data) {
     return true;
 }
 
-class FileLog final : public IFileLog {
+class FileLog final : public CComObjectRoot<IFileLog, IID_IFileLog> {
 public:
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (!object)
-            return E_POINTER;
-        if (iid == IID_IUnknown || iid == IID_IFileLog) {
-            *object = static_cast<IFileLog*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-
-    ULONG AddRef() override { return ++m_refs; }
-
-    ULONG Release() override {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
 
     BYTE Open(const char* path) override {
         CloseFile();
@@ -91,7 +70,6 @@ private:
         m_fd = -1;
     }
 
-    std::atomic<ULONG> m_refs{1};
     int m_fd = -1;
 };
 
@@ -104,10 +82,5 @@ FILELOG_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** obje
     *object = nullptr;
     if (!(clsid == CLSID_FileLog))
         return CLASS_E_CLASSNOTAVAILABLE;
-    auto* log = new (std::nothrow) FileLog;
-    if (!log)
-        return E_OUTOFMEMORY;
-    const HRESULT hr = log->QueryInterface(iid, object);
-    log->Release(); // the caller's reference, if any, keeps the object
-    return hr;
+    return CComCreateObject<FileLog>(iid, object);
 }

@@ -15,25 +15,9 @@ std::vector<std::string> g_opened;
 std::vector<std::string> g_written;
 int g_liveObjects = 0;
 
-class FakeLog final : public IFileLog {
+class FakeLog final : public CComObjectRoot<IFileLog, IID_IFileLog> {
 public:
     FakeLog() { ++g_liveObjects; }
-    HRESULT QueryInterface(REFIID iid, void** object) override {
-        if (!(iid == IID_IUnknown || iid == IID_IFileLog)) {
-            *object = nullptr;
-            return E_NOINTERFACE;
-        }
-        *object = static_cast<IFileLog*>(this);
-        AddRef();
-        return S_OK;
-    }
-    ULONG AddRef() override { return ++m_refs; }
-    ULONG Release() override {
-        const ULONG left = --m_refs;
-        if (left == 0)
-            delete this;
-        return left;
-    }
     BYTE Open(const char* path) override {
         g_opened.emplace_back(path);
         const int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT, 0600);
@@ -49,7 +33,6 @@ public:
 
 private:
     ~FakeLog() { --g_liveObjects; }
-    ULONG m_refs = 1;
 };
 } // namespace
 
@@ -57,10 +40,7 @@ FAKE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
     *object = nullptr;
     if (!(clsid == CLSID_FileLog))
         return CLASS_E_CLASSNOTAVAILABLE;
-    auto* log = new FakeLog;
-    const HRESULT hr = log->QueryInterface(iid, object);
-    log->Release();
-    return hr;
+    return CComCreateObject<FakeLog>(iid, object);
 }
 
 // What the program asked of the stand-in, and how many of its objects are still alive.
