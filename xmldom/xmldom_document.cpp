@@ -2,6 +2,10 @@
 #include "xmldom_state.h"
 
 #include <libxml/parser.h>
+#include <libxml/xmlsave.h>
+
+#include <cerrno>
+#include <cstdint>
 
 #include <new>
 
@@ -14,6 +18,7 @@ struct ParseOutcome {
     long code = 0;
     std::string reason;
     bool doctypeSeen = false;
+    bool inputFailed = false;
 };
 
 // The parse running on this thread, for the parser's callbacks.
@@ -33,8 +38,39 @@ void OnParseError(void* /*context*/, xmlErrorPtr error) {
     std::string message = error->message != nullptr ? error->message : "not well-formed";
     while (!message.empty() && (message.back() == '\n' || message.back() == ' '))
         message.pop_back();
-    Record(*t_currentParse, error->code, "line " + std::to_string(error->line) + ": " + message);
+    // Errors from character conversion and input come without a line.
+    const std::string where = error->line > 0 ? "line " + std::to_string(error->line) + ": " : "";
+    Record(*t_currentParse, error->code, where + message);
 }
+
+// Drop a message or an error; nothing the component does may print to the process's standard error.
+void IgnoreMessage(void* /*context*/, const char* /*format*/, ...) {}
+void IgnoreError(void* /*context*/, xmlErrorPtr /*error*/) {}
+
+// While it lives, the libxml2 errors that are raised outside any parser context (character
+// conversion, input and output) go to the given handler rather than to standard error. The
+// handlers are per thread in libxml2; the ones in place before are restored afterwards.
+class ErrorRouting {
+public:
+    explicit ErrorRouting(xmlStructuredErrorFunc handler)
+        : m_structured(xmlStructuredError), m_structuredContext(xmlStructuredErrorContext), m_generic(xmlGenericError),
+          m_genericContext(xmlGenericErrorContext) {
+        xmlSetStructuredErrorFunc(nullptr, handler);
+        xmlSetGenericErrorFunc(nullptr, IgnoreMessage);
+    }
+    ~ErrorRouting() {
+        xmlSetGenericErrorFunc(m_genericContext, m_generic);
+        xmlSetStructuredErrorFunc(m_structuredContext, m_structured);
+    }
+    ErrorRouting(const ErrorRouting&) = delete;
+    ErrorRouting& operator=(const ErrorRouting&) = delete;
+
+private:
+    xmlStructuredErrorFunc m_structured;
+    void* m_structuredContext;
+    xmlGenericErrorFunc m_generic;
+    void* m_genericContext;
+};
 
 // The program's files never carry a document type declaration. Refusing any of them as soon as it
 // starts means no entity is ever declared, so none can be expanded ("billion laughs") and no
@@ -47,8 +83,20 @@ void OnDoctype(void* context, const xmlChar* /*name*/, const xmlChar* /*external
     xmlStopParser(static_cast<xmlParserCtxtPtr>(context));
 }
 
-// Parses the bytes into a document with a root element, or returns null and says why.
-xmlDocPtr ParseDocument(const std::string& content, ParseOutcome& outcome) {
+// Hands the parser the next piece of the file; a failed read ends the parse as a failure.
+int ReadForParser(void* context, char* buffer, int size) {
+    auto* file = static_cast<InputFile*>(context);
+    const int count = file->Read(buffer, size);
+    if (count < 0 && t_currentParse != nullptr) {
+        t_currentParse->inputFailed = true;
+        Record(*t_currentParse, file->FailureCode(), file->FailureReason());
+    }
+    return count;
+}
+
+// Parses the open file into a document with a root element, or returns null and says why. The
+// file is read in pieces, so it is never held whole in memory beside its tree.
+xmlDocPtr ParseDocument(InputFile& file, ParseOutcome& outcome) {
     xmlParserCtxtPtr context = xmlNewParserCtxt();
     if (context == nullptr)
         throw std::bad_alloc();
@@ -57,13 +105,16 @@ xmlDocPtr ParseDocument(const std::string& content, ParseOutcome& outcome) {
     // No XML_PARSE_NOENT, DTDLOAD or HUGE: entities stay unexpanded and libxml2's limits on depth
     // and sizes apply.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
-    t_currentParse = &outcome;
-    xmlDocPtr doc =
-        xmlCtxtReadMemory(context, content.data(), static_cast<int>(content.size()), nullptr, nullptr, options);
-    t_currentParse = nullptr;
+    xmlDocPtr doc = nullptr;
+    {
+        ErrorRouting routing(OnParseError);
+        t_currentParse = &outcome;
+        doc = xmlCtxtReadIO(context, ReadForParser, nullptr, &file, nullptr, nullptr, options);
+        t_currentParse = nullptr;
+    }
     const int contextError = context->errNo;
     xmlFreeParserCtxt(context);
-    const bool usable = doc != nullptr && !outcome.doctypeSeen && doc->intSubset == nullptr &&
+    const bool usable = doc != nullptr && !outcome.doctypeSeen && !outcome.inputFailed && doc->intSubset == nullptr &&
                         doc->extSubset == nullptr && xmlDocGetRootElement(doc) != nullptr;
     if (usable)
         return doc;
@@ -72,25 +123,59 @@ xmlDocPtr ParseDocument(const std::string& content, ParseOutcome& outcome) {
     return nullptr;
 }
 
+// Reads and parses the file, or returns null with the outcome saying why.
+xmlDocPtr ReadDocument(const std::string& path, ParseOutcome& outcome) {
+    InputFile file;
+    if (!file.Open(path)) {
+        Record(outcome, file.FailureCode(), file.FailureReason());
+        return nullptr;
+    }
+    return ParseDocument(file, outcome);
+}
+
 xmlDocPtr NewEmptyDocument() {
     xmlDocPtr doc = xmlNewDoc(reinterpret_cast<const xmlChar*>("1.0"));
     if (doc == nullptr)
         throw std::bad_alloc();
+    // Names are then stored once for the whole document instead of once per element.
+    doc->dict = xmlDictCreate();
     return doc;
 }
 
-std::string SerializeDocument(xmlDocPtr doc) {
-    if (xmlDocGetRootElement(doc) == nullptr)
-        Fail(kFail, "the document has no root element");
-    xmlChar* bytes = nullptr;
-    int size = 0;
+// Where the serialiser's output goes; the first failed write is kept.
+struct OutputFile {
+    int fd = -1;
+    int error = 0;
+};
+
+int WriteForSerialiser(void* context, const char* bytes, int size) {
+    auto* file = static_cast<OutputFile*>(context);
+    if (file->error != 0 || size < 0)
+        return -1;
+    if (!WriteBytes(file->fd, bytes, static_cast<std::size_t>(size))) {
+        file->error = errno;
+        return -1;
+    }
+    return size;
+}
+
+// Writes the document as UTF-8 to the descriptor as it is serialised; false with errno set when
+// that fails.
+bool WriteDocument(xmlDocPtr doc, int fd) {
+    const ErrorRouting routing(IgnoreError);
+    OutputFile file{fd};
+    xmlOutputBufferPtr output = xmlOutputBufferCreateIO(WriteForSerialiser, nullptr, &file, nullptr);
+    if (output == nullptr) {
+        errno = ENOMEM;
+        return false;
+    }
     // Indentation goes only between elements; an element holding text is written as it is.
-    xmlDocDumpFormatMemoryEnc(doc, &bytes, &size, "UTF-8", 1);
-    if (bytes == nullptr)
-        Fail(kFail, "the document cannot be serialised");
-    std::string result(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
-    xmlFree(bytes);
-    return result;
+    const int written = xmlSaveFormatFileTo(output, doc, "UTF-8", 1);
+    if (file.error != 0 || written < 0) {
+        errno = file.error != 0 ? file.error : EIO;
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -131,6 +216,18 @@ void DocumentState::ReplaceDocument(xmlDocPtr replacement) {
 
 void DocumentState::Adopt(xmlNodePtr node) {
     m_detachedNodes.push_back(node);
+    node->_private = reinterpret_cast<void*>(static_cast<std::uintptr_t>(m_detachedNodes.size()));
+}
+
+void DocumentState::Release(xmlNodePtr node) noexcept {
+    const auto position = reinterpret_cast<std::uintptr_t>(node->_private);
+    if (position == 0 || position > m_detachedNodes.size() || m_detachedNodes[position - 1] != node)
+        return;
+    xmlNodePtr last = m_detachedNodes.back();
+    m_detachedNodes[position - 1] = last;
+    last->_private = reinterpret_cast<void*>(position);
+    m_detachedNodes.pop_back();
+    node->_private = nullptr;
 }
 
 void DocumentState::ReserveAdoptions(std::size_t count) {
@@ -150,11 +247,8 @@ BOOL CXMLDOMDocument2::Load(const std::string& path) {
     if (m_doc == nullptr)
         return FALSE;
     try {
-        std::string content;
         ParseOutcome outcome;
-        xmlDocPtr parsed = nullptr;
-        if (ReadWholeFile(path, content, outcome.code, outcome.reason))
-            parsed = ParseDocument(content, outcome);
+        xmlDocPtr parsed = ReadDocument(path, outcome);
         m_doc->ReplaceDocument(parsed != nullptr ? parsed : NewEmptyDocument());
         m_doc->errorCode = parsed != nullptr ? 0 : outcome.code;
         m_doc->errorReason = parsed != nullptr ? std::string() : outcome.reason;
@@ -205,10 +299,14 @@ void CXMLDOMDocument2::AppendChild(const CXMLDOMElement& child) {
         Fail(kFail, "the document already has a root element");
     RequireAppendable(m_doc, nullptr, child.m_doc, child.m_node);
     xmlDocSetRootElement(m_doc->doc, child.m_node);
+    m_doc->Release(child.m_node);
 }
 
 void CXMLDOMDocument2::Save(const std::string& path) {
     if (m_doc == nullptr)
         Fail(kUnexpected, "operation on a null document");
-    ReplaceFileAtomically(path, SerializeDocument(m_doc->doc));
+    xmlDocPtr doc = m_doc->doc;
+    if (xmlDocGetRootElement(doc) == nullptr)
+        Fail(kFail, "the document has no root element");
+    ReplaceFileAtomically(path, [doc](int fd) { return WriteDocument(doc, fd); });
 }

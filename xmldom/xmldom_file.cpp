@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+using xmldom_detail::Descriptor;
+
 namespace {
 
 // The program's files are a few kilobytes; anything near this is not one of them.
@@ -21,30 +23,6 @@ std::atomic<bool> g_failNextSave{false};
 std::string ErrnoText() {
     return std::strerror(errno);
 }
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : m_fd(fd) {}
-    ~Descriptor() { Close(); }
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    int Get() const { return m_fd; }
-    // Takes charge of another descriptor, closing the one held.
-    void Reset(int fd) {
-        Close();
-        m_fd = fd;
-    }
-    // Closes now and reports whether the close succeeded.
-    bool Close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return fd < 0 || ::close(fd) == 0;
-    }
-
-private:
-    int m_fd;
-};
 
 long OpenErrorCode(int error) {
     switch (error) {
@@ -61,31 +39,13 @@ long OpenErrorCode(int error) {
     }
 }
 
-bool ReadAll(int fd, std::string& content) {
-    char buffer[65536];
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer, sizeof buffer);
-        if (count == 0)
-            return true;
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count < 0 || content.size() + static_cast<std::size_t>(count) > static_cast<std::size_t>(kMaxFileSize))
-            return false;
-        content.append(buffer, static_cast<std::size_t>(count));
-    }
-}
-
-bool WriteAll(int fd, const std::string& content) {
-    std::size_t written = 0;
-    while (written < content.size()) {
-        const ssize_t count = ::write(fd, content.data() + written, content.size() - written);
-        if (count < 0 && errno == EINTR)
-            continue;
-        if (count <= 0)
-            return false;
-        written += static_cast<std::size_t>(count);
-    }
-    return true;
+// Reads once, retrying when interrupted by a signal.
+ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
+    ssize_t count = 0;
+    do {
+        count = ::read(fd, buffer, size);
+    } while (count < 0 && errno == EINTR);
+    return count;
 }
 
 std::string FolderOf(const std::string& path) {
@@ -152,35 +112,63 @@ void SyncFolder(const std::string& folder) {
 
 namespace xmldom_detail {
 
-bool ReadWholeFile(const std::string& path, std::string& content, long& code, std::string& reason) {
+bool InputFile::Refuse(long code, std::string reason) {
+    m_failureCode = code;
+    m_failureReason = std::move(reason);
+    return false;
+}
+
+bool InputFile::Open(const std::string& path) {
+    m_path = path;
     // Non-blocking so that a named pipe cannot hang the open; it is refused below.
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
-    if (fd.Get() < 0) {
-        code = OpenErrorCode(errno);
-        reason = "cannot open " + path + ": " + ErrnoText();
-        return false;
-    }
+    m_fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (m_fd.Get() < 0)
+        return Refuse(OpenErrorCode(errno), "cannot open " + path + ": " + ErrnoText());
     struct stat info {};
-    if (::fstat(fd.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-        code = S_ISDIR(info.st_mode) ? XML_IO_EISDIR : XML_IO_UNKNOWN;
-        reason = path + " is not a regular file";
-        return false;
-    }
-    if (info.st_size > kMaxFileSize || !ReadAll(fd.Get(), content)) {
-        code = info.st_size > kMaxFileSize ? XML_IO_EFBIG : XML_IO_UNKNOWN;
-        reason = "cannot read " + path + " (unreadable or larger than 64 MiB)";
-        return false;
+    if (::fstat(m_fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
+        return Refuse(S_ISDIR(info.st_mode) ? XML_IO_EISDIR : XML_IO_UNKNOWN, path + " is not a regular file");
+    if (info.st_size > kMaxFileSize)
+        return Refuse(XML_IO_EFBIG, "cannot read " + path + ": larger than 64 MiB");
+    return true;
+}
+
+int InputFile::Read(char* buffer, int size) {
+    if (m_failureCode != 0)
+        return -1;
+    const ssize_t count = size >= 0 ? ReadSome(m_fd.Get(), buffer, static_cast<std::size_t>(size)) : -1;
+    if (count >= 0)
+        m_bytesRead += static_cast<std::size_t>(count);
+    if (count < 0)
+        Refuse(XML_IO_UNKNOWN, "cannot read " + m_path + ": " + ErrnoText());
+    else if (m_bytesRead > static_cast<std::size_t>(kMaxFileSize))
+        Refuse(XML_IO_EFBIG, "cannot read " + m_path + ": larger than 64 MiB");
+    return m_failureCode != 0 ? -1 : static_cast<int>(count);
+}
+
+bool WriteBytes(int fd, const char* bytes, std::size_t size) {
+    std::size_t written = 0;
+    while (written < size) {
+        const ssize_t count = ::write(fd, bytes + written, size - written);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count < 0)
+            return false;
+        if (count == 0) {
+            errno = EIO;
+            return false;
+        }
+        written += static_cast<std::size_t>(count);
     }
     return true;
 }
 
-void ReplaceFileAtomically(const std::string& path, const std::string& content) {
+void ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContent) {
     if (path.empty())
         Fail(kInvalidArg, "empty file name");
     const mode_t mode = TargetMode(path);
     const std::string folder = FolderOf(path);
     TemporaryFile temporary(folder);
-    if (::fchmod(temporary.Fd(), mode) != 0 || !WriteAll(temporary.Fd(), content) || ::fsync(temporary.Fd()) != 0)
+    if (::fchmod(temporary.Fd(), mode) != 0 || !writeContent(temporary.Fd()) || ::fsync(temporary.Fd()) != 0)
         Fail(kFail, "cannot write " + temporary.Name() + ": " + ErrnoText());
     if (!temporary.Close())
         Fail(kFail, "cannot write " + temporary.Name() + ": " + ErrnoText());

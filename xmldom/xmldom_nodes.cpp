@@ -30,8 +30,16 @@ std::string TakeXmlString(xmlChar* text) {
 std::string QualifiedName(const xmlNs* ns, const xmlChar* name) {
     std::string result;
     if (ns != nullptr && ns->prefix != nullptr)
-        result = std::string(Chars(ns->prefix)) + ":";
-    return result + (name != nullptr ? Chars(name) : "");
+        result.append(Chars(ns->prefix)).push_back(':');
+    if (name != nullptr)
+        result.append(Chars(name));
+    return result;
+}
+
+// The text of a list of children that is one text node, where it lies; null for any other list.
+const xmlChar* SoleText(const xmlNode* children) {
+    const bool soleText = children != nullptr && children->next == nullptr && children->type == XML_TEXT_NODE;
+    return soleText ? children->content : nullptr;
 }
 
 // The name a DOM gives to a node of each kind.
@@ -99,6 +107,13 @@ std::string CXMLDOMNode::GetNodeName() const {
 
 std::string CXMLDOMNode::GetText() const {
     xmlNodePtr node = RequireNode();
+    // Most values are a single text node; those are read in place rather than gathered into a copy.
+    const bool holdsNodes = m_attr != nullptr || node->type == XML_ELEMENT_NODE;
+    const xmlNode* children = m_attr != nullptr ? m_attr->children : node->children;
+    if (holdsNodes && children == nullptr)
+        return {};
+    if (const xmlChar* text = holdsNodes ? SoleText(children) : nullptr)
+        return Chars(text);
     if (m_attr != nullptr)
         return TakeXmlString(xmlNodeListGetString(node->doc, m_attr->children, 1));
     return TakeXmlString(xmlNodeGetContent(node));
@@ -165,6 +180,7 @@ void CXMLDOMElement::AppendChild(const CXMLDOMElement& child) {
     RequireAppendable(m_doc, node, child.m_doc, child.m_node);
     if (xmlAddChild(node, child.m_node) == nullptr)
         Fail(kFail, "cannot append the element");
+    m_doc->Release(child.m_node);
 }
 
 long CXMLDOMNamedNodeMap::GetLength() const {

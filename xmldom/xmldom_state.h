@@ -6,6 +6,9 @@
 
 #include <libxml/tree.h>
 
+#include <unistd.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,6 +32,8 @@ struct DocumentState {
     void ReplaceDocument(xmlDocPtr replacement);
     // Keeps a node that is outside any tree so it is freed with the state, if still detached.
     void Adopt(xmlNodePtr node);
+    // Lets go of a kept node that has just joined a tree, which frees it from then on.
+    void Release(xmlNodePtr node) noexcept;
     // Makes room so that the next count adoptions cannot fail.
     void ReserveAdoptions(std::size_t count);
 
@@ -38,6 +43,8 @@ struct DocumentState {
 
 private:
     std::vector<xmlDocPtr> m_retiredDocs;
+    // Each kept node notes its position here, counted from 1, in its _private field, so that it
+    // can be let go of without a search and the list only ever holds the nodes still outside.
     std::vector<xmlNodePtr> m_detachedNodes;
 };
 
@@ -55,12 +62,64 @@ bool IsValidName(const std::string& name);
 void RequireAppendable(const std::shared_ptr<DocumentState>& parentDoc, const xmlNode* parent,
                        const std::shared_ptr<DocumentState>& childDoc, xmlNodePtr childNode);
 
-// Reads a whole file into memory; false when it is missing, not a regular file, unreadable or
-// larger than the limit. On false, code and reason say why.
-bool ReadWholeFile(const std::string& path, std::string& content, long& code, std::string& reason);
+// Closes a descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor() { Close(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    // The descriptor held; -1 when none.
+    int Get() const { return m_fd; }
+    // Takes charge of another descriptor, closing the one held.
+    void Reset(int fd) {
+        Close();
+        m_fd = fd;
+    }
+    // Closes now and reports whether the close succeeded.
+    bool Close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
 
-// Writes the bytes to the path by way of a temporary file in the same folder renamed over it.
+private:
+    int m_fd;
+};
+
+// A file opened for the parser, which reads it a piece at a time. Only a regular file opens, and
+// reading stops once more than the size limit has come in, even from a file that grew meanwhile.
+class InputFile {
+public:
+    InputFile() = default;
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+
+    // Opens the file; false when it is missing, not a regular file, unreadable or too large.
+    bool Open(const std::string& path);
+    // Reads up to size bytes: the count, 0 at the end, or -1 on a failure or past the limit.
+    int Read(char* buffer, int size);
+    // Why Open or Read failed: a libxml2 I/O error code; 0 while nothing failed.
+    long FailureCode() const { return m_failureCode; }
+    // Why Open or Read failed, for diagnostics.
+    const std::string& FailureReason() const { return m_failureReason; }
+
+private:
+    bool Refuse(long code, std::string reason);
+
+    Descriptor m_fd{-1};
+    std::string m_path;
+    std::size_t m_bytesRead = 0;
+    long m_failureCode = 0;
+    std::string m_failureReason;
+};
+
+// Writes all the bytes to the descriptor; false with errno set when that fails.
+bool WriteBytes(int fd, const char* bytes, std::size_t size);
+
+// Writes a file through a temporary one in the same folder: writeContent fills the temporary file
+// (false with errno set on failure), which is then flushed to disk and renamed over the path.
 // Throws on any failure, leaving a previous file untouched.
-void ReplaceFileAtomically(const std::string& path, const std::string& content);
+void ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContent);
 
 } // namespace xmldom_detail

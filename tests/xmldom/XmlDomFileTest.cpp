@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -88,6 +90,55 @@ TEST(XmlDomLoad, BrokenOrForeignFilesFailCleanly) {
         EXPECT_FALSE(doc.GetParseError().GetReason().empty());
         EXPECT_TRUE(doc.GetDocumentElement().IsNull());
     }
+}
+
+// Runs the call with the process's standard error sent to a file, and returns what was written.
+std::string StandardErrorOf(const std::function<void()>& call, const TempDir& dir) {
+    const std::string capturePath = dir.File("stderr.txt");
+    const int capture = ::open(capturePath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    const int saved = ::dup(STDERR_FILENO);
+    EXPECT_GE(capture, 0);
+    EXPECT_GE(saved, 0);
+    std::fflush(stderr);
+    ::dup2(capture, STDERR_FILENO);
+    call();
+    std::fflush(stderr);
+    ::dup2(saved, STDERR_FILENO);
+    ::close(saved);
+    ::close(capture);
+    return ReadBytes(capturePath);
+}
+
+int g_foreignErrors = 0;
+void CountForeignError(void* /*context*/, xmlErrorPtr /*error*/) {
+    ++g_foreignErrors;
+}
+
+TEST(XmlDomLoad, UndecodableFilesFailSilentlyAndLeaveTheErrorHandlerInPlace) {
+    TempDir dir;
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"shift_jis.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a>\x81\xFF\xFF</a>"},
+        {"euc_jp.xml", "<?xml version=\"1.0\" encoding=\"EUC-JP\"?><a>\xFF\xFF\xFF</a>"},
+        {"utf16_surrogate.xml", std::string("\xFF\xFE<\0a\0>\0\0\xD8<\0/\0a\0>\0", 18)},
+        {"bad_tail.xml", "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a/>\n<!-- \x81\xFF\xFF -->\n"},
+    };
+    for (const auto& [name, bytes] : files) {
+        SCOPED_TRACE(name);
+        WriteBytes(dir.File(name), bytes);
+        CXMLDOMDocument2 doc = NewDocument();
+        BOOL loaded = TRUE;
+        EXPECT_EQ(StandardErrorOf([&] { loaded = doc.Load(dir.File(name)); }, dir), "");
+        EXPECT_EQ(loaded, FALSE);
+        EXPECT_NE(doc.GetParseError().GetErrorCode(), 0);
+    }
+    // A handler the host program set is neither called by a load nor replaced by it.
+    xmlSetStructuredErrorFunc(nullptr, CountForeignError);
+    EXPECT_EQ(NewDocument().Load(dir.File(files[0].first)), FALSE);
+    EXPECT_EQ(g_foreignErrors, 0);
+    xmlDocPtr broken = xmlReadMemory("<a>", 3, nullptr, nullptr, 0);
+    xmlFreeDoc(broken);
+    EXPECT_GT(g_foreignErrors, 0);
+    xmlSetStructuredErrorFunc(nullptr, nullptr);
 }
 
 TEST(XmlDomLoad, OrdinaryNestingLoads) {
