@@ -35,6 +35,11 @@ void UseCurrentDirectory() {
 }
 } // namespace
 
+const std::vector<CWinApp::CommandEntry>& CManagerApp::GetMessageMap() const {
+    static const std::vector<CommandEntry> map = {{ID_HELP, &CWinApp::OnHelp}};
+    return map;
+}
+
 BOOL CManagerApp::InitInstance() {
     InitCommonControls();
     CWinApp::InitInstance();

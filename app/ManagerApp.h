@@ -15,6 +15,8 @@ public:
     // Saves the configuration, destroys the main window, releases the log component, ends COM and
     // unloads the skin; returns the process exit code.
     int ExitInstance() override;
+    // The application's own commands: the standard Help command (F1 in any dialog).
+    const std::vector<CommandEntry>& GetMessageMap() const override;
 
 protected:
     // Works out the program directory from the command line's first token.

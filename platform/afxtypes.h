@@ -30,6 +30,7 @@ constexpr BYTE GetBValue(COLORREF c) { return BYTE((c >> 16) & 0xFF); }
 // Dialog results and standard command ids.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+constexpr UINT ID_HELP = 0xE146;
 
 // Show commands.
 constexpr int SW_HIDE = 0;
@@ -82,6 +83,7 @@ constexpr UINT MF_SEPARATOR = 0x0800;
 // Virtual keys.
 constexpr UINT VK_RETURN = 0x0D;
 constexpr UINT VK_ESCAPE = 0x1B;
+constexpr UINT VK_F1 = 0x70;
 constexpr UINT VK_F10 = 0x79;
 constexpr UINT VK_APPS = 0x5D;
 

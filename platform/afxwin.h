@@ -414,6 +414,18 @@ public:
     virtual int ExitInstance();
     HICON LoadIcon(UINT id) const;
 
+    // Commands the application object handles itself, by id.
+    struct CommandEntry {
+        UINT id;
+        void (CWinApp::*handler)();
+    };
+    virtual const std::vector<CommandEntry>& GetMessageMap() const;
+    // Runs the handler of a command; FALSE when the message map has none for it.
+    BOOL OnCmdMsg(UINT id);
+    // The standard Help command: opens the program's help file, the application name followed by
+    // ".chm", in the program directory.
+    void OnHelp();
+
     CWnd* m_pMainWnd = nullptr;
     // The module's application name: the executable's file name without extension.
     std::string m_strAppName;

@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 
 #include <csignal>
+#include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
@@ -97,6 +98,27 @@ CWinApp::~CWinApp() {
 BOOL CWinApp::InitInstance() { return TRUE; }
 int CWinApp::ExitInstance() { return m_nExitCode; }
 HICON CWinApp::LoadIcon(UINT id) const { return AfxLoadIconResource(id); }
+
+const std::vector<CWinApp::CommandEntry>& CWinApp::GetMessageMap() const {
+    static const std::vector<CommandEntry> none;
+    return none;
+}
+
+BOOL CWinApp::OnCmdMsg(UINT id) {
+    for (const CommandEntry& entry : GetMessageMap()) {
+        if (entry.id == id) {
+            (this->*entry.handler)();
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+void CWinApp::OnHelp() {
+    const std::filesystem::path module(AfxGetModuleFileName());
+    const std::string name = m_strAppName.empty() ? module.stem().string() : m_strAppName;
+    ShellExecute(m_pMainWnd, "open", (module.parent_path() / (name + ".chm")).string(), "", "", SW_SHOW);
+}
 
 CWinApp* AfxGetApp() { return g_pTheApp; }
 CWnd* AfxGetMainWnd() { return g_pTheApp ? g_pTheApp->m_pMainWnd : nullptr; }

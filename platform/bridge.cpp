@@ -24,6 +24,8 @@ UINT VirtualKey(const QKeyEvent* key) {
         return VK_RETURN;
     case Qt::Key_Escape:
         return VK_ESCAPE;
+    case Qt::Key_F1:
+        return VK_F1;
     case Qt::Key_F10:
         return VK_F10;
     case Qt::Key_Menu:

@@ -375,6 +375,9 @@ BOOL CDialog::PreTranslateMessage(MSG* msg) {
     case VK_ESCAPE:
         SendMessage(WM_COMMAND, IDCANCEL);
         return TRUE;
+    case VK_F1:
+        // Help is the application's command, wherever the key is pressed.
+        return AfxGetApp() && AfxGetApp()->OnCmdMsg(ID_HELP);
     case VK_APPS:
     case VK_F10:
         if (msg->wParam == VK_APPS || (msg->lParam & 1)) {

@@ -267,3 +267,20 @@ TEST_F(WholeRun, UnregisteredWindowClassMeansNoSkinAndNoMainWindow) {
 }
 
 } // namespace
+
+TEST_F(WholeRun, F1AnywhereOpensTheHelpFileOfTheProgramDirectory) {
+    Install(kLog);
+    std::vector<std::string> opened;
+    afx_test::SetShellHook([&opened](const std::string& verb, const std::string& file) {
+        EXPECT_EQ(verb, "open");
+        opened.push_back(file);
+        return INT_PTR(42);
+    });
+    ASSERT_TRUE(m_app.InitInstance());
+    CWnd* main = m_app.m_pMainWnd;
+    ASSERT_TRUE(WaitUntil([main] { return main->IsWindowVisible(); }));
+    MSG f1{WM_KEYDOWN, VK_F1, 0};
+    EXPECT_TRUE(main->PreTranslateMessage(&f1));
+    EXPECT_EQ(opened, std::vector<std::string>{m_dir / "Manager.chm"});
+    m_app.ExitInstance();
+}

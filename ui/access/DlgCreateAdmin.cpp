@@ -8,8 +8,8 @@
 #include "resource.h"
 
 namespace {
-// The most bytes each field accepts.
-constexpr int kFieldLimit = 128;
+// Each field accepts what a book field holds.
+constexpr int kFieldLimit = int(kMaxTextBytes);
 // Where the trace notes that there was no main window to create the book for.
 constexpr int kNoMainWindowTraceLine = 88;
 } // namespace

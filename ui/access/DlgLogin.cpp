@@ -8,8 +8,8 @@
 #include "resource.h"
 
 namespace {
-// The most bytes each field accepts.
-constexpr int kFieldLimit = 128;
+// Each field accepts what a book field holds.
+constexpr int kFieldLimit = int(kMaxTextBytes);
 // Where the trace names a book that could not be read.
 constexpr int kInvalidFileTraceLine = 87;
 } // namespace
