@@ -3,59 +3,22 @@
 #include "ManagerApp.h"
 
 #include "Globals.h"
-#include "Identity.h"
+#include "ProgramDocument.h"
+#include "com.h"
 #include "xmldom.h"
 
-#include <climits>
-#include <cstdint>
 #include <string>
 
 namespace {
-constexpr DWORD kAllContexts = 23;
-
-bool IsBlank(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-// Reads a width the way atoi does (leading blanks, optional sign, digits up to the first other
-// character, 0 without digits), but a value beyond the int range is held at its nearest end.
-int ParseWidth(const std::string& text) {
-    std::size_t i = 0;
-    while (i < text.size() && IsBlank(text[i]))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    std::int64_t value = 0;
-    constexpr std::int64_t kLimit = std::int64_t(INT_MAX) + 1;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i)
-        if (value < kLimit)
-            value = value * 10 + (text[i] - '0');
-    if (negative)
-        return value >= kLimit ? INT_MIN : int(-value);
-    return value > INT_MAX ? INT_MAX : int(value);
-}
-
-// A file of another application names itself in the root's "App" attribute; no "App" passes.
-bool IsOwnConfig(const CXMLDOMElement& root) {
-    const CXMLDOMNamedNodeMap attributes = root.GetAttributes();
-    const long count = attributes.GetLength();
-    for (long i = 0; i < count; ++i) {
-        const CXMLDOMNode attribute = attributes.GetItem(i);
-        if (attribute.GetNodeName() == "App" && attribute.GetText() != kAppTitle)
-            return false;
-    }
-    return true;
-}
 
 // Takes the widths found among the section's children; the last of each name wins.
 void ReadWidths(const CXMLDOMNode& section) {
     for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
         const std::string name = child.GetNodeName();
         if (name == "Col0Width")
-            g_nCol0Width = ParseWidth(child.GetText());
+            g_nCol0Width = ParseDecimalInt32(child.GetText());
         else if (name == "Col1Width")
-            g_nCol1Width = ParseWidth(child.GetText());
+            g_nCol1Width = ParseDecimalInt32(child.GetText());
     }
 }
 
@@ -82,11 +45,11 @@ bool CManagerApp::ReadConfig(const char* fileName) {
     if (!fileName || !AppDirPath(fileName, path))
         return false;
     try {
-        CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, kAllContexts);
+        CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
         if (!doc.Load(path))
             return false;
         const CXMLDOMElement root = doc.GetDocumentElement();
-        if (!IsOwnConfig(root))
+        if (!IsOwnDocument(root))
             return false;
         ReadLayout(root);
         return true;
@@ -104,12 +67,9 @@ bool CManagerApp::WriteConfig(const char* fileName) {
     if (!fileName || !AppDirPath(fileName, path))
         return false;
     try {
-        CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, kAllContexts);
+        CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
         CXMLDOMElement root = doc.CreateElement("Config");
-        root.SetAttribute("Author", kAuthor);
-        root.SetAttribute("Website", kWebsiteUrl);
-        root.SetAttribute("App", kAppTitle);
-        root.SetAttribute("Version", kVersion);
+        StampIdentity(root);
         doc.AppendChild(root);
         CXMLDOMElement layout = doc.CreateElement("Layout");
         root.AppendChild(layout);

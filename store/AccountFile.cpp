@@ -1,6 +1,7 @@
 #include "AccountFile.h"
 
-#include "Identity.h"
+#include "ProgramDocument.h"
+#include "com.h"
 #include "xmldom.h"
 
 #include <algorithm>
@@ -19,11 +20,8 @@ constexpr char kPassword[] = "Password";
 constexpr char kComment[] = "Comment";
 constexpr char kTotalCnt[] = "TotalCnt";
 constexpr char kIndex[] = "Index";
-constexpr char kApp[] = "App";
 constexpr char kFileSuffix[] = ".xml";
 
-// The document factory's class context: any.
-constexpr DWORD kAnyContext = 23;
 
 // A child of an item that carries one of the entry's three texts.
 constexpr int kTextsPerItem = 3;
@@ -67,12 +65,9 @@ void AppendAccounts(CXMLDOMDocument2& doc, CXMLDOMElement& root, const AccountBo
 }
 
 void WriteBook(const AccountBook& book, const std::string& path, const CBase64& codec) {
-    CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, kAnyContext);
+    CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
     CXMLDOMElement root = doc.CreateElement(std::string(FieldText(book.szAdminAccount)));
-    root.SetAttribute("Author", kAuthor);
-    root.SetAttribute("Website", kWebsiteUrl);
-    root.SetAttribute(kApp, kAppTitle);
-    root.SetAttribute("Version", kVersion);
+    StampIdentity(root);
     doc.AppendChild(root);
     AppendAdminInfo(doc, root, book, codec);
     AppendAccounts(doc, root, book, codec);
@@ -95,13 +90,8 @@ std::string DecodeText(const CBase64& codec, const CXMLDOMNode& node) {
 
 // A file made by another program, or by this one under another title, is refused.
 void CheckIdentity(const CXMLDOMElement& root) {
-    const CXMLDOMNamedNodeMap attributes = root.GetAttributes();
-    const long count = attributes.GetLength();
-    for (long i = 0; i < count; ++i) {
-        const CXMLDOMNode attribute = attributes.GetItem(i);
-        if (attribute.GetNodeName() == kApp && attribute.GetText() != kAppTitle) {
-            throw NotAnAccountFile{};
-        }
+    if (!IsOwnDocument(root)) {
+        throw NotAnAccountFile{};
     }
 }
 
@@ -211,7 +201,7 @@ void ReadSections(AccountBook& book, const CXMLDOMElement& root, const CBase64& 
 
 bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) {
     book.Clear();
-    CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, kAnyContext);
+    CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
     if (!doc.Load(path)) {
         return false;
     }
@@ -278,23 +268,4 @@ std::string AccountFilePath(const std::string& folder, std::string_view account)
         return {};
     }
     return path;
-}
-
-std::int32_t ParseDecimalInt32(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) {
-        ++i;
-    }
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
-    // Accumulated as a magnitude that stops growing once past the range, so it never overflows.
-    const std::int64_t limit = negative ? -std::int64_t{INT32_MIN} : std::int64_t{INT32_MAX};
-    std::int64_t magnitude = 0;
-    for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
-        magnitude = std::min(limit, magnitude * 10 + (text[i] - '0'));
-    }
-    return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }

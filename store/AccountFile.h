@@ -4,6 +4,7 @@
 
 #include "AccountBook.h"
 #include "Base64.h"
+#include "ProgramDocument.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -32,7 +33,3 @@ bool DirectoryEntryExists(const std::string& path);
 // an empty folder. Empty when the account is empty, holds a "/" or NUL, or the path would exceed
 // kMaxAccountPathBytes.
 std::string AccountFilePath(const std::string& folder, std::string_view account);
-
-// Reads a decimal number the way the C library's atoi does (leading blanks, a sign, digits up to the
-// first other character; 0 without digits), clamping values outside the 32-bit range.
-std::int32_t ParseDecimalInt32(std::string_view text);

@@ -1,0 +1,20 @@
+// Rules shared by every XML file the program writes and reads: the identity attributes on the
+// root element, and decimal numbers read the way the C library's atoi does.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+class CXMLDOMElement;
+
+// Sets the program's identity attributes on a root element: Author, Website, App, Version, in
+// that order. Throws the component's error like any other document operation.
+void StampIdentity(CXMLDOMElement& root);
+
+// False when the root names another application in an "App" attribute (compared exactly); a root
+// without "App" passes, and no other attribute or name is looked at.
+bool IsOwnDocument(const CXMLDOMElement& root);
+
+// Reads a decimal number the way the C library's atoi does (leading blanks, a sign, digits up to the
+// first other character; 0 without digits), clamping values outside the 32-bit range.
+std::int32_t ParseDecimalInt32(std::string_view text);
