@@ -22,10 +22,18 @@ using COLORREF = DWORD;
 constexpr BOOL TRUE = 1;
 constexpr BOOL FALSE = 0;
 
-constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) { return DWORD(r) | (DWORD(g) << 8) | (DWORD(b) << 16); }
-constexpr BYTE GetRValue(COLORREF c) { return BYTE(c & 0xFF); }
-constexpr BYTE GetGValue(COLORREF c) { return BYTE((c >> 8) & 0xFF); }
-constexpr BYTE GetBValue(COLORREF c) { return BYTE((c >> 16) & 0xFF); }
+constexpr COLORREF RGB(BYTE r, BYTE g, BYTE b) {
+    return DWORD(r) | (DWORD(g) << 8) | (DWORD(b) << 16);
+}
+constexpr BYTE GetRValue(COLORREF c) {
+    return BYTE(c & 0xFF);
+}
+constexpr BYTE GetGValue(COLORREF c) {
+    return BYTE((c >> 8) & 0xFF);
+}
+constexpr BYTE GetBValue(COLORREF c) {
+    return BYTE((c >> 16) & 0xFF);
+}
 
 // Dialog results and standard command ids.
 constexpr int IDOK = 1;

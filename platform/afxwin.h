@@ -39,9 +39,9 @@ using HBRUSH = const BrushData*;
 // fails to compile.
 
 struct MessageMapEntry {
-    UINT message = 0;  // WM_COMMAND, WM_NOTIFY, WM_CLOSE ...
-    UINT code = 0;     // notification code for WM_COMMAND / WM_NOTIFY
-    UINT id = 0;       // control id for WM_COMMAND / WM_NOTIFY
+    UINT message = 0; // WM_COMMAND, WM_NOTIFY, WM_CLOSE ...
+    UINT code = 0;    // notification code for WM_COMMAND / WM_NOTIFY
+    UINT id = 0;      // control id for WM_COMMAND / WM_NOTIFY
     std::function<LRESULT(CWnd&, MSG&)> invoke;
 };
 using MessageMap = std::vector<MessageMapEntry>;
@@ -86,9 +86,8 @@ template <class T> MessageMapEntry OnSize(void (T::*handler)(UINT, int, int)) {
             }};
 }
 template <class T> MessageMapEntry OnQueryDragIcon(HCURSOR (T::*handler)()) {
-    return {WM_QUERYDRAGICON, 0, 0, [handler](CWnd& w, MSG&) -> LRESULT {
-                return reinterpret_cast<LRESULT>((static_cast<T&>(w).*handler)());
-            }};
+    return {WM_QUERYDRAGICON, 0, 0,
+            [handler](CWnd& w, MSG&) -> LRESULT { return reinterpret_cast<LRESULT>((static_cast<T&>(w).*handler)()); }};
 }
 template <class T> MessageMapEntry OnNcHitTest(LRESULT (T::*handler)(CPoint)) {
     return {WM_NCHITTEST, 0, 0, [handler](CWnd& w, MSG& m) -> LRESULT {
@@ -97,7 +96,8 @@ template <class T> MessageMapEntry OnNcHitTest(LRESULT (T::*handler)(CPoint)) {
 }
 template <class T> MessageMapEntry OnLButtonDown(void (T::*handler)(UINT, CPoint)) {
     return {WM_LBUTTONDOWN, 0, 0, [handler](CWnd& w, MSG& m) -> LRESULT {
-                (static_cast<T&>(w).*handler)(UINT(m.wParam), CPoint{int(m.lParam & 0xFFFF), int((m.lParam >> 16) & 0xFFFF)});
+                (static_cast<T&>(w).*handler)(UINT(m.wParam),
+                                              CPoint{int(m.lParam & 0xFFFF), int((m.lParam >> 16) & 0xFFFF)});
                 return 0;
             }};
 }
@@ -172,7 +172,6 @@ public:
     CPaintDC(const CPaintDC&) = delete;
     CPaintDC& operator=(const CPaintDC&) = delete;
     UINT_PTR GetSafeHdc() const { return reinterpret_cast<UINT_PTR>(this); }
-
 };
 
 HBRUSH AfxGetStockHollowBrush();

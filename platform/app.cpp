@@ -39,7 +39,9 @@ bool HasDisplay() {
 } // namespace
 
 namespace afx_detail {
-bool SessionEnding() { return g_sessionEnding; }
+bool SessionEnding() {
+    return g_sessionEnding;
+}
 } // namespace afx_detail
 
 // Ends the run as if the user had closed the main window: every modal dialog is cancelled, then
@@ -58,7 +60,9 @@ void AfxEndSession() {
         PostQuitMessage(0);
 }
 
-void AfxResetSessionEnd() { g_sessionEnding = false; }
+void AfxResetSessionEnd() {
+    g_sessionEnding = false;
+}
 
 void AfxInstallSessionEndHandlers() {
     static bool installed = false;
@@ -95,9 +99,15 @@ CWinApp::~CWinApp() {
         g_pTheApp = nullptr;
 }
 
-BOOL CWinApp::InitInstance() { return TRUE; }
-int CWinApp::ExitInstance() { return m_nExitCode; }
-HICON CWinApp::LoadIcon(UINT id) const { return AfxLoadIconResource(id); }
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
+int CWinApp::ExitInstance() {
+    return m_nExitCode;
+}
+HICON CWinApp::LoadIcon(UINT id) const {
+    return AfxLoadIconResource(id);
+}
 
 const std::vector<CWinApp::CommandEntry>& CWinApp::GetMessageMap() const {
     static const std::vector<CommandEntry> none;
@@ -120,8 +130,12 @@ void CWinApp::OnHelp() {
     ShellExecute(m_pMainWnd, "open", (module.parent_path() / (name + ".chm")).string(), "", "", SW_SHOW);
 }
 
-CWinApp* AfxGetApp() { return g_pTheApp; }
-CWnd* AfxGetMainWnd() { return g_pTheApp ? g_pTheApp->m_pMainWnd : nullptr; }
+CWinApp* AfxGetApp() {
+    return g_pTheApp;
+}
+CWnd* AfxGetMainWnd() {
+    return g_pTheApp ? g_pTheApp->m_pMainWnd : nullptr;
+}
 
 int AfxRunMessageLoop() {
     if (g_quitPending) {
@@ -151,7 +165,9 @@ void PostQuitMessage(int exitCode) {
         Qt::QueuedConnection);
 }
 
-void AfxPumpMessages() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
+void AfxPumpMessages() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 int AfxRunApplication(CWinApp& app) {
     if (app.InitInstance()) {

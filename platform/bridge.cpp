@@ -15,7 +15,9 @@
 namespace afx_detail {
 namespace {
 
-LPARAM PackPoint(const QPoint& p) { return LPARAM((p.x() & 0xFFFF) | ((p.y() & 0xFFFF) << 16)); }
+LPARAM PackPoint(const QPoint& p) {
+    return LPARAM((p.x() & 0xFFFF) | ((p.y() & 0xFFFF) << 16));
+}
 
 UINT VirtualKey(const QKeyEvent* key) {
     switch (key->key()) {
@@ -228,8 +230,8 @@ void WindowBridge::ApplyControlColours() {
         m_savedLook = true;
     }
     CDC dc;
-    const auto brush = reinterpret_cast<HBRUSH>(m_wnd->SendMessage(WM_REFLECT_CTLCOLOR, reinterpret_cast<WPARAM>(&dc),
-                                                                   LPARAM(CTLCOLOR_STATIC)));
+    const auto brush = reinterpret_cast<HBRUSH>(
+        m_wnd->SendMessage(WM_REFLECT_CTLCOLOR, reinterpret_cast<WPARAM>(&dc), LPARAM(CTLCOLOR_STATIC)));
     QPalette palette = *m_savedPalette;
     QFont font = *m_savedFont;
     if (brush) {
@@ -240,7 +242,8 @@ void WindowBridge::ApplyControlColours() {
         if (const CFont* selected = dc.SelectedFont(); selected && !selected->IsNull()) {
             LOGFONT lf;
             selected->GetLogFont(&lf);
-            font = QFont(ToQString(lf.faceName), lf.pointSize, lf.weight >= 700 ? QFont::Bold : QFont::Normal, lf.italic);
+            font =
+                QFont(ToQString(lf.faceName), lf.pointSize, lf.weight >= 700 ? QFont::Bold : QFont::Normal, lf.italic);
             font.setUnderline(lf.underline);
         }
         m_widget->setAutoFillBackground(false);

@@ -28,7 +28,9 @@ std::vector<std::filesystem::path> SharedLibrariesIn(const std::filesystem::path
 }
 } // namespace
 
-HRESULT CoInitialize(void*) { return g_comInitCount++ == 0 ? S_OK : S_FALSE; }
+HRESULT CoInitialize(void*) {
+    return g_comInitCount++ == 0 ? S_OK : S_FALSE;
+}
 
 void CoUninitialize() {
     if (g_comInitCount > 0)
@@ -60,7 +62,9 @@ HRESULT CoCreateInstance(REFCLSID clsid, IUnknown* outer, DWORD context, REFIID 
     return REGDB_E_CLASSNOTREG;
 }
 
-HMODULE AfxLoadLibrary(const std::string& path) { return path.empty() ? nullptr : dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL); }
+HMODULE AfxLoadLibrary(const std::string& path) {
+    return path.empty() ? nullptr : dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+}
 
 void* AfxGetProcAddressByOrdinal(HMODULE module, WORD ordinal) {
     if (!module || ordinal == 0)

@@ -29,8 +29,12 @@ constexpr HRESULT E_OUTOFMEMORY = HRESULT(0x8007000Eu);
 constexpr HRESULT CLASS_E_NOAGGREGATION = HRESULT(0x80040110u);
 constexpr HRESULT CLASS_E_CLASSNOTAVAILABLE = HRESULT(0x80040111u);
 constexpr HRESULT REGDB_E_CLASSNOTREG = HRESULT(0x80040154u);
-constexpr bool FAILED(HRESULT hr) { return hr < 0; }
-constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+constexpr bool FAILED(HRESULT hr) {
+    return hr < 0;
+}
+constexpr bool SUCCEEDED(HRESULT hr) {
+    return hr >= 0;
+}
 
 constexpr DWORD CLSCTX_INPROC_SERVER = 0x1;
 constexpr DWORD CLSCTX_ALL = 23;
@@ -107,6 +111,6 @@ struct OrdinalExport {
     void* function;
 };
 using HMODULE = void*;
-HMODULE AfxLoadLibrary(const std::string& path); // null when it cannot be loaded
+HMODULE AfxLoadLibrary(const std::string& path);                // null when it cannot be loaded
 void* AfxGetProcAddressByOrdinal(HMODULE module, WORD ordinal); // null when not exported
 void AfxFreeLibrary(HMODULE module);

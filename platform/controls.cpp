@@ -22,7 +22,8 @@ public:
             if (cut <= 0)
                 return Invalid;
             // Remove one whole character (a surrogate pair counts as one).
-            const int width = (cut >= 2 && input.at(cut - 1).isLowSurrogate() && input.at(cut - 2).isHighSurrogate()) ? 2 : 1;
+            const int width =
+                (cut >= 2 && input.at(cut - 1).isLowSurrogate() && input.at(cut - 2).isHighSurrogate()) ? 2 : 1;
             input.remove(cut - width, width);
             if (pos > 0)
                 pos -= width;

@@ -29,7 +29,9 @@ ModalHook& ModalHookSlot() {
     return hook;
 }
 } // namespace
-void SetModalHook(ModalHook hook) { ModalHookSlot() = std::move(hook); }
+void SetModalHook(ModalHook hook) {
+    ModalHookSlot() = std::move(hook);
+}
 } // namespace afx_test
 
 namespace afx_detail {
@@ -51,8 +53,9 @@ std::vector<CDialog*>& Modals() {
 
 DialogBaseUnits MeasureBaseUnits(const QFont& font) {
     const QFontMetrics metrics(font);
-    return BaseUnitsFromFont(metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")),
-                             metrics.height());
+    return BaseUnitsFromFont(
+        metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")),
+        metrics.height());
 }
 
 QPixmap BitmapFromResource(const std::string& idText) {
@@ -77,7 +80,7 @@ QWidget* CreateStatic(const DlgItemTemplate& item, QWidget* parent) {
     }
     label->setText(ToQString(item.text));
     label->setTextFormat(Qt::PlainText);
-    const Qt::Alignment horizontal = type == SS_CENTER ? Qt::AlignHCenter
+    const Qt::Alignment horizontal = type == SS_CENTER  ? Qt::AlignHCenter
                                      : type == SS_RIGHT ? Qt::AlignRight
                                                         : Qt::AlignLeft;
     label->setAlignment(horizontal | Qt::AlignTop);
@@ -150,7 +153,9 @@ CDialog::~CDialog() {
     }
 }
 
-const std::vector<CDialog*>& CDialog::RunningModals() { return Modals(); }
+const std::vector<CDialog*>& CDialog::RunningModals() {
+    return Modals();
+}
 
 bool CDialog::CreateWindowFromTemplate(UINT templateId) {
     const DlgTemplate* tpl = AfxFindDialogTemplate(templateId);
@@ -250,9 +255,9 @@ void CDialog::FocusFirstTabStop() {
 
 namespace {
 void CenterOver(QWidget* window, QWidget* owner) {
-    const QRect area = owner && owner->isVisible() ? owner->frameGeometry()
-                       : QApplication::primaryScreen()   ? QApplication::primaryScreen()->availableGeometry()
-                                                         : QRect();
+    const QRect area = owner && owner->isVisible()     ? owner->frameGeometry()
+                       : QApplication::primaryScreen() ? QApplication::primaryScreen()->availableGeometry()
+                                                       : QRect();
     if (area.isValid())
         window->move(area.center() - QPoint(window->width() / 2, window->height() / 2));
 }
@@ -346,7 +351,9 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 void CDialog::DoDataExchange(CDataExchange*) {}
 

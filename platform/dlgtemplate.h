@@ -62,21 +62,21 @@ enum class ControlKind { Button, Edit, Static, ListView };
 struct DlgItemTemplate {
     UINT id = IDC_STATIC;
     ControlKind kind = ControlKind::Static;
-    std::string text;       // caption; for a picture static, the decimal id of its bitmap resource
+    std::string text;                   // caption; for a picture static, the decimal id of its bitmap resource
     short x = 0, y = 0, cx = 0, cy = 0; // dialog units
-    DWORD style = 0;        // WS_* and the control's own style bits
+    DWORD style = 0;                    // WS_* and the control's own style bits
     DWORD exStyle = 0;
 };
 
 struct DlgTemplate {
     UINT id = 0;
     std::string caption;
-    short cx = 0, cy = 0;   // client area, dialog units
+    short cx = 0, cy = 0; // client area, dialog units
     std::string fontName;
     int pointSize = 8;
     DWORD style = 0;
     DWORD exStyle = 0;
-    std::string className;  // the registered window class the dialog is created with
+    std::string className;              // the registered window class the dialog is created with
     std::vector<DlgItemTemplate> items; // template order is the tab order
 };
 

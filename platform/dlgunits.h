@@ -35,8 +35,12 @@ struct PixelRect {
     friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
-constexpr int DluToPixelsX(int x, DialogBaseUnits units) { return MulDiv(x, units.x, 4); }
-constexpr int DluToPixelsY(int y, DialogBaseUnits units) { return MulDiv(y, units.y, 8); }
+constexpr int DluToPixelsX(int x, DialogBaseUnits units) {
+    return MulDiv(x, units.x, 4);
+}
+constexpr int DluToPixelsY(int y, DialogBaseUnits units) {
+    return MulDiv(y, units.y, 8);
+}
 
 constexpr PixelRect DluRectToPixels(int x, int y, int cx, int cy, DialogBaseUnits units) {
     return PixelRect{DluToPixelsX(x, units), DluToPixelsY(y, units), DluToPixelsX(cx, units), DluToPixelsY(cy, units)};

@@ -39,7 +39,8 @@ public:
     }
 
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override {
-        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < int(m_headings.size()))
+        if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+            section < int(m_headings.size()))
             return ToQString(m_headings[std::size_t(section)]);
         if (orientation == Qt::Horizontal && role == Qt::TextAlignmentRole)
             return int(Qt::AlignLeft | Qt::AlignVCenter);
@@ -140,7 +141,9 @@ private:
 
 namespace {
 
-QTableView* ViewOf(QWidget* widget) { return qobject_cast<QTableView*>(widget); }
+QTableView* ViewOf(QWidget* widget) {
+    return qobject_cast<QTableView*>(widget);
+}
 ListModel* ModelOf(QWidget* widget) {
     QTableView* view = ViewOf(widget);
     // Until its own model is set, a view shows the toolkit's empty model.
@@ -344,7 +347,7 @@ int CListCtrl::InsertColumn(int column, const std::string& heading, int, int wid
 int CListCtrl::GetColumnWidth(int column) const {
     QTableView* view = ViewOf(m_hWnd);
     return view && column >= 0 && column < view->model()->columnCount() ? view->horizontalHeader()->sectionSize(column)
-                                                                         : 0;
+                                                                        : 0;
 }
 
 BOOL CListCtrl::SetColumnWidth(int column, int width) {
@@ -421,8 +424,9 @@ BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) {
     const QModelIndex index = view->model()->index(item, 0);
     NotificationBatch batch(view);
     if (mask & LVIS_SELECTED)
-        selection->select(index, ((state & LVIS_SELECTED) ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
-                                      QItemSelectionModel::Rows);
+        selection->select(index,
+                          ((state & LVIS_SELECTED) ? QItemSelectionModel::Select : QItemSelectionModel::Deselect) |
+                              QItemSelectionModel::Rows);
     if ((mask & LVIS_FOCUSED) && (state & LVIS_FOCUSED))
         selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     return TRUE;

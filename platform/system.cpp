@@ -38,10 +38,18 @@ Hooks& State() {
 }
 } // namespace
 
-void SetMessageBoxHook(MessageBoxHook hook) { State().messageBox = std::move(hook); }
-void SetShellHook(ShellHook hook) { State().shell = std::move(hook); }
-int BeepCount() { return State().beeps; }
-UINT LastBeepType() { return State().lastBeep; }
+void SetMessageBoxHook(MessageBoxHook hook) {
+    State().messageBox = std::move(hook);
+}
+void SetShellHook(ShellHook hook) {
+    State().shell = std::move(hook);
+}
+int BeepCount() {
+    return State().beeps;
+}
+UINT LastBeepType() {
+    return State().lastBeep;
+}
 void ResetBeeps() {
     State().beeps = 0;
     State().lastBeep = 0;
@@ -50,9 +58,15 @@ void SetCommandLine(const std::string& commandLine) {
     State().commandLine = commandLine;
     State().commandLineSet = true;
 }
-void SetModuleFileName(const std::string& path) { State().moduleFileName = path; }
-void SetHandCursorAvailable(bool available) { State().handCursorAvailable = available ? 1 : 0; }
-int HandCursorLookups() { return State().handCursorLookups; }
+void SetModuleFileName(const std::string& path) {
+    State().moduleFileName = path;
+}
+void SetHandCursorAvailable(bool available) {
+    State().handCursorAvailable = available ? 1 : 0;
+}
+int HandCursorLookups() {
+    return State().handCursorLookups;
+}
 void ResetAll() {
     State() = Hooks{};
     SetModalHook(nullptr);
@@ -86,7 +100,9 @@ std::string GetCommandLine() {
     return line;
 }
 
-BOOL CreateDirectory(const std::string& path) { return ::mkdir(path.c_str(), 0700) == 0 ? TRUE : FALSE; }
+BOOL CreateDirectory(const std::string& path) {
+    return ::mkdir(path.c_str(), 0700) == 0 ? TRUE : FALSE;
+}
 
 namespace {
 // System message boxes on screen now, so the end of the session can close them.
@@ -108,9 +124,9 @@ int MessageBox(CWnd* owner, const std::string& text, const std::string& caption,
     box.setWindowTitle(ToQString(caption));
     box.setText(ToQString(text));
     const UINT icon = type & 0xF0;
-    box.setIcon(icon == MB_ICONERROR      ? QMessageBox::Critical
-                : icon == MB_ICONQUESTION ? QMessageBox::Question
-                : icon == MB_ICONWARNING  ? QMessageBox::Warning
+    box.setIcon(icon == MB_ICONERROR         ? QMessageBox::Critical
+                : icon == MB_ICONQUESTION    ? QMessageBox::Question
+                : icon == MB_ICONWARNING     ? QMessageBox::Warning
                 : icon == MB_ICONINFORMATION ? QMessageBox::Information
                                              : QMessageBox::NoIcon);
     box.setStandardButtons(QMessageBox::Ok);
@@ -213,8 +229,12 @@ bool& FailRegistration() {
 } // namespace
 
 namespace afx_test {
-void FailClassRegistration(bool fail) { FailRegistration() = fail; }
-void UnregisterClass(const std::string& className) { RegisteredClasses().erase(className); }
+void FailClassRegistration(bool fail) {
+    FailRegistration() = fail;
+}
+void UnregisterClass(const std::string& className) {
+    RegisteredClasses().erase(className);
+}
 } // namespace afx_test
 
 void* AfxGetInstanceHandle() {
@@ -236,4 +256,6 @@ BOOL AfxRegisterClass(WNDCLASS* wc) {
     return TRUE;
 }
 
-BOOL AfxIsClassRegistered(const std::string& className) { return RegisteredClasses().count(className) ? TRUE : FALSE; }
+BOOL AfxIsClassRegistered(const std::string& className) {
+    return RegisteredClasses().count(className) ? TRUE : FALSE;
+}

@@ -21,15 +21,21 @@ std::unordered_map<const QWidget*, CWnd*>& Registry() {
 }
 } // namespace
 
-QString ToQString(const std::string& utf8) { return QString::fromUtf8(utf8.data(), qsizetype(utf8.size())); }
+QString ToQString(const std::string& utf8) {
+    return QString::fromUtf8(utf8.data(), qsizetype(utf8.size()));
+}
 
 std::string FromQString(const QString& text) {
     const QByteArray bytes = text.toUtf8();
     return std::string(bytes.constData(), std::size_t(bytes.size()));
 }
 
-void Attach(CWnd* wnd, QWidget* widget) { Registry()[widget] = wnd; }
-void Detach(QWidget* widget) { Registry().erase(widget); }
+void Attach(CWnd* wnd, QWidget* widget) {
+    Registry()[widget] = wnd;
+}
+void Detach(QWidget* widget) {
+    Registry().erase(widget);
+}
 
 CWnd* PermanentFromWidget(const QWidget* widget) {
     const auto it = Registry().find(widget);
@@ -88,7 +94,8 @@ LRESULT CWnd::WindowProc(MSG& msg) {
     for (const MessageMapEntry& entry : GetMessageMap()) {
         if (entry.message != msg.message)
             continue;
-        if (msg.message == WM_COMMAND && (entry.id != UINT(msg.wParam & 0xFFFF) || entry.code != UINT(msg.wParam >> 16)))
+        if (msg.message == WM_COMMAND &&
+            (entry.id != UINT(msg.wParam & 0xFFFF) || entry.code != UINT(msg.wParam >> 16)))
             continue;
         if (msg.message == WM_NOTIFY) {
             const auto* hdr = reinterpret_cast<const NMHDR*>(msg.lParam);
@@ -128,7 +135,9 @@ void CWnd::PostMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         Qt::QueuedConnection);
 }
 
-BOOL CWnd::PreTranslateMessage(MSG*) { return FALSE; }
+BOOL CWnd::PreTranslateMessage(MSG*) {
+    return FALSE;
+}
 
 LRESULT CWnd::DefWindowProc(MSG& msg) {
     switch (msg.message) {
@@ -153,7 +162,9 @@ LRESULT CWnd::DefWindowProc(MSG& msg) {
     }
 }
 
-LRESULT CWnd::Default() { return m_pCurrentMsg ? DefWindowProc(*m_pCurrentMsg) : 0; }
+LRESULT CWnd::Default() {
+    return m_pCurrentMsg ? DefWindowProc(*m_pCurrentMsg) : 0;
+}
 
 void CWnd::SetWindowText(const std::string& text) {
     if (!m_hWnd)
@@ -195,7 +206,9 @@ BOOL CWnd::EnableWindow(BOOL enable) {
     return wasDisabled;
 }
 
-BOOL CWnd::IsWindowEnabled() const { return m_hWnd && m_hWnd->isEnabled(); }
+BOOL CWnd::IsWindowEnabled() const {
+    return m_hWnd && m_hWnd->isEnabled();
+}
 
 BOOL CWnd::ShowWindow(int command) {
     if (!m_hWnd)
@@ -215,8 +228,12 @@ BOOL CWnd::ShowWindow(int command) {
     return wasVisible;
 }
 
-BOOL CWnd::IsWindowVisible() const { return m_hWnd && m_hWnd->isVisible(); }
-BOOL CWnd::IsIconic() const { return m_hWnd && m_hWnd->window()->isMinimized(); }
+BOOL CWnd::IsWindowVisible() const {
+    return m_hWnd && m_hWnd->isVisible();
+}
+BOOL CWnd::IsIconic() const {
+    return m_hWnd && m_hWnd->window()->isMinimized();
+}
 
 CWnd* CWnd::SetFocus() {
     CWnd* previous = GetFocus();
@@ -241,8 +258,8 @@ CWnd* CWnd::GetFocus() {
 void CWnd::GetWindowRect(CRect* rect) const {
     if (!rect || !m_hWnd)
         return;
-    const QRect r = m_hWnd->isWindow() ? m_hWnd->frameGeometry()
-                                       : QRect(m_hWnd->mapToGlobal(QPoint(0, 0)), m_hWnd->size());
+    const QRect r =
+        m_hWnd->isWindow() ? m_hWnd->frameGeometry() : QRect(m_hWnd->mapToGlobal(QPoint(0, 0)), m_hWnd->size());
     *rect = CRect{r.left(), r.top(), r.left() + r.width(), r.top() + r.height()};
 }
 
@@ -273,9 +290,13 @@ UINT CWnd::GetDlgCtrlID() const {
     return m_hWnd ? m_hWnd->property(kCtrlIdProperty).toUInt() : 0;
 }
 
-DWORD CWnd::GetStyle() const { return m_hWnd ? DWORD(m_hWnd->property(kStyleProperty).toUInt()) : 0; }
+DWORD CWnd::GetStyle() const {
+    return m_hWnd ? DWORD(m_hWnd->property(kStyleProperty).toUInt()) : 0;
+}
 
-CWnd* CWnd::GetDlgItem(UINT) const { return nullptr; }
+CWnd* CWnd::GetDlgItem(UINT) const {
+    return nullptr;
+}
 
 CWnd* CWnd::GetParent() const {
     if (!m_hWnd)
@@ -315,7 +336,9 @@ HICON CWnd::SetIcon(HICON icon, BOOL big) {
     return previous;
 }
 
-HICON CWnd::GetIcon(BOOL big) const { return m_icons[big ? 1 : 0]; }
+HICON CWnd::GetIcon(BOOL big) const {
+    return m_icons[big ? 1 : 0];
+}
 
 CMenu* CWnd::GetSystemMenu(BOOL revert) {
     if (!m_hWnd || !(GetStyle() & WS_SYSMENU))
@@ -339,7 +362,9 @@ UINT_PTR CWnd::SetTimer(UINT_PTR id, UINT elapseMs) {
     return m_pBridge->SetTimer(id, elapseMs);
 }
 
-BOOL CWnd::KillTimer(UINT_PTR id) { return m_pBridge && m_pBridge->KillTimer(id); }
+BOOL CWnd::KillTimer(UINT_PTR id) {
+    return m_pBridge && m_pBridge->KillTimer(id);
+}
 
 BOOL CWnd::SubclassDlgItem(UINT id, CWnd* parent) {
     auto* dlg = dynamic_cast<CDialog*>(parent);

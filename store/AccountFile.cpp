@@ -22,7 +22,6 @@ constexpr char kTotalCnt[] = "TotalCnt";
 constexpr char kIndex[] = "Index";
 constexpr char kFileSuffix[] = ".xml";
 
-
 // A child of an item that carries one of the entry's three texts.
 constexpr int kTextsPerItem = 3;
 

@@ -38,7 +38,6 @@ bool WriteAll(int fd, const std::string& data) {
 
 class FileLog final : public CComObjectRoot<IFileLog, IID_IFileLog> {
 public:
-
     BYTE Open(const char* path) override {
         CloseFile();
         if (!path || !*path)
