@@ -4,7 +4,9 @@
 #include "ManagerDlg.h"
 #include "resource.h"
 
+#include <QAbstractScrollArea>
 #include <QApplication>
+#include <QScrollBar>
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -83,9 +85,27 @@ void BM_InsertIntoList(benchmark::State& state) {
     CloseWindow(dlg);
 }
 
+// Responsiveness while a large list is scrolled: one page down and a full repaint of the rows in
+// view, as a scroll wheel or Page Down causes.
+void BM_ScrollAndRepaintPage(benchmark::State& state) {
+    MakeBook(int(state.range(0)));
+    BenchDlg* dlg = OpenWindow();
+    dlg->ShowWindow(SW_SHOW);
+    dlg->FillAccountList();
+    auto* view = qobject_cast<QAbstractScrollArea*>(dlg->m_listAccounts.GetSafeHwnd());
+    QScrollBar* bar = view->verticalScrollBar();
+    for (auto _ : state) {
+        const int next = bar->value() + bar->pageStep();
+        bar->setValue(next > bar->maximum() ? 0 : next);
+        view->viewport()->repaint();
+    }
+    CloseWindow(dlg);
+}
+
 BENCHMARK(BM_FillAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertIntoList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ScrollAndRepaintPage)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 } // namespace
 
