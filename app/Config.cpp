@@ -44,7 +44,7 @@ bool CManagerApp::ReadConfig(const char* fileName) {
     std::string path;
     if (!fileName || !AppDirPath(fileName, path))
         return false;
-    try {
+    return RunGuarded([&] {
         CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
         if (!doc.Load(path))
             return false;
@@ -53,12 +53,7 @@ bool CManagerApp::ReadConfig(const char* fileName) {
             return false;
         ReadLayout(root);
         return true;
-    } catch (CComException* error) {
-        error->Delete();
-        return false;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 bool CManagerApp::WriteConfig(const char* fileName) {
@@ -66,7 +61,7 @@ bool CManagerApp::WriteConfig(const char* fileName) {
     // Without a program directory there is nowhere sound to write to.
     if (!fileName || !AppDirPath(fileName, path))
         return false;
-    try {
+    return RunGuarded([&] {
         CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
         CXMLDOMElement root = doc.CreateElement("Config");
         StampIdentity(root);
@@ -78,10 +73,5 @@ bool CManagerApp::WriteConfig(const char* fileName) {
         // The save replaces the file in one step; a failed save leaves the previous one intact.
         doc.Save(path);
         return true;
-    } catch (CComException* error) {
-        error->Delete();
-        return false;
-    } catch (...) {
-        return false;
-    }
+    });
 }

@@ -217,24 +217,14 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
 } // namespace
 
 bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec) {
-    try {
+    return RunGuarded([&] {
         WriteBook(book, path, codec);
         return true;
-    } catch (CComException* e) {
-        e->Delete();
-    } catch (...) {
-    }
-    return false;
+    });
 }
 
 bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec) {
-    try {
-        return ReadBook(book, path, codec);
-    } catch (CComException* e) {
-        e->Delete();
-    } catch (...) {
-    }
-    return false;
+    return RunGuarded([&] { return ReadBook(book, path, codec); });
 }
 
 bool AccountFileReadable(const std::string& path) {

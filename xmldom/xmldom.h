@@ -161,6 +161,18 @@ public:
     static CXMLDOMDocument2 CreateXMLDOMDocument2(void* outer = nullptr, DWORD context = 23);
 };
 
+// Runs work that uses the component and passes on its truth value. The component's error (freed
+// here) and any other exception give false instead: nothing escapes to the caller.
+template <class Work> bool RunGuarded(Work&& work) noexcept {
+    try {
+        return work();
+    } catch (CComException* error) {
+        error->Delete();
+    } catch (...) {
+    }
+    return false;
+}
+
 namespace xmldom_test {
 // Makes the next Save fail after writing its temporary file (before the rename), to prove that a
 // failed save leaves the previous file intact.
