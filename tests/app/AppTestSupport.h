@@ -2,6 +2,7 @@
 // and temporary directories.
 #pragma once
 
+#include "ScratchDir.h"
 #include "Globals.h"
 #include "ManagerApp.h"
 #include "testhooks.h"
@@ -37,22 +38,8 @@ inline void SetAppDir(const std::string& dir) {
     g_szAppDir[dir.size()] = '\0';
 }
 
-// A fresh, empty directory (its name holds a blank, as user folders may) removed again when the test ends.
-class TempDir {
+// A fresh, empty directory whose name holds a blank, as user folders may.
+class TempDir : public ScratchDir {
 public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zelvo app-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data()) ? pattern : std::string();
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
-
-private:
-    std::string m_path;
+    TempDir() : ScratchDir("zelvo app") {}
 };

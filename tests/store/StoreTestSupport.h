@@ -2,6 +2,8 @@
 // a plain Base64 decoder written independently of the codec under test.
 #pragma once
 
+#include "ScratchDir.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,26 +17,10 @@ inline std::string FixturePath(const std::string& name) {
     return std::string(ZELVO_TEST_DATA) + "/store/" + name;
 }
 
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class ScratchFolder {
+// A fresh folder for one test, removed with everything in it.
+class ScratchFolder : public ScratchDir {
 public:
-    ScratchFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "zelvo-store-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) != nullptr) {
-            m_path = pattern;
-        }
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(m_path, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_path;
+    ScratchFolder() : ScratchDir("zelvo-store") {}
 };
 
 inline std::string ReadWholeFile(const std::string& path) {

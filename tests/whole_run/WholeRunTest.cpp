@@ -1,6 +1,7 @@
 // Whole runs of the program: start-up, the dialogs a user goes through, the entry commands and
 // shutdown, one after another against the same program directory, with the account file checked
 // after every run by a reader that shares no code with the program.
+#include "ScratchDir.h"
 #include "ManagerApp.h"
 #include "ManagerDlg.h"
 #include "resource.h"
@@ -145,9 +146,8 @@ std::string ReadBytes(const std::string& path) {
 class WholeRunTest : public testing::Test {
 protected:
     void SetUp() override {
-        std::string pattern = (fs::temp_directory_path() / "zelvo-run-XXXXXX").string();
-        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
+        m_dir = NewScratchDir("zelvo-run");
+        ASSERT_FALSE(m_dir.empty());
         const fs::path built(ZELVO_BUILT_PROGRAM_DIR);
         ASSERT_TRUE(fs::exists(built / "FileLog.so")) << "the log component is built with the program";
         fs::copy_file(built / "FileLog.so", fs::path(m_dir) / "FileLog.so");

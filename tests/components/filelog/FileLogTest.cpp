@@ -1,3 +1,4 @@
+#include "ScratchDir.h"
 #include "FileLogItf.h"
 #include "afxwin.h"
 #include "testhooks.h"
@@ -36,9 +37,8 @@ protected:
         ASSERT_NE(m_library, nullptr) << dlerror();
         m_getClassObject = reinterpret_cast<DllGetClassObjectFn>(dlsym(m_library, "DllGetClassObject"));
         ASSERT_NE(m_getClassObject, nullptr);
-        std::string pattern = (fs::temp_directory_path() / "zelvo-log-XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_dir = pattern;
+        m_dir = NewScratchDir("zelvo-log");
+        ASSERT_FALSE(m_dir.empty());
     }
     void TearDown() override {
         afx_test::ResetAll();

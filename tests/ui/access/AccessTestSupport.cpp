@@ -1,5 +1,6 @@
 #include "AccessTestSupport.h"
 
+#include "ScratchDir.h"
 #include "AccountBook.h"
 #include "Globals.h"
 #include "ManagerDlg.h"
@@ -100,9 +101,8 @@ void AccessDialogTest::SetUpTestSuite() {
 }
 
 void AccessDialogTest::SetUp() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zelvo-access-XXXXXX").string();
-    ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
-    m_dir = pattern;
+    m_dir = NewScratchDir("zelvo-access");
+    ASSERT_FALSE(m_dir.empty());
     ASSERT_LT(m_dir.size(), sizeof g_szAppDir);
     std::strcpy(g_szAppDir, m_dir.c_str());
     afx_test::SetModuleFileName(m_dir + "/Manager");
