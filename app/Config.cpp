@@ -2,6 +2,7 @@
 // columns, kept in the program directory.
 #include "ManagerApp.h"
 
+#include "ConfigFile.h"
 #include "Globals.h"
 #include "ProgramDocument.h"
 #include "com.h"
@@ -10,28 +11,6 @@
 #include <string>
 
 namespace {
-
-// Takes the widths found among the section's children; the last of each name wins.
-void ReadWidths(const CXMLDOMNode& section) {
-    for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
-        const std::string name = child.GetNodeName();
-        if (name == "Col0Width")
-            g_nCol0Width = ParseDecimalInt32(child.GetText());
-        else if (name == "Col1Width")
-            g_nCol1Width = ParseDecimalInt32(child.GetText());
-    }
-}
-
-// Widths are read from the "Layout" element and from every element after it under the root.
-void ReadLayout(const CXMLDOMElement& root) {
-    bool inLayout = false;
-    for (CXMLDOMNode child = root.GetFirstChild(); child; child = child.GetNextSibling()) {
-        if (child.GetNodeName() == "Layout")
-            inLayout = true;
-        if (inLayout)
-            ReadWidths(child);
-    }
-}
 
 CXMLDOMElement NewTextElement(CXMLDOMDocument2& doc, const char* name, int value) {
     CXMLDOMElement element = doc.CreateElement(name);
@@ -44,16 +23,7 @@ bool CManagerApp::ReadConfig(const char* fileName) {
     std::string path;
     if (!fileName || !AppDirPath(fileName, path))
         return false;
-    return RunGuarded([&] {
-        CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
-        if (!doc.Load(path))
-            return false;
-        const CXMLDOMElement root = doc.GetDocumentElement();
-        if (!IsOwnDocument(root))
-            return false;
-        ReadLayout(root);
-        return true;
-    });
+    return ReadConfigFile(path, g_nCol0Width, g_nCol1Width);
 }
 
 bool CManagerApp::WriteConfig(const char* fileName) {

@@ -1,5 +1,6 @@
 #include "ManagerApp.h"
 
+#include "AccountBook.h"
 #include "CommandLineTokens.h"
 #include "Globals.h"
 #include "Identity.h"
@@ -70,6 +71,8 @@ BOOL CManagerApp::InitInstance() {
 int CManagerApp::ExitInstance() {
     WriteConfig(kConfigFileName);
     DestroyMainWnd();
+    // The book has been saved if it had to be; nothing of it is needed any more.
+    g_AccountBook.Clear();
     if (g_pFileLog) {
         g_pFileLog->Release();
         g_pFileLog = nullptr;

@@ -436,8 +436,12 @@ CWnd* AfxGetMainWnd();
 
 // Process entry: creates the toolkit application, then runs the application object.
 int AfxWinMain(int argc, char** argv);
-// Runs InitInstance, the message loop when it returned TRUE (otherwise destroys the main window
-// if one exists), then ExitInstance, whose result is returned. Needs the toolkit application.
+// Makes the process non-dumpable (no core file, no tracing by the same user) and its core size
+// limit 0. AfxRunApplication calls it before InitInstance, so before any book is read.
+void AfxProtectProcessMemory();
+// Protects the process memory, runs InitInstance, the message loop when it returned TRUE
+// (otherwise destroys the main window if one exists), then ExitInstance, whose result is returned.
+// Needs the toolkit application.
 int AfxRunApplication(CWinApp& app);
 // The message loop: runs until PostQuitMessage.
 int AfxRunMessageLoop();

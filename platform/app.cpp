@@ -11,6 +11,8 @@
 #include <filesystem>
 #include <cstdio>
 #include <cstdlib>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
@@ -169,7 +171,16 @@ void AfxPumpMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
+// A crash must not write the passwords to a core file, and no other process of the same user may
+// read or trace the program's memory (only a privileged one still can).
+void AfxProtectProcessMemory() {
+    ::prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
+}
+
 int AfxRunApplication(CWinApp& app) {
+    AfxProtectProcessMemory();
     if (app.InitInstance()) {
         app.m_nExitCode = AfxRunMessageLoop();
     } else if (app.m_pMainWnd && app.m_pMainWnd->HasWindow()) {

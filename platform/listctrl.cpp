@@ -3,6 +3,7 @@
 #include "internal.h"
 
 #include "utf8.h"
+#include "wipe.h"
 
 #include <QAbstractTableModel>
 #include <QHeaderView>
@@ -19,10 +20,20 @@ namespace afx_detail {
 
 class ListModel : public QAbstractTableModel {
 public:
+    // Rows hold a book's entries in clear; a row's texts are wiped when it goes away.
     struct Row {
-        std::vector<std::string> cells;
+        std::vector<std::string, WipingAllocator<std::string>> cells;
         UINT_PTR data = 0;
         UINT state = 0; // LVIS_SELECTED | LVIS_FOCUSED as last reported
+
+        Row() = default;
+        Row(Row&&) noexcept = default;
+        Row& operator=(Row&&) noexcept = default;
+        ~Row() { Wipe(); }
+        void Wipe() noexcept {
+            for (std::string& cell : cells)
+                WipeString(cell);
+        }
     };
 
     explicit ListModel(QObject* parent) : QAbstractTableModel(parent) {}
@@ -87,6 +98,7 @@ public:
         auto& cells = m_rows[std::size_t(row)].cells;
         if (int(cells.size()) <= column)
             cells.resize(std::size_t(column) + 1);
+        WipeString(cells[std::size_t(column)]);
         cells[std::size_t(column)] = text;
         const QModelIndex at = index(row, column);
         emit dataChanged(at, at, {Qt::DisplayRole});
@@ -99,6 +111,7 @@ public:
         beginRemoveRows({}, row, row);
         if (m_rows[std::size_t(row)].state != 0)
             --m_statefulRows;
+        m_rows[std::size_t(row)].Wipe();
         m_rows.erase(m_rows.begin() + row);
         endRemoveRows();
         return true;
@@ -135,7 +148,7 @@ public:
 
 private:
     std::vector<std::string> m_headings;
-    std::vector<Row> m_rows;
+    std::vector<Row, WipingAllocator<Row>> m_rows;
     int m_statefulRows = 0;
 };
 

@@ -26,7 +26,8 @@ std::string_view FieldText(const TextField& field) {
 }
 
 void AccountBook::Clear() {
-    szAdminAccount[0] = '\0';
-    szAdminPassword[0] = '\0';
-    std::vector<AccountEntry>().swap(vecEntries);
+    WipeBytes(szAdminAccount, sizeof szAdminAccount);
+    WipeBytes(szAdminPassword, sizeof szAdminPassword);
+    // The allocator zeros the whole storage, spare capacity included, as it gives it back.
+    AccountEntries().swap(vecEntries);
 }

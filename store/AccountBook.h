@@ -2,6 +2,8 @@
 // ordered list of those credentials. One book per process, a plain record in static storage.
 #pragma once
 
+#include "wipe.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -28,13 +30,23 @@ struct AccountEntry {
     TextField szComment = {};  // free comment, may be empty
 };
 
-// The administrator record and the entries, in list order.
-struct AccountBook {
-    TextField szAdminAccount = {};        // empty while no book is open; also names the book's file
-    TextField szAdminPassword = {};       // the administrator password, in plain text
-    std::vector<AccountEntry> vecEntries; // the entries in list order
+// The entries of a book; their storage is zeroed whenever it is given back.
+using AccountEntries = std::vector<AccountEntry, WipingAllocator<AccountEntry>>;
 
-    // Empties both administrator fields and the entries, releasing the entries' storage.
+// The administrator record and the entries, in list order. Its secrets are wiped when it is
+// cleared or destroyed.
+struct AccountBook {
+    TextField szAdminAccount = {};  // empty while no book is open; also names the book's file
+    TextField szAdminPassword = {}; // the administrator password, in plain text
+    AccountEntries vecEntries;      // the entries in list order
+
+    AccountBook() = default;
+    AccountBook(const AccountBook&) = default;
+    AccountBook& operator=(const AccountBook&) = default;
+    ~AccountBook() { Clear(); }
+
+    // Zeros every byte of both administrator fields and of every entry, and releases the entries'
+    // storage, zeroed as well.
     void Clear();
 };
 

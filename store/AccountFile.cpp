@@ -87,6 +87,15 @@ std::string DecodeText(const CBase64& codec, const CXMLDOMNode& node) {
     return bytes;
 }
 
+// Decodes an element's text into a field; the decoded copy is wiped, so the plain text is left only
+// in the book.
+bool CopyDecodedText(TextField& field, const CBase64& codec, const CXMLDOMNode& node) {
+    std::string text = DecodeText(codec, node);
+    const bool held = CopyFieldText(field, text);
+    WipeString(text);
+    return held;
+}
+
 // A file made by another program, or by this one under another title, is refused.
 void CheckIdentity(const CXMLDOMElement& root) {
     if (!IsOwnDocument(root)) {
@@ -104,8 +113,7 @@ void ReadAdminSection(AccountBook& book, const CXMLDOMNode& section, const CBase
                 throw NotAnAccountFile{};
             }
         } else if (name == kPassword) {
-            if (FieldText(book.szAdminAccount).empty() ||
-                !CopyFieldText(book.szAdminPassword, DecodeText(codec, child))) {
+            if (FieldText(book.szAdminAccount).empty() || !CopyDecodedText(book.szAdminPassword, codec, child)) {
                 throw NotAnAccountFile{};
             }
         }
@@ -151,12 +159,13 @@ void ReadItem(AccountBook& book, const CXMLDOMNode& item, const CBase64& codec) 
         if (field == nullptr) {
             continue;
         }
-        CopyFieldText(*field, DecodeText(codec, child));
+        CopyDecodedText(*field, codec, child);
         if (++texts == kTextsPerItem) {
             book.vecEntries.push_back(entry);
-            return;
+            break;
         }
     }
+    WipeBytes(&entry, sizeof entry);
 }
 
 void ReadAccountsSection(AccountBook& book, const CXMLDOMNode& section, const CBase64& codec) {

@@ -8,6 +8,7 @@
 
 #include "afxtypes.h"
 
+#include <cstddef>
 #include <memory>
 #include <string>
 
@@ -122,6 +123,10 @@ private:
     std::string m_reason;
 };
 
+// The largest file a document loads unless told otherwise: the program's files are a few
+// kilobytes, and a book of a hundred thousand entries stays well below it.
+inline constexpr std::size_t kMaxDocumentBytes = 64 * 1024 * 1024;
+
 class CXMLDOMDocument2 {
 public:
     CXMLDOMDocument2() = default; // a null document; use the factory
@@ -131,8 +136,9 @@ public:
     // Reads and parses a file. Nonzero on success; 0 when the file is missing, unreadable, not
     // well-formed, too large or too deeply nested. Never reads a DTD or external entity and never
     // expands entities: a file with any document type declaration fails, as the program's files
-    // never have one. Replaces any content the document had; after a failure it is empty.
-    BOOL Load(const std::string& path);
+    // never have one. A file larger than maxBytes is too large. Replaces any content the document
+    // had; after a failure it is empty.
+    BOOL Load(const std::string& path, std::size_t maxBytes = kMaxDocumentBytes);
     // The outcome of the last load.
     CXMLDOMParseError GetParseError() const;
     // The root element; a null element when the document has none.

@@ -124,9 +124,9 @@ xmlDocPtr ParseDocument(InputFile& file, ParseOutcome& outcome) {
 }
 
 // Reads and parses the file, or returns null with the outcome saying why.
-xmlDocPtr ReadDocument(const std::string& path, ParseOutcome& outcome) {
+xmlDocPtr ReadDocument(const std::string& path, std::size_t maxBytes, ParseOutcome& outcome) {
     InputFile file;
-    if (!file.Open(path)) {
+    if (!file.Open(path, maxBytes)) {
         Record(outcome, file.FailureCode(), file.FailureReason());
         return nullptr;
     }
@@ -243,12 +243,12 @@ CXMLDOMDocument2 CDOMDocument30Class::CreateXMLDOMDocument2(void* outer, DWORD /
     return CXMLDOMDocument2(std::make_shared<DocumentState>());
 }
 
-BOOL CXMLDOMDocument2::Load(const std::string& path) {
+BOOL CXMLDOMDocument2::Load(const std::string& path, std::size_t maxBytes) {
     if (m_doc == nullptr)
         return FALSE;
     try {
         ParseOutcome outcome;
-        xmlDocPtr parsed = ReadDocument(path, outcome);
+        xmlDocPtr parsed = ReadDocument(path, maxBytes, outcome);
         m_doc->ReplaceDocument(parsed != nullptr ? parsed : NewEmptyDocument());
         m_doc->errorCode = parsed != nullptr ? 0 : outcome.code;
         m_doc->errorReason = parsed != nullptr ? std::string() : outcome.reason;

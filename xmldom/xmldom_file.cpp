@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -14,9 +15,6 @@
 using xmldom_detail::Descriptor;
 
 namespace {
-
-// The program's files are a few kilobytes; anything near this is not one of them.
-constexpr off_t kMaxFileSize = 64 * 1024 * 1024;
 
 std::atomic<bool> g_failNextSave{false};
 
@@ -112,14 +110,19 @@ void SyncFolder(const std::string& folder) {
 
 namespace xmldom_detail {
 
+std::string InputFile::TooLargeReason() const {
+    return "cannot read " + m_path + ": larger than " + std::to_string(m_maxBytes) + " bytes";
+}
+
 bool InputFile::Refuse(long code, std::string reason) {
     m_failureCode = code;
     m_failureReason = std::move(reason);
     return false;
 }
 
-bool InputFile::Open(const std::string& path) {
+bool InputFile::Open(const std::string& path, std::size_t maxBytes) {
     m_path = path;
+    m_maxBytes = maxBytes;
     // Non-blocking so that a named pipe cannot hang the open; it is refused below.
     m_fd.Reset(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
     if (m_fd.Get() < 0)
@@ -127,8 +130,8 @@ bool InputFile::Open(const std::string& path) {
     struct stat info {};
     if (::fstat(m_fd.Get(), &info) != 0 || !S_ISREG(info.st_mode))
         return Refuse(S_ISDIR(info.st_mode) ? XML_IO_EISDIR : XML_IO_UNKNOWN, path + " is not a regular file");
-    if (info.st_size > kMaxFileSize)
-        return Refuse(XML_IO_EFBIG, "cannot read " + path + ": larger than 64 MiB");
+    if (static_cast<std::uintmax_t>(info.st_size) > m_maxBytes)
+        return Refuse(XML_IO_EFBIG, TooLargeReason());
     return true;
 }
 
@@ -140,8 +143,8 @@ int InputFile::Read(char* buffer, int size) {
         m_bytesRead += static_cast<std::size_t>(count);
     if (count < 0)
         Refuse(XML_IO_UNKNOWN, "cannot read " + m_path + ": " + ErrnoText());
-    else if (m_bytesRead > static_cast<std::size_t>(kMaxFileSize))
-        Refuse(XML_IO_EFBIG, "cannot read " + m_path + ": larger than 64 MiB");
+    else if (m_bytesRead > m_maxBytes)
+        Refuse(XML_IO_EFBIG, TooLargeReason());
     return m_failureCode != 0 ? -1 : static_cast<int>(count);
 }
 

@@ -95,8 +95,9 @@ public:
     InputFile(const InputFile&) = delete;
     InputFile& operator=(const InputFile&) = delete;
 
-    // Opens the file; false when it is missing, not a regular file, unreadable or too large.
-    bool Open(const std::string& path);
+    // Opens the file; false when it is missing, not a regular file, unreadable or larger than
+    // maxBytes.
+    bool Open(const std::string& path, std::size_t maxBytes);
     // Reads up to size bytes: the count, 0 at the end, or -1 on a failure or past the limit.
     int Read(char* buffer, int size);
     // Why Open or Read failed: a libxml2 I/O error code; 0 while nothing failed.
@@ -106,10 +107,12 @@ public:
 
 private:
     bool Refuse(long code, std::string reason);
+    std::string TooLargeReason() const;
 
     Descriptor m_fd{-1};
     std::string m_path;
     std::size_t m_bytesRead = 0;
+    std::size_t m_maxBytes = 0;
     long m_failureCode = 0;
     std::string m_failureReason;
 };

@@ -7,6 +7,7 @@
 #include <fcntl.h>
 #include <new>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #define FILELOG_EXPORT extern "C" __attribute__((visibility("default")))
@@ -38,12 +39,34 @@ bool WriteAll(int fd, const std::string& data) {
 
 class FileLog final : public CComObjectRoot<IFileLog, IID_IFileLog> {
 public:
+    // Anyone who can plant a link, a pipe or a file of their own where the log goes must not be able
+    // to redirect, block or read the program's lines: the log is a regular file of this user, reached
+    // without following a link in its folder or its own name, private to its owner. Anything else is
+    // refused and later lines are dropped.
     BYTE Open(const char* path) override {
         CloseFile();
         if (!path || !*path)
             return 0;
-        m_fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-        return m_fd >= 0 ? 1 : 0;
+        const std::string text(path);
+        const std::size_t slash = text.find_last_of('/');
+        const std::string folder = slash == std::string::npos ? "." : text.substr(0, slash == 0 ? 1 : slash);
+        const std::string name = slash == std::string::npos ? text : text.substr(slash + 1);
+        const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (folderFd < 0)
+            return 0;
+        const int fd = ::openat(folderFd, name.c_str(),
+                                O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC, 0600);
+        ::close(folderFd);
+        if (fd < 0)
+            return 0;
+        struct stat info {};
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+            ((info.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0)) {
+            ::close(fd);
+            return 0;
+        }
+        m_fd = fd;
+        return 1;
     }
 
     HRESULT Write(const char* line) override {

@@ -70,7 +70,8 @@ INSTANTIATE_TEST_SUITE_P(
                     ReadCase{"huge_numbers.xml", true, INT_MAX, INT_MIN},
                     ReadCase{"int_bounds.xml", true, INT_MAX, INT_MIN}, ReadCase{"atoi_forms.xml", true, -42, 7},
                     ReadCase{"nested_text.xml", true, 15, 64}, ReadCase{"not_well_formed.xml", false, 150, 150},
-                    ReadCase{"empty.xml", false, 150, 150}),
+                    ReadCase{"empty.xml", false, 150, 150}, ReadCase{"doctype.xml", false, 150, 150},
+                    ReadCase{"comments_and_cdata.xml", true, 180, 120}),
     CaseName);
 
 TEST(ConfigReaderArguments, NullNameOrUnknownFolderFails) {

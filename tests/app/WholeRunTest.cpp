@@ -18,6 +18,8 @@
 #include <dlfcn.h>
 #include <fstream>
 #include <functional>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <thread>
 #include <vector>
 
@@ -189,6 +191,36 @@ TEST_F(WholeRun, MissingLogComponentEndsStartUpButShutdownStillUnloadsTheSkin) {
     EXPECT_FALSE(fs::exists(m_dir / "FileLog"));
     EXPECT_EQ(unloads(), 1);
 }
+
+TEST_F(WholeRun, ProcessIsUndumpableWithoutCoreFilesFromTheStartOfStartUp) {
+    int dumpableDuringStartUp = -1;
+    afx_test::SetMessageBoxHook([&](const std::string&, const std::string&, UINT) {
+        dumpableDuringStartUp = prctl(PR_GET_DUMPABLE, 0, 0, 0, 0);
+        return IDOK;
+    });
+    EXPECT_EQ(AfxRunApplication(m_app), 0); // no log component: start-up stops at its message
+    EXPECT_EQ(dumpableDuringStartUp, 0);
+    rlimit core{};
+    ASSERT_EQ(getrlimit(RLIMIT_CORE, &core), 0);
+    EXPECT_EQ(core.rlim_cur, 0u);
+    EXPECT_EQ(core.rlim_max, 0u);
+}
+
+class WholeRunConfigSize : public WholeRun, public testing::WithParamInterface<std::size_t> {};
+
+TEST_P(WholeRunConfigSize, ConfigurationAbove64KiBIsInvalid) {
+    Install(kLog);
+    std::string config = "<Config App=\"Zelvo Password Manager\"><Layout><Col0Width>220</Col0Width></Layout></Config>";
+    config.append(GetParam() - config.size(), '\n');
+    std::ofstream(m_dir / "Config.xml", std::ios::binary) << config;
+    const bool fits = GetParam() <= 64 * 1024;
+    ASSERT_TRUE(m_app.InitInstance());
+    EXPECT_EQ(m_messages, fits ? std::vector<std::string>{} : std::vector<std::string>{"Invalid config file."});
+    EXPECT_EQ(g_nCol0Width, fits ? 220 : 150);
+    m_app.ExitInstance();
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, WholeRunConfigSize, testing::Values(64 * 1024, 64 * 1024 + 1));
 
 TEST_F(WholeRun, MissingSkinLibraryRunsUnskinned) {
     Install(kLog);

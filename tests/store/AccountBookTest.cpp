@@ -60,14 +60,15 @@ TEST(AccountBook, FieldTextStopsAtTheFieldEvenWithoutTerminator) {
     EXPECT_EQ(FieldText(entry.szAccount).size(), kMaxTextBytes);
 }
 
-TEST(AccountBook, ClearEmptiesAdministratorAndEntriesAndReleasesStorage) {
+TEST(AccountBook, ClearZerosAdministratorAndReleasesEntries) {
     AccountBook book;
     CopyFieldText(book.szAdminAccount, "alice");
     CopyFieldText(book.szAdminPassword, "secret");
     book.vecEntries.resize(1000);
     book.Clear();
-    EXPECT_TRUE(FieldText(book.szAdminAccount).empty());
-    EXPECT_TRUE(FieldText(book.szAdminPassword).empty());
+    const auto zero = [](char c) { return c == '\0'; };
+    EXPECT_TRUE(std::all_of(std::begin(book.szAdminAccount), std::end(book.szAdminAccount), zero));
+    EXPECT_TRUE(std::all_of(std::begin(book.szAdminPassword), std::end(book.szAdminPassword), zero));
     EXPECT_TRUE(book.vecEntries.empty());
     EXPECT_EQ(book.vecEntries.capacity(), 0u);
 }

@@ -29,7 +29,7 @@ AccountBook MakeBook(const std::string& admin, const std::string& password, std:
     AccountBook book;
     CopyFieldText(book.szAdminAccount, admin);
     CopyFieldText(book.szAdminPassword, password);
-    book.vecEntries = std::move(entries);
+    book.vecEntries.assign(entries.begin(), entries.end());
     return book;
 }
 

@@ -6,6 +6,7 @@
 #include "AccountName.h"
 #include "Globals.h"
 #include "resource.h"
+#include "wipe.h"
 
 namespace {
 // Each field accepts what a book field holds.
@@ -15,6 +16,11 @@ constexpr int kNoMainWindowTraceLine = 88;
 } // namespace
 
 CDlgCreateAdmin::CDlgCreateAdmin(CWnd* parent) : CDialog(IDD_CREATE_ADMIN, parent) {}
+
+CDlgCreateAdmin::~CDlgCreateAdmin() {
+    WipeString(m_strPassword);
+    WipeString(m_strConfirm);
+}
 
 const MessageMap& CDlgCreateAdmin::GetMessageMap() const {
     static const MessageMap map = {msgmap::OnBnClicked(IDOK, &CDlgCreateAdmin::OnBnClickedOk)};

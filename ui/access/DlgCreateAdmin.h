@@ -9,6 +9,8 @@ class CDlgCreateAdmin : public CDialog {
 public:
     // Without a parent the main window becomes the owner while the dialog runs modally.
     explicit CDlgCreateAdmin(CWnd* parent = nullptr);
+    // Wipes both typed passwords.
+    ~CDlgCreateAdmin() override;
     // Routes the OK command to OnBnClickedOk.
     const MessageMap& GetMessageMap() const override;
 

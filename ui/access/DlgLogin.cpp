@@ -6,6 +6,7 @@
 #include "Globals.h"
 #include "ManagerDlg.h"
 #include "resource.h"
+#include "wipe.h"
 
 namespace {
 // Each field accepts what a book field holds.
@@ -15,6 +16,10 @@ constexpr int kInvalidFileTraceLine = 87;
 } // namespace
 
 CDlgLogin::CDlgLogin(CWnd* parent) : CDialog(IDD_LOGIN, parent) {}
+
+CDlgLogin::~CDlgLogin() {
+    WipeString(m_strPassword);
+}
 
 const MessageMap& CDlgLogin::GetMessageMap() const {
     static const MessageMap map = {msgmap::OnBnClicked(IDOK, &CDlgLogin::OnBnClickedOk)};
@@ -54,7 +59,10 @@ void CDlgLogin::OnBnClickedOk() {
         ShowMessage("Login Failed:Account error.", this);
         return;
     }
+    // A book that is not opened is wiped before anything else happens: its secrets are another
+    // person's until the password matched.
     if (!mainDlg->LoadAccountFile(path.c_str())) {
+        g_AccountBook.Clear();
         ShowMessage("Invalid file.", this);
         WriteTrace(kInvalidFileTraceLine, "CDlgLogin::OnBnClickedOk");
         return;
@@ -63,5 +71,6 @@ void CDlgLogin::OnBnClickedOk() {
         CDialog::OnOK();
         return;
     }
+    g_AccountBook.Clear();
     ShowMessage("Login Failed:Password error.", this);
 }

@@ -9,6 +9,8 @@ class CDlgLogin : public CDialog {
 public:
     // Without a parent the main window becomes the owner while the dialog runs modally.
     explicit CDlgLogin(CWnd* parent = nullptr);
+    // Wipes the typed password.
+    ~CDlgLogin() override;
     // Routes the OK command to OnBnClickedOk.
     const MessageMap& GetMessageMap() const override;
 

@@ -13,6 +13,7 @@
 #include "MessageBox.h"
 #include "resource.h"
 #include "resources.h"
+#include "wipe.h"
 
 #include <algorithm>
 #include <climits>
@@ -61,7 +62,12 @@ CManagerDlg::CManagerDlg(CWnd* parent) : CDialog(IDD_ZELVO_MANAGER_DIALOG, paren
     m_bModified = 0;
 }
 
-CManagerDlg::~CManagerDlg() = default;
+// The edit texts hold the last chosen entry in clear.
+CManagerDlg::~CManagerDlg() {
+    WipeString(m_strAccount);
+    WipeString(m_strPassword);
+    WipeString(m_strComment);
+}
 
 const MessageMap& CManagerDlg::GetMessageMap() const {
     using C = CManagerDlg;
@@ -302,7 +308,7 @@ void CManagerDlg::PostNcDestroy() {
 
 void CManagerDlg::FillAccountList() {
     m_listAccounts.DeleteAllItems();
-    const std::vector<AccountEntry>& entries = g_AccountBook.vecEntries;
+    const AccountEntries& entries = g_AccountBook.vecEntries;
     m_listAccounts.ReserveItems(int(entries.size()));
     for (const AccountEntry& entry : entries) {
         const int row =
@@ -315,8 +321,8 @@ void CManagerDlg::FillAccountList() {
 
 void CManagerDlg::StoreAccountList() {
     const int count = m_listAccounts.GetItemCount();
-    std::vector<AccountEntry>& entries = g_AccountBook.vecEntries;
-    std::vector<AccountEntry>().swap(entries);
+    AccountEntries& entries = g_AccountBook.vecEntries;
+    AccountEntries().swap(entries);
     entries.reserve(std::size_t(count));
     for (int row = 0; row < count; ++row) {
         AccountEntry& entry = entries.emplace_back();

@@ -14,6 +14,7 @@
 #include <regex>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -158,6 +159,59 @@ TEST_F(FileLogComponent, OpenFailureLeavesWritesDropped) {
     log->Release();
     EXPECT_EQ(Lines(m_dir + "/FileLog"), std::vector<std::string>{"a file, not a folder"});
 }
+
+// Each case plants something where the log goes; the log must refuse it and write nowhere.
+struct HostileCase {
+    const char* name;
+    void (*plant)(const std::string& dir); // prepares dir/FileLog/Manager.txt or its folder
+};
+
+void PrintTo(const HostileCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class FileLogHostilePath : public FileLogComponent, public testing::WithParamInterface<HostileCase> {};
+
+TEST_P(FileLogHostilePath, IsRefusedAndNothingIsWrittenAnywhere) {
+    fs::create_directory(m_dir + "/FileLog");
+    std::ofstream(m_dir + "/elsewhere.txt") << "victim\n";
+    GetParam().plant(m_dir);
+    if (IsSkipped())
+        return;
+    IFileLog* log = NewLog();
+    EXPECT_EQ(log->Open((m_dir + "/FileLog/Manager.txt").c_str()), 0);
+    EXPECT_EQ(log->Write("Line:87,Fun:CDlgLogin::OnBnClickedOk"), S_FALSE);
+    log->Release();
+    EXPECT_EQ(Lines(m_dir + "/elsewhere.txt"), std::vector<std::string>{"victim"});
+    EXPECT_FALSE(fs::exists(m_dir + "/created-through-link.txt"));
+    EXPECT_FALSE(fs::exists(m_dir + "/Manager.txt"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Plants, FileLogHostilePath,
+    testing::Values(
+        HostileCase{"LinkToAFile",
+                    [](const std::string& d) { fs::create_symlink(d + "/elsewhere.txt", d + "/FileLog/Manager.txt"); }},
+        HostileCase{"DanglingLink",
+                    [](const std::string& d) {
+                        fs::create_symlink(d + "/created-through-link.txt", d + "/FileLog/Manager.txt");
+                    }},
+        HostileCase{"FolderIsALink",
+                    [](const std::string& d) {
+                        fs::remove(d + "/FileLog");
+                        fs::create_directory_symlink(d, d + "/FileLog");
+                    }},
+        HostileCase{"NamedPipe", [](const std::string& d) { ::mkfifo((d + "/FileLog/Manager.txt").c_str(), 0600); }},
+        HostileCase{"Folder", [](const std::string& d) { fs::create_directory(d + "/FileLog/Manager.txt"); }},
+        HostileCase{"OtherUsersFile",
+                    [](const std::string& d) {
+                        const std::string path = d + "/FileLog/Manager.txt";
+                        std::ofstream(path) << "theirs\n";
+                        // Only a privileged test run can hand a file to another user.
+                        if (::chown(path.c_str(), ::geteuid() + 1, ::getegid()) != 0)
+                            GTEST_SKIP() << "cannot give a file to another user without privileges";
+                    }}),
+    [](const testing::TestParamInfo<HostileCase>& info) { return std::string(info.param.name); });
 
 TEST_F(FileLogComponent, ReopeningMovesToTheNewFile) {
     IFileLog* log = NewLog();

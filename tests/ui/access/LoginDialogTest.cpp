@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <iterator>
 #include <ostream>
 #include <string>
 
@@ -59,8 +61,16 @@ struct LoginCase {
     Events events;         // what the press showed and logged
     UINT focusId;          // where the focus is afterwards (OK had it before the press)
     INT_PTR result;        // how the dialog ended
-    std::string bookAdmin; // the administrator the book holds afterwards
+    std::string bookAdmin; // the administrator the book holds afterwards; a failure leaves none
 };
+
+// Every byte of the administrator fields is zero and no entry is held.
+bool BookIsWiped() {
+    const auto zero = [](char c) { return c == '\0'; };
+    return std::all_of(std::begin(g_AccountBook.szAdminAccount), std::end(g_AccountBook.szAdminAccount), zero) &&
+           std::all_of(std::begin(g_AccountBook.szAdminPassword), std::end(g_AccountBook.szAdminPassword), zero) &&
+           g_AccountBook.vecEntries.empty() && g_AccountBook.vecEntries.capacity() == 0;
+}
 
 // Failures name the case instead of dumping its bytes.
 void PrintTo(const LoginCase& c, std::ostream* os) {
@@ -79,11 +89,11 @@ const LoginCase kLoginCases[] = {
     {"configurationFile", "Config", "x", {kAccountError}, IDOK, IDCANCEL, ""},
     {"damagedFile", "broken", "secret", {kInvalidFile, kLoginTrace}, IDOK, IDCANCEL, ""},
     {"otherProgramsFile", "foreign", "x", {kInvalidFile, kLoginTrace}, IDOK, IDCANCEL, ""},
-    {"wrongPassword", "alice", "wrong", {kPasswordError}, IDOK, IDCANCEL, "alice"},
-    {"passwordInOtherCase", "alice", "Secret", {kPasswordError}, IDOK, IDCANCEL, "alice"},
-    {"passwordWithTrailingBlank", "alice", "secret ", {kPasswordError}, IDOK, IDCANCEL, "alice"},
-    {"passwordPrefix", "alice", "secre", {kPasswordError}, IDOK, IDCANCEL, "alice"},
-    {"nameInFileDiffers", "renamed", "secret", {kPasswordError}, IDOK, IDCANCEL, "robert"},
+    {"wrongPassword", "alice", "wrong", {kPasswordError}, IDOK, IDCANCEL, ""},
+    {"passwordInOtherCase", "alice", "Secret", {kPasswordError}, IDOK, IDCANCEL, ""},
+    {"passwordWithTrailingBlank", "alice", "secret ", {kPasswordError}, IDOK, IDCANCEL, ""},
+    {"passwordPrefix", "alice", "secre", {kPasswordError}, IDOK, IDCANCEL, ""},
+    {"nameInFileDiffers", "renamed", "secret", {kPasswordError}, IDOK, IDCANCEL, ""},
     {"rightPassword", "alice", "secret", {}, IDOK, IDOK, "alice"},
 };
 
@@ -99,6 +109,9 @@ TEST_P(LoginChecks, ShowsTheFirstFailureAndKeepsTheDialogOpen) {
     }
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(FieldText(g_AccountBook.szAdminAccount), c.bookAdmin);
+    if (c.result != IDOK) {
+        EXPECT_TRUE(BookIsWiped());
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Login, LoginChecks, testing::ValuesIn(kLoginCases),
@@ -130,6 +143,17 @@ TEST_F(LoginDialogTest, WrongThenRightPasswordLoadsEachEntryOnce) {
         EXPECT_EQ(FieldText(g_AccountBook.vecEntries[i].szPassword), kAlice.entries[i][1]);
         EXPECT_EQ(FieldText(g_AccountBook.vecEntries[i].szComment), kAlice.entries[i][2]);
     }
+}
+
+TEST_F(LoginDialogTest, WrongPasswordThenCancelLeavesNothingOfTheBook) {
+    CDlgLogin dialog;
+    const INT_PTR result = Run(dialog, [&](CDialog& dlg) {
+        EXPECT_EQ(Submit(dlg, {{IDC_EDIT_ACCOUNT, "alice"}, {IDC_EDIT_PASSWORD, "wrong"}}).events,
+                  Events{kPasswordError});
+        static_cast<CButton*>(dlg.GetDlgItem(IDCANCEL))->Click();
+    });
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_TRUE(BookIsWiped());
 }
 
 TEST_F(LoginDialogTest, CancelChecksNothingAndChangesNothing) {
