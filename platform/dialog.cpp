@@ -44,6 +44,34 @@ QFont DialogFont(const DlgTemplate& tpl) {
 
 QWidget* CreateListView(QWidget* parent); // listctrl.cpp
 
+Qt::WindowFlags WindowFlagsFromStyles(DWORD style) {
+    // A modal frame without minimise and maximise boxes is a dialog; anything else a top-level window.
+    const bool dialog = (style & DS_MODALFRAME) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    Qt::WindowFlags flags = (dialog ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint;
+    if ((style & WS_CAPTION) == WS_CAPTION)
+        flags |= Qt::WindowTitleHint;
+    if (style & WS_SYSMENU)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (style & WS_MINIMIZEBOX)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (style & WS_MAXIMIZEBOX)
+        flags |= Qt::WindowMaximizeButtonHint;
+    return flags;
+}
+
+void FitSizeLimitsToState(QWidget* window) {
+    const QSize client = window->property(kFixedClientSizeProperty).toSize();
+    if (!client.isValid())
+        return;
+    if (window->isMaximized()) {
+        // Maximising enlarges the window; the controls stay where the template put them.
+        window->setMinimumSize(client);
+        window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        window->setFixedSize(client); // no thick frame: the user cannot drag the size
+    }
+}
+
 namespace {
 
 std::vector<CDialog*>& Modals() {
@@ -174,22 +202,11 @@ bool CDialog::CreateWindowFromTemplate(UINT templateId) {
     window->setFont(font);
     const DialogBaseUnits units = MeasureBaseUnits(font);
 
-    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint;
-    if (tpl->style & WS_SYSMENU)
-        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (tpl->style & WS_MINIMIZEBOX)
-        flags |= Qt::WindowMinimizeButtonHint;
-    if (tpl->style & WS_MAXIMIZEBOX)
-        flags |= Qt::WindowMaximizeButtonHint;
-    if (!(tpl->exStyle & WS_EX_APPWINDOW))
-        flags |= Qt::Dialog;
-    window->setWindowFlags(flags);
-
+    window->setWindowFlags(WindowFlagsFromStyles(tpl->style));
     const PixelRect client = DluRectToPixels(0, 0, tpl->cx, tpl->cy, units);
-    if (tpl->style & WS_MAXIMIZEBOX)
-        window->setMinimumSize(client.width, client.height); // maximising enlarges; controls stay put
-    else
-        window->setFixedSize(client.width, client.height);
+    if (!(tpl->style & WS_THICKFRAME))
+        window->setProperty(kFixedClientSizeProperty, QSize(client.width, client.height));
+    FitSizeLimitsToState(window);
     window->resize(client.width, client.height);
 
     m_hWnd = window;

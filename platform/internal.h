@@ -35,6 +35,8 @@ inline constexpr const char* kStyleProperty = "zelvoStyle";
 inline constexpr const char* kExStyleProperty = "zelvoExStyle";
 inline constexpr const char* kWindowClassProperty = "zelvoWindowClass";
 inline constexpr const char* kByteLimitProperty = "zelvoByteLimit";
+// The client size of a window whose template has no thick frame.
+inline constexpr const char* kFixedClientSizeProperty = "zelvoFixedClientSize";
 
 QString ToQString(const std::string& utf8);
 std::string FromQString(const QString& text);
@@ -88,5 +90,9 @@ void CloseSystemMessageBoxes();
 
 // Dialog font for a template: the desktop's font family at the template's point size.
 QFont DialogFont(const DlgTemplate& tpl);
+// The window type and decorations a template's styles ask for.
+Qt::WindowFlags WindowFlagsFromStyles(DWORD style);
+// A window without thick frame keeps its template size, except while it is maximised.
+void FitSizeLimitsToState(QWidget* window);
 
 } // namespace afx_detail
