@@ -3,6 +3,7 @@
 // an unregistered class.
 #include "PlatformFixture.h"
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -96,6 +97,35 @@ TEST_F(TemplateBuildTest, StylesBecomeWindowTypeAndSizeHints) {
         EXPECT_TRUE(window->windowFlags() & Qt::WindowSystemMenuHint) << c.templateId;
         EXPECT_EQ(window->minimumSize(), c.fixedClient) << c.templateId;
         EXPECT_EQ(window->maximumSize(), c.fixedClient) << c.templateId;
+    }
+}
+
+TEST_F(TemplateBuildTest, FieldsAreNamedAfterTheLabelOnTheirLeftAndWindowsSayWhatTheyAre) {
+    struct Case {
+        UINT templateId;
+        QAccessible::Role role;
+        std::vector<std::pair<UINT, QString>> names;
+    };
+    const Case cases[] = {
+        {IDD_ZELVO_MANAGER_DIALOG,
+         QAccessible::Window,
+         {{IDC_EDIT_ACCOUNT, "ID(Account)"}, {IDC_EDIT_PASSWORD, "Password"}, {IDC_EDIT_COMMENT, "Comment"}}},
+        {IDD_LOGIN, QAccessible::Dialog, {{IDC_EDIT_ACCOUNT, "Account"}, {IDC_EDIT_PASSWORD, "Password"}}},
+        {IDD_CREATE_ADMIN,
+         QAccessible::Dialog,
+         {{IDC_EDIT_ACCOUNT, "Account"}, {IDC_EDIT_PASSWORD, "Password"}, {IDC_EDIT_CONFIRM, "Confim Password"}}},
+    };
+    for (const Case& c : cases) {
+        CDialog dlg;
+        ASSERT_TRUE(dlg.Create(c.templateId));
+        EXPECT_EQ(QAccessible::queryAccessibleInterface(dlg.GetSafeHwnd())->role(), c.role) << c.templateId;
+        for (const auto& [id, name] : c.names) {
+            QAccessibleInterface* field = QAccessible::queryAccessibleInterface(Widget(dlg, id));
+            EXPECT_EQ(field->text(QAccessible::Name), name) << c.templateId << "/" << id;
+            const auto labels = field->relations(QAccessible::Label);
+            ASSERT_EQ(labels.size(), 1) << c.templateId << "/" << id;
+            EXPECT_EQ(labels.front().first->text(QAccessible::Name), name + ":");
+        }
     }
 }
 
