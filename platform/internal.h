@@ -90,6 +90,9 @@ void CloseSystemMessageBoxes();
 
 // Dialog font for a template: the desktop's font family at the template's point size.
 QFont DialogFont(const DlgTemplate& tpl);
+// The desktop sound theme's name for a beep of that type (its icon bits), and playing it.
+std::string EventSoundName(UINT type);
+void PlayEventSound(UINT type);
 // The window type and decorations a template's styles ask for.
 Qt::WindowFlags WindowFlagsFromStyles(DWORD style);
 // A window without thick frame keeps its template size, except while it is maximised.

@@ -29,6 +29,7 @@ struct Hooks {
     std::string moduleFileName;
     int beeps = 0;
     UINT lastBeep = 0;
+    std::vector<std::string> sounds;
     int handCursorLookups = 0;
     int handCursorAvailable = -1; // -1: ask the platform
 };
@@ -50,9 +51,13 @@ int BeepCount() {
 UINT LastBeepType() {
     return State().lastBeep;
 }
+const std::vector<std::string>& RequestedSounds() {
+    return State().sounds;
+}
 void ResetBeeps() {
     State().beeps = 0;
     State().lastBeep = 0;
+    State().sounds.clear();
 }
 void SetCommandLine(const std::string& commandLine) {
     State().commandLine = commandLine;
@@ -112,7 +117,17 @@ std::vector<QMessageBox*>& OpenSystemBoxes() {
 }
 } // namespace
 
+namespace {
+void RequestSound(UINT type) {
+    afx_test::State().sounds.push_back(afx_detail::EventSoundName(type));
+    afx_detail::PlayEventSound(type);
+}
+} // namespace
+
 int MessageBox(CWnd* owner, const std::string& text, const std::string& caption, UINT type) {
+    // The box sounds as it opens, as the desktop's own message boxes do; a plain box is silent.
+    if (type & 0xF0)
+        RequestSound(type);
     if (auto& hook = afx_test::State().messageBox)
         return hook(text, caption, type);
     if (afx_detail::SessionEnding() || !qApp) {
@@ -147,8 +162,7 @@ void CloseSystemMessageBoxes() {
 BOOL MessageBeep(UINT type) {
     ++afx_test::State().beeps;
     afx_test::State().lastBeep = type;
-    if (qApp)
-        QApplication::beep();
+    RequestSound(type);
     return TRUE;
 }
 

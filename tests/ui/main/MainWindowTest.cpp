@@ -202,9 +202,11 @@ TEST_F(MainWindowTest, AFailedSaveIsReportedAndTracedAndKeepsTheOldFile) {
     Click(IDC_BTN_INSERT);
     ASSERT_TRUE(QDir(m_dir.path()).rename("erin.xml", "keep.xml"));
     ASSERT_TRUE(QDir(m_dir.path()).mkdir("erin.xml"));
+    afx_test::ResetBeeps();
     DestroyWindow();
     g_pFileLog = nullptr;
     EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed."});
+    EXPECT_EQ(afx_test::RequestedSounds(), std::vector<std::string>{"dialog-error"}); // the error box's sound
     EXPECT_EQ(log.lines, std::vector<std::string>{"Line:89,Fun:CManagerDlg::OnDestroy"});
     EXPECT_EQ(FileText(m_dir.path().toStdString() + "/keep.xml"), before);
 }
