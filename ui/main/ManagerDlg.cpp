@@ -144,9 +144,12 @@ void CManagerDlg::InitListCtrl() {
     m_listAccounts.SetExtendedStyle(m_listAccounts.GetExtendedStyle() | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     CRect outer;
     m_listAccounts.GetWindowRect(&outer);
-    const int col2Width = RemainingColumnWidth(outer.Width(), g_nCol0Width, g_nCol1Width);
-    m_listAccounts.InsertColumn(0, "ID(Account)", LVCFMT_LEFT, g_nCol0Width);
-    m_listAccounts.InsertColumn(1, "Password", LVCFMT_LEFT, g_nCol1Width);
+    // A negative width read from the configuration shows the column closed, not at a default width.
+    const int col0Width = std::max(g_nCol0Width, 0);
+    const int col1Width = std::max(g_nCol1Width, 0);
+    const int col2Width = RemainingColumnWidth(outer.Width(), col0Width, col1Width);
+    m_listAccounts.InsertColumn(0, "ID(Account)", LVCFMT_LEFT, col0Width);
+    m_listAccounts.InsertColumn(1, "Password", LVCFMT_LEFT, col1Width);
     m_listAccounts.InsertColumn(2, "Comment", LVCFMT_LEFT, col2Width);
 }
 

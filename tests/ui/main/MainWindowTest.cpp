@@ -55,21 +55,23 @@ TEST_F(MainWindowTest, StartsWithOnlyTheBookCommandsEnabled) {
         EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString().toStdString(), headings[c]);
 }
 
-TEST_F(MainWindowTest, ColumnTwoTakesTheRestOfTheListWidthAndNeverLess) {
+TEST_F(MainWindowTest, ColumnTwoTakesTheRestOfTheListWidthAndNeverLessAndNegativeWidthsAreZero) {
     struct Case {
         int col0, col1;
     };
-    for (const Case c : {Case{150, 150}, Case{80, 120}, Case{400, 400}, Case{INT_MAX - 10, INT_MAX - 10}}) {
+    for (const Case c : {Case{150, 150}, Case{80, 120}, Case{400, 400}, Case{INT_MAX - 10, INT_MAX - 10},
+                         Case{-20, 150}, Case{-1, INT_MIN}}) {
         g_nCol0Width = c.col0;
         g_nCol1Width = c.col1;
         OpenWindow();
         auto* list = static_cast<CListCtrl*>(Item(IDC_LIST_ACCOUNTS));
         CRect outer;
         list->GetWindowRect(&outer);
-        const long long rest = (long long)outer.Width() - c.col0 - c.col1;
+        const int shown0 = std::max(c.col0, 0), shown1 = std::max(c.col1, 0);
+        const long long rest = (long long)outer.Width() - shown0 - shown1;
         if (c.col0 < 10'000) { // the toolkit caps huge sections
-            EXPECT_EQ(list->GetColumnWidth(0), c.col0);
-            EXPECT_EQ(list->GetColumnWidth(1), c.col1);
+            EXPECT_EQ(list->GetColumnWidth(0), shown0);
+            EXPECT_EQ(list->GetColumnWidth(1), shown1);
         }
         EXPECT_EQ(list->GetColumnWidth(2), rest > 0 ? int(rest) : 0) << c.col0 << "+" << c.col1;
         DestroyWindow();
