@@ -76,10 +76,11 @@ constexpr std::size_t kTemporarySuffixLength = 6;
 // More links than this in a row are taken for a loop.
 constexpr int kMaxLinkHops = 40;
 
-// The moment this run started; leftovers of interrupted saves are older than it.
+// The moment this run started; leftovers of interrupted saves are older than it. File times come
+// from the coarse clock, so the start does too: a file made after it is never dated before it.
 const timespec g_runStart = [] {
     timespec now{};
-    ::clock_gettime(CLOCK_REALTIME, &now);
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
     return now;
 }();
 

@@ -2,6 +2,7 @@
 // or refused, and what a success puts into the account book.
 #include "AccessTestSupport.h"
 #include "AccountBook.h"
+#include "BookFile.h"
 #include "DlgCreateAdmin.h"
 #include "resource.h"
 
@@ -132,6 +133,18 @@ TEST_F(CreateAdminDialogTest, FreeNamesBecomeTheAdministratorWithoutWritingAFile
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(ProgramFiles(), expected) << c.account;
     }
+}
+
+// Another copy reserved the name with its lock and has not written the book yet.
+TEST_F(CreateAdminDialogTest, ANameReservedByAnotherCopyIsTaken) {
+    BookFile otherCopy;
+    ASSERT_TRUE(otherCopy.ClaimNew(m_dir, "bob"));
+    CDlgCreateAdmin dialog;
+    Run(dialog, [&](CDialog& dlg) {
+        EXPECT_EQ(Submit(dlg, {{IDC_EDIT_ACCOUNT, "bob"}, {IDC_EDIT_PASSWORD, "pw"}, {IDC_EDIT_CONFIRM, "pw"}}).events,
+                  Events{kTaken});
+    });
+    EXPECT_EQ(FieldText(g_AccountBook.szAdminAccount), "");
 }
 
 TEST_F(CreateAdminDialogTest, CorrectedInputSucceedsInTheSameDialog) {

@@ -2,6 +2,7 @@
 // in the account book.
 #include "AccessTestSupport.h"
 #include "AccountBook.h"
+#include "BookFile.h"
 #include "DlgLogin.h"
 #include "resource.h"
 
@@ -103,6 +104,20 @@ TEST_P(LoginChecks, ShowsTheFirstFailureAndKeepsTheDialogOpen) {
 
 INSTANTIATE_TEST_SUITE_P(Login, LoginChecks, testing::ValuesIn(kLoginCases),
                          [](const testing::TestParamInfo<LoginCase>& info) { return std::string(info.param.label); });
+
+// A second holder of the lock stands in for another copy of the program (a lock belongs to an
+// open file, so it binds within one process too).
+TEST_F(LoginDialogTest, ABookOpenInAnotherCopyIsNotLoaded) {
+    BookFile otherCopy;
+    ASSERT_TRUE(otherCopy.ClaimExisting(m_dir, "alice"));
+    INT_PTR result = 0;
+    EXPECT_EQ(LoginOnce("alice", "secret", &result).events, Events{"box:Login Failed:Account is in use."});
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(FieldText(g_AccountBook.szAdminAccount), "");
+    otherCopy.Release();
+    EXPECT_EQ(LoginOnce("alice", "secret", &result).events, Events{});
+    EXPECT_EQ(result, IDOK);
+}
 
 TEST_F(LoginDialogTest, UnreadableFileIsAnAccountError) {
     if (::geteuid() == 0) {
