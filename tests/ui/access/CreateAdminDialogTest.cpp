@@ -2,7 +2,7 @@
 // or refused, and what a success puts into the account book.
 #include "AccessTestSupport.h"
 #include "AccountBook.h"
-#include "BookFile.h"
+#include "OtherCopy.h"
 #include "DlgCreateAdmin.h"
 #include "resource.h"
 
@@ -137,8 +137,8 @@ TEST_F(CreateAdminDialogTest, FreeNamesBecomeTheAdministratorWithoutWritingAFile
 
 // Another copy reserved the name with its lock and has not written the book yet.
 TEST_F(CreateAdminDialogTest, ANameReservedByAnotherCopyIsTaken) {
-    BookFile otherCopy;
-    ASSERT_TRUE(otherCopy.ClaimNew(m_dir, "bob"));
+    const OtherCopy other(m_dir, "bob", true);
+    ASSERT_TRUE(other.Claimed());
     CDlgCreateAdmin dialog;
     Run(dialog, [&](CDialog& dlg) {
         EXPECT_EQ(Submit(dlg, {{IDC_EDIT_ACCOUNT, "bob"}, {IDC_EDIT_PASSWORD, "pw"}, {IDC_EDIT_CONFIRM, "pw"}}).events,
