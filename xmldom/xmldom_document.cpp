@@ -316,5 +316,6 @@ void CXMLDOMDocument2::SaveGuarded(const std::string& path, const FileIdentity* 
     xmlDocPtr doc = m_doc->doc;
     if (xmlDocGetRootElement(doc) == nullptr)
         Fail(kFail, "the document has no root element");
-    ReplaceFileAtomically(path, [doc](int fd) { return WriteDocument(doc, fd); }, expected);
+    ReplaceFileAtomically(
+        path, [doc](int fd) { return WriteDocument(doc, fd); }, expected);
 }

@@ -282,7 +282,8 @@ TEST(XmlDomSave, LinksAreFollowedToTheirTargetAndKept) {
             std::filesystem::create_directory(dir.File("synced"));
             WriteBytes(dir.File("synced/Real.xml"), "<Config/>");
             ::chmod(dir.File("synced/Real.xml").c_str(), 0640);
-            std::filesystem::create_symlink(relative ? "synced/Real.xml" : dir.File("synced/Real.xml"), dir.File("Book.xml"));
+            std::filesystem::create_symlink(relative ? "synced/Real.xml" : dir.File("synced/Real.xml"),
+                                            dir.File("Book.xml"));
             ConfigDocument("150").Save(dir.File("Book.xml"));
             EXPECT_TRUE(std::filesystem::is_symlink(dir.File("Book.xml")));
             EXPECT_NE(ReadBytes(dir.File("synced/Real.xml")).find("150"), std::string::npos);
