@@ -8,11 +8,7 @@ for tool in Xvfb xdotool; do
 done
 dir=$(mktemp -d)
 xvfb=
-cleanup() {
-    [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null
-    rm -rf "$dir"
-}
-trap cleanup EXIT
+trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$dir"' EXIT
 mkdir "$dir/program"
 cp -r "$1"/. "$dir/program/"
 sed -i 's|<Col0Width>[0-9]*<|<Col0Width>97<|' "$dir/program/Config.xml"
@@ -40,8 +36,7 @@ xvfb=
 for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 status=0
 wait "$app" || status=$?
-cat "$dir/output"
-fail() { echo "FAILED: $1"; exit 1; }
+fail() { cat "$dir/output"; echo "FAILED: $1"; exit 1; }
 [ "$status" -ne 0 ] || fail "the program ended with status 0"
 grep -q '<Account>bob</Account>' "$dir/program/bob.xml" || fail "the new book was not saved"
 grep -q '<Account>c2l0ZQ==</Account>' "$dir/program/bob.xml" || fail "the entry was not saved"
