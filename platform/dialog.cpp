@@ -410,7 +410,7 @@ void CDialog::EndDialog(int result) {
     m_bEnded = true;
     if (m_pLoop)
         static_cast<QEventLoop*>(m_pLoop)->exit(result);
-    else if (!m_bModalRunning && m_hWnd)
+    else if (!m_bModalRunning && m_hWnd && !DisplayLost())
         m_hWnd->hide(); // a modeless dialog is only hidden
 }
 

@@ -85,6 +85,8 @@ void ShowSystemMenu(CWnd* wnd, const QPoint& globalPos);
 
 // True while the desktop session or a signal is ending the program.
 bool SessionEnding();
+// True once the connection to the display is gone: no window may be shown, hidden or destroyed.
+bool DisplayLost();
 // Answers every system message box still on screen, as if OK had been pressed.
 void CloseSystemMessageBoxes();
 

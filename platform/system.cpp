@@ -120,7 +120,9 @@ std::vector<QMessageBox*>& OpenSystemBoxes() {
 namespace {
 void RequestSound(UINT type) {
     afx_test::State().sounds.push_back(afx_detail::EventSoundName(type));
-    afx_detail::PlayEventSound(type);
+    // The toolkit's fallback beep goes through the display, which may be gone while the book is saved.
+    if (!afx_detail::DisplayLost())
+        afx_detail::PlayEventSound(type);
 }
 } // namespace
 
@@ -130,10 +132,12 @@ int MessageBox(CWnd* owner, const std::string& text, const std::string& caption,
         RequestSound(type);
     if (auto& hook = afx_test::State().messageBox)
         return hook(text, caption, type);
+    const bool retryCancel = (type & 0x0F) == MB_RETRYCANCEL;
     if (afx_detail::SessionEnding() || !qApp) {
-        // Nobody is there to answer while the session ends: the message goes to the error stream.
+        // Nobody is there to answer while the session ends: the message goes to the error stream,
+        // and a question is answered with its safe choice.
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return IDOK;
+        return retryCancel ? IDCANCEL : IDOK;
     }
     QMessageBox box(owner ? owner->GetSafeHwnd() : nullptr);
     box.setWindowTitle(ToQString(caption));
@@ -144,18 +148,20 @@ int MessageBox(CWnd* owner, const std::string& text, const std::string& caption,
                 : icon == MB_ICONWARNING     ? QMessageBox::Warning
                 : icon == MB_ICONINFORMATION ? QMessageBox::Information
                                              : QMessageBox::NoIcon);
-    box.setStandardButtons(QMessageBox::Ok);
+    box.setStandardButtons(retryCancel ? QMessageBox::Retry | QMessageBox::Cancel : QMessageBox::Ok);
     OpenSystemBoxes().push_back(&box);
-    box.exec();
+    const int answer = box.exec();
     OpenSystemBoxes().erase(std::remove(OpenSystemBoxes().begin(), OpenSystemBoxes().end(), &box),
                             OpenSystemBoxes().end());
-    return IDOK;
+    if (!retryCancel)
+        return IDOK;
+    return answer == QMessageBox::Retry ? IDRETRY : IDCANCEL;
 }
 
 namespace afx_detail {
 void CloseSystemMessageBoxes() {
     for (QMessageBox* box : OpenSystemBoxes())
-        box->done(QMessageBox::Ok);
+        box->done(QMessageBox::Cancel);
 }
 } // namespace afx_detail
 

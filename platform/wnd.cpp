@@ -393,7 +393,8 @@ BOOL CWnd::DestroyWindow() {
     QWidget* widget = m_hWnd;
     const bool ownsWidget = widget->isWindow();
     DetachFromWidget();
-    if (ownsWidget)
+    // Without a display the widget is left alone; the process ends right after.
+    if (ownsWidget && !DisplayLost())
         delete widget;
     if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this)
         app->m_pMainWnd = nullptr;

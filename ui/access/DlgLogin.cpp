@@ -3,6 +3,7 @@
 #include "AccessMessages.h"
 #include "MessageBox.h"
 #include "AccountBook.h"
+#include "BookFile.h"
 #include "Globals.h"
 #include "ManagerDlg.h"
 #include "resource.h"
@@ -54,7 +55,13 @@ void CDlgLogin::OnBnClickedOk() {
         ShowMessage("Login Failed:Account error.", this);
         return;
     }
+    // One copy of the program at a time may hold a book open; nothing is read while another does.
+    if (!g_BookFile.ClaimExisting(g_szAppDir, m_strAccount)) {
+        ShowMessage("Login Failed:Account is in use.", this);
+        return;
+    }
     if (!mainDlg->LoadAccountFile(path.c_str())) {
+        g_BookFile.Release();
         ShowMessage("Invalid file.", this);
         WriteTrace(kInvalidFileTraceLine, "CDlgLogin::OnBnClickedOk");
         return;
@@ -63,5 +70,6 @@ void CDlgLogin::OnBnClickedOk() {
         CDialog::OnOK();
         return;
     }
+    g_BookFile.Release();
     ShowMessage("Login Failed:Password error.", this);
 }

@@ -5,6 +5,7 @@
 #include "Globals.h"
 #include "resource.h"
 #include "testhooks.h"
+#include "xmldom.h"
 
 #include <QAbstractItemModel>
 #include <QDir>
@@ -194,23 +195,37 @@ TEST_F(MainWindowTest, AFullListIsSavedWhole) {
     EXPECT_EQ(ReadBookRows(BookPath("dave")), book);
 }
 
-TEST_F(MainWindowTest, AFailedSaveIsReportedAndTracedAndKeepsTheOldFile) {
-    RecordingLog log;
-    g_pFileLog = &log;
-    OpenWindow();
-    LoginTo("erin", {{"a", "1", ""}});
-    const std::string before = FileText(BookPath("erin"));
-    TypeEntry({"b", "2", ""});
-    Click(IDC_BTN_INSERT);
-    ASSERT_TRUE(QDir(m_dir.path()).rename("erin.xml", "keep.xml"));
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir("erin.xml"));
-    afx_test::ResetBeeps();
-    DestroyWindow();
-    g_pFileLog = nullptr;
-    EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed."});
-    EXPECT_EQ(afx_test::RequestedSounds(), std::vector<std::string>{"dialog-error"}); // the error box's sound
-    EXPECT_EQ(log.lines, std::vector<std::string>{"Line:89,Fun:CManagerDlg::OnDestroy"});
-    EXPECT_EQ(FileText(m_dir.path().toStdString() + "/keep.xml"), before);
+// A failed save replaces nothing. Retry saves the whole book again; Cancel gives up, traced.
+TEST_F(MainWindowTest, AFailedSaveCanBeRetriedOrGivenUp) {
+    for (const bool retry : {false, true}) {
+        SCOPED_TRACE(retry ? "retry" : "cancel");
+        RecordingLog log;
+        g_pFileLog = &log;
+        OpenWindow();
+        LoginTo("erin", {{"a", "1", ""}});
+        const std::string before = FileText(BookPath("erin"));
+        TypeEntry({"b", "2", ""});
+        Click(IDC_BTN_INSERT);
+        xmldom_test::FailNextSaveBeforeRename();
+        afx_test::SetMessageBoxHook([&](const std::string& text, const std::string&, UINT type) {
+            m_systemMessages.push_back(text);
+            return retry && (type & 0x0F) == MB_RETRYCANCEL ? IDRETRY : IDCANCEL;
+        });
+        afx_test::ResetBeeps();
+        DestroyWindow();
+        g_pFileLog = nullptr;
+        EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed."});
+        EXPECT_EQ(afx_test::RequestedSounds(), std::vector<std::string>{"dialog-error"}); // the error box's sound
+        if (retry) {
+            EXPECT_TRUE(log.lines.empty());
+            EXPECT_EQ(ReadBookRows(BookPath("erin")), (std::vector<Row>{{"a", "1", ""}, {"b", "2", ""}}));
+        } else {
+            EXPECT_EQ(log.lines, std::vector<std::string>{"Line:89,Fun:CManagerDlg::OnDestroy"});
+            EXPECT_EQ(FileText(BookPath("erin")), before);
+        }
+        m_systemMessages.clear();
+        g_AccountBook.Clear();
+    }
 }
 
 TEST_F(MainWindowTest, EndingTheSessionSavesTheChangedBook) {
