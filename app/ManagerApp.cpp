@@ -5,6 +5,7 @@
 #include "Globals.h"
 #include "Identity.h"
 #include "resource.h"
+#include "xmldom_files.h"
 #include "ui/main/ManagerDlg.h"
 
 #include <cstring>
@@ -53,6 +54,9 @@ BOOL CManagerApp::InitInstance() {
         return FALSE;
     }
     InitAppDir();
+    // Saves that a crash or a kill interrupted may have left temporary files behind.
+    if (g_szAppDir[0] != '\0')
+        RemoveLeftoverSaveFiles(g_szAppDir);
     if (!ReadConfig(kConfigFileName))
         ShowStartupError("Invalid config file.");
     if (!OpenLog() && g_pFileLog)

@@ -38,6 +38,7 @@ constexpr BYTE GetBValue(COLORREF c) {
 // Dialog results and standard command ids.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+constexpr int IDRETRY = 4;
 constexpr UINT ID_HELP = 0xE146;
 
 // Show commands.
@@ -47,6 +48,7 @@ constexpr int SW_SHOW = 5;
 
 // Message box types (system message box and beeps).
 constexpr UINT MB_OK = 0x00000000;
+constexpr UINT MB_RETRYCANCEL = 0x00000005;
 constexpr UINT MB_ICONERROR = 0x00000010;
 constexpr UINT MB_ICONQUESTION = 0x00000020;
 constexpr UINT MB_ICONWARNING = 0x00000030;

@@ -451,7 +451,8 @@ void AfxPumpMessages();
 // Ends the run as a closed main window would, after cancelling every modal dialog; used when the
 // desktop session ends or a termination signal arrives.
 void AfxEndSession();
-// Routes SIGTERM, SIGINT, SIGHUP and the desktop's end of session to AfxEndSession.
+// Routes SIGTERM, SIGINT, SIGHUP and the desktop's end of session to AfxEndSession, and a lost
+// connection to the display to the same close and shutdown, run without touching any window.
 void AfxInstallSessionEndHandlers();
 // Clears the ending state (for runs of several application objects in one process).
 void AfxResetSessionEnd();

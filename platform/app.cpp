@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QThread>
 
 #include <csignal>
 #include <filesystem>
@@ -24,12 +25,45 @@ int g_quitCode = 0;
 unsigned g_quitRequests = 0;
 unsigned g_quitRequestsAnswered = 0;
 bool g_sessionEnding = false;
+bool g_displayLost = false;
+QtMessageHandler g_previousMessageHandler = nullptr;
+// The status of a run ended by the loss of its display, after its work was saved.
+constexpr int kDisplayLostExitCode = 1;
 int g_signalPipe[2] = {-1, -1};
 
 void OnTerminationSignal(int) {
     const char byte = 1;
     // Only async-signal-safe work here: the loop picks the request up from the pipe.
     [[maybe_unused]] const ssize_t written = write(g_signalPipe[1], &byte, 1);
+}
+
+// The toolkit reports a lost display ("The X11 connection broke", "The Wayland connection
+// broke") and ends the process right after; the report is the last moment to save the session.
+bool ReportsLostDisplay(const QString& message) {
+    return message.contains(QLatin1String("connection broke"));
+}
+
+// Ends the run as a closed main window would, while no window may be touched: the close message
+// stores what the main window keeps, shutdown writes the files, and the process ends.
+[[noreturn]] void EndSessionWithoutDisplay() {
+    g_displayLost = true;
+    g_sessionEnding = true;
+    if (CWnd* main = AfxGetMainWnd())
+        main->SendMessage(WM_CLOSE);
+    if (CWinApp* app = AfxGetApp())
+        app->ExitInstance();
+    std::fflush(nullptr);
+    std::_Exit(kDisplayLostExitCode);
+}
+
+void OnToolkitMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (g_previousMessageHandler)
+        g_previousMessageHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
+    // Only the user-interface thread may run the shutdown; the toolkit reports the loss there too.
+    if (!g_displayLost && ReportsLostDisplay(message) && qApp && QThread::currentThread() == qApp->thread())
+        EndSessionWithoutDisplay();
 }
 
 bool HasDisplay() {
@@ -43,6 +77,9 @@ bool HasDisplay() {
 namespace afx_detail {
 bool SessionEnding() {
     return g_sessionEnding;
+}
+bool DisplayLost() {
+    return g_displayLost;
 }
 } // namespace afx_detail
 
@@ -85,6 +122,7 @@ void AfxInstallSessionEndHandlers() {
         for (const int sig : {SIGTERM, SIGINT, SIGHUP})
             sigaction(sig, &action, nullptr);
     }
+    g_previousMessageHandler = qInstallMessageHandler(OnToolkitMessage);
     if (auto* gui = qobject_cast<QGuiApplication*>(qApp)) {
         QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [](QSessionManager&) { AfxEndSession(); });
     }

@@ -173,6 +173,9 @@ bool WindowBridge::HandleTopLevelEvent(QEvent* event) {
         ShowSystemMenu(m_wnd, menuEvent->globalPos());
         return true;
     }
+    case QEvent::WindowStateChange:
+        FitSizeLimitsToState(m_widget);
+        return false;
     case QEvent::Resize: {
         const QSize size = m_widget->size();
         m_wnd->SendMessage(WM_SIZE, m_widget->isMinimized() ? 1 : 0, PackPoint(QPoint(size.width(), size.height())));

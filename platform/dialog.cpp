@@ -6,6 +6,8 @@
 #include "testhooks.h"
 #include "utf8.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFontMetrics>
@@ -43,6 +45,34 @@ QFont DialogFont(const DlgTemplate& tpl) {
 }
 
 QWidget* CreateListView(QWidget* parent); // listctrl.cpp
+
+Qt::WindowFlags WindowFlagsFromStyles(DWORD style) {
+    // A modal frame without minimise and maximise boxes is a dialog; anything else a top-level window.
+    const bool dialog = (style & DS_MODALFRAME) && !(style & (WS_MINIMIZEBOX | WS_MAXIMIZEBOX));
+    Qt::WindowFlags flags = (dialog ? Qt::Dialog : Qt::Window) | Qt::CustomizeWindowHint;
+    if ((style & WS_CAPTION) == WS_CAPTION)
+        flags |= Qt::WindowTitleHint;
+    if (style & WS_SYSMENU)
+        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
+    if (style & WS_MINIMIZEBOX)
+        flags |= Qt::WindowMinimizeButtonHint;
+    if (style & WS_MAXIMIZEBOX)
+        flags |= Qt::WindowMaximizeButtonHint;
+    return flags;
+}
+
+void FitSizeLimitsToState(QWidget* window) {
+    const QSize client = window->property(kFixedClientSizeProperty).toSize();
+    if (!client.isValid())
+        return;
+    if (window->isMaximized()) {
+        // Maximising enlarges the window; the controls stay where the template put them.
+        window->setMinimumSize(client);
+        window->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+    } else {
+        window->setFixedSize(client); // no thick frame: the user cannot drag the size
+    }
+}
 
 namespace {
 
@@ -123,6 +153,65 @@ QWidget* CreateControl(const DlgItemTemplate& item, QWidget* parent) {
     return CreateStatic(item, parent);
 }
 
+bool IsTextLabel(const DlgItemTemplate& item) {
+    const DWORD type = item.style & SS_TYPEMASK;
+    return item.kind == ControlKind::Static && !item.text.empty() && type <= SS_RIGHT;
+}
+
+// The static text a reader meets just before a field: on the field's line, nearest to its left.
+const DlgItemTemplate* LabelBefore(const DlgTemplate& tpl, const DlgItemTemplate& field) {
+    const DlgItemTemplate* label = nullptr;
+    for (const DlgItemTemplate& item : tpl.items) {
+        const bool sameLine = item.y < field.y + field.cy && field.y < item.y + item.cy;
+        const int right = item.x + item.cx;
+        if (IsTextLabel(item) && sameLine && right <= field.x && (!label || right > label->x + label->cx))
+            label = &item;
+    }
+    return label;
+}
+
+QString AccessibleNameOf(const DlgItemTemplate& label) {
+    QString name = ToQString(label.text).trimmed();
+    if (name.endsWith(u':'))
+        name.chop(1);
+    return name;
+}
+
+// Screen readers name a field after its label, as the original platform does.
+void NameFieldsAfterTheirLabels(const DlgTemplate& tpl, const std::vector<QWidget*>& controls) {
+    for (std::size_t i = 0; i < tpl.items.size(); ++i) {
+        const DlgItemTemplate& field = tpl.items[i];
+        if (field.kind != ControlKind::Edit && field.kind != ControlKind::ListView)
+            continue;
+        if (const DlgItemTemplate* label = LabelBefore(tpl, field)) {
+            controls[i]->setAccessibleName(AccessibleNameOf(*label));
+            qobject_cast<QLabel*>(controls[std::size_t(label - tpl.items.data())])->setBuddy(controls[i]);
+        }
+    }
+}
+
+// Top-level windows tell assistive technology whether they are a dialog or an application frame.
+class TopLevelAccessible : public QAccessibleWidget {
+public:
+    explicit TopLevelAccessible(QWidget* window) : QAccessibleWidget(window) {}
+    QAccessible::Role role() const override {
+        return widget()->windowType() == Qt::Dialog ? QAccessible::Dialog : QAccessible::Window;
+    }
+};
+
+// The framework's windows are plain widgets; the toolkit's own windows have classes of their own.
+QAccessibleInterface* CreateTopLevelAccessible(const QString& className, QObject* object) {
+    auto* widget = qobject_cast<QWidget*>(object);
+    if (className != QLatin1String("QWidget") || !widget || !widget->isWindow())
+        return nullptr;
+    return new TopLevelAccessible(widget);
+}
+
+void EnsureAccessibleRoles() {
+    static const bool installed = (QAccessible::installFactory(CreateTopLevelAccessible), true);
+    (void)installed;
+}
+
 // A wrapper of the right class for a control nobody attached an object to.
 std::unique_ptr<CWnd> MakeTemporaryWrapper(QWidget* control) {
     if (qobject_cast<QPushButton*>(control) || qobject_cast<QGroupBox*>(control))
@@ -163,6 +252,7 @@ bool CDialog::CreateWindowFromTemplate(UINT templateId) {
         return false;
     m_nTemplateId = templateId;
     EnsureKeyboardFilter();
+    EnsureAccessibleRoles();
 
     auto* window = new QWidget(nullptr, Qt::Window);
     window->setAttribute(Qt::WA_DeleteOnClose, false);
@@ -174,30 +264,21 @@ bool CDialog::CreateWindowFromTemplate(UINT templateId) {
     window->setFont(font);
     const DialogBaseUnits units = MeasureBaseUnits(font);
 
-    Qt::WindowFlags flags = Qt::Window | Qt::WindowTitleHint | Qt::CustomizeWindowHint;
-    if (tpl->style & WS_SYSMENU)
-        flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (tpl->style & WS_MINIMIZEBOX)
-        flags |= Qt::WindowMinimizeButtonHint;
-    if (tpl->style & WS_MAXIMIZEBOX)
-        flags |= Qt::WindowMaximizeButtonHint;
-    if (!(tpl->exStyle & WS_EX_APPWINDOW))
-        flags |= Qt::Dialog;
-    window->setWindowFlags(flags);
-
+    window->setWindowFlags(WindowFlagsFromStyles(tpl->style));
     const PixelRect client = DluRectToPixels(0, 0, tpl->cx, tpl->cy, units);
-    if (tpl->style & WS_MAXIMIZEBOX)
-        window->setMinimumSize(client.width, client.height); // maximising enlarges; controls stay put
-    else
-        window->setFixedSize(client.width, client.height);
+    if (!(tpl->style & WS_THICKFRAME))
+        window->setProperty(kFixedClientSizeProperty, QSize(client.width, client.height));
+    FitSizeLimitsToState(window);
     window->resize(client.width, client.height);
 
     m_hWnd = window;
     Attach(this, window);
     m_pBridge = new WindowBridge(this, window);
 
+    std::vector<QWidget*> controls;
     for (const DlgItemTemplate& item : tpl->items) {
         QWidget* control = CreateControl(item, window);
+        controls.push_back(control);
         const PixelRect r = DluRectToPixels(item.x, item.y, item.cx, item.cy, units);
         control->setGeometry(r.x, r.y, r.width, r.height);
         control->setProperty(kCtrlIdProperty, item.id);
@@ -210,6 +291,7 @@ bool CDialog::CreateWindowFromTemplate(UINT templateId) {
             m_controls[item.id] = control;
         ConnectControl(control, item);
     }
+    NameFieldsAfterTheirLabels(*tpl, controls);
     // Group boxes are drawn beneath the controls they frame.
     for (QGroupBox* group : window->findChildren<QGroupBox*>(Qt::FindDirectChildrenOnly))
         group->lower();
@@ -328,7 +410,7 @@ void CDialog::EndDialog(int result) {
     m_bEnded = true;
     if (m_pLoop)
         static_cast<QEventLoop*>(m_pLoop)->exit(result);
-    else if (!m_bModalRunning && m_hWnd)
+    else if (!m_bModalRunning && m_hWnd && !DisplayLost())
         m_hWnd->hide(); // a modeless dialog is only hidden
 }
 

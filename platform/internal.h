@@ -35,6 +35,8 @@ inline constexpr const char* kStyleProperty = "zelvoStyle";
 inline constexpr const char* kExStyleProperty = "zelvoExStyle";
 inline constexpr const char* kWindowClassProperty = "zelvoWindowClass";
 inline constexpr const char* kByteLimitProperty = "zelvoByteLimit";
+// The client size of a window whose template has no thick frame.
+inline constexpr const char* kFixedClientSizeProperty = "zelvoFixedClientSize";
 
 QString ToQString(const std::string& utf8);
 std::string FromQString(const QString& text);
@@ -83,10 +85,19 @@ void ShowSystemMenu(CWnd* wnd, const QPoint& globalPos);
 
 // True while the desktop session or a signal is ending the program.
 bool SessionEnding();
+// True once the connection to the display is gone: no window may be shown, hidden or destroyed.
+bool DisplayLost();
 // Answers every system message box still on screen, as if OK had been pressed.
 void CloseSystemMessageBoxes();
 
 // Dialog font for a template: the desktop's font family at the template's point size.
 QFont DialogFont(const DlgTemplate& tpl);
+// The desktop sound theme's name for a beep of that type (its icon bits), and playing it.
+std::string EventSoundName(UINT type);
+void PlayEventSound(UINT type);
+// The window type and decorations a template's styles ask for.
+Qt::WindowFlags WindowFlagsFromStyles(DWORD style);
+// A window without thick frame keeps its template size, except while it is maximised.
+void FitSizeLimitsToState(QWidget* window);
 
 } // namespace afx_detail

@@ -29,6 +29,7 @@ struct Hooks {
     std::string moduleFileName;
     int beeps = 0;
     UINT lastBeep = 0;
+    std::vector<std::string> sounds;
     int handCursorLookups = 0;
     int handCursorAvailable = -1; // -1: ask the platform
 };
@@ -50,9 +51,13 @@ int BeepCount() {
 UINT LastBeepType() {
     return State().lastBeep;
 }
+const std::vector<std::string>& RequestedSounds() {
+    return State().sounds;
+}
 void ResetBeeps() {
     State().beeps = 0;
     State().lastBeep = 0;
+    State().sounds.clear();
 }
 void SetCommandLine(const std::string& commandLine) {
     State().commandLine = commandLine;
@@ -112,13 +117,27 @@ std::vector<QMessageBox*>& OpenSystemBoxes() {
 }
 } // namespace
 
+namespace {
+void RequestSound(UINT type) {
+    afx_test::State().sounds.push_back(afx_detail::EventSoundName(type));
+    // The toolkit's fallback beep goes through the display, which may be gone while the book is saved.
+    if (!afx_detail::DisplayLost())
+        afx_detail::PlayEventSound(type);
+}
+} // namespace
+
 int MessageBox(CWnd* owner, const std::string& text, const std::string& caption, UINT type) {
+    // The box sounds as it opens, as the desktop's own message boxes do; a plain box is silent.
+    if (type & 0xF0)
+        RequestSound(type);
     if (auto& hook = afx_test::State().messageBox)
         return hook(text, caption, type);
+    const bool retryCancel = (type & 0x0F) == MB_RETRYCANCEL;
     if (afx_detail::SessionEnding() || !qApp) {
-        // Nobody is there to answer while the session ends: the message goes to the error stream.
+        // Nobody is there to answer while the session ends: the message goes to the error stream,
+        // and a question is answered with its safe choice.
         std::fprintf(stderr, "%s: %s\n", caption.c_str(), text.c_str());
-        return IDOK;
+        return retryCancel ? IDCANCEL : IDOK;
     }
     QMessageBox box(owner ? owner->GetSafeHwnd() : nullptr);
     box.setWindowTitle(ToQString(caption));
@@ -129,26 +148,27 @@ int MessageBox(CWnd* owner, const std::string& text, const std::string& caption,
                 : icon == MB_ICONWARNING     ? QMessageBox::Warning
                 : icon == MB_ICONINFORMATION ? QMessageBox::Information
                                              : QMessageBox::NoIcon);
-    box.setStandardButtons(QMessageBox::Ok);
+    box.setStandardButtons(retryCancel ? QMessageBox::Retry | QMessageBox::Cancel : QMessageBox::Ok);
     OpenSystemBoxes().push_back(&box);
-    box.exec();
+    const int answer = box.exec();
     OpenSystemBoxes().erase(std::remove(OpenSystemBoxes().begin(), OpenSystemBoxes().end(), &box),
                             OpenSystemBoxes().end());
-    return IDOK;
+    if (!retryCancel)
+        return IDOK;
+    return answer == QMessageBox::Retry ? IDRETRY : IDCANCEL;
 }
 
 namespace afx_detail {
 void CloseSystemMessageBoxes() {
     for (QMessageBox* box : OpenSystemBoxes())
-        box->done(QMessageBox::Ok);
+        box->done(QMessageBox::Cancel);
 }
 } // namespace afx_detail
 
 BOOL MessageBeep(UINT type) {
     ++afx_test::State().beeps;
     afx_test::State().lastBeep = type;
-    if (qApp)
-        QApplication::beep();
+    RequestSound(type);
     return TRUE;
 }
 

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 class CDialog;
 
@@ -26,9 +27,11 @@ void SetMessageBoxHook(MessageBoxHook hook);
 using ShellHook = std::function<INT_PTR(const std::string& verb, const std::string& file)>;
 void SetShellHook(ShellHook hook);
 
-// Beeps are always counted; with the count seam set, no sound is played.
+// Beeps are always counted, and the sound theme names of every beep and message box sound are
+// recorded; the headless platform plays none of them.
 int BeepCount();
 UINT LastBeepType();
+const std::vector<std::string>& RequestedSounds();
 void ResetBeeps();
 
 // Replaces the command line and the executable path the framework reports (empty: the real ones).

@@ -149,9 +149,10 @@ LRESULT CWnd::DefWindowProc(MSG& msg) {
             SendMessage(WM_CLOSE);
         else if (m_hWnd && (msg.wParam & 0xFFF0) == SC_MINIMIZE)
             m_hWnd->showMinimized();
-        else if (m_hWnd && (msg.wParam & 0xFFF0) == SC_MAXIMIZE)
+        else if (m_hWnd && (msg.wParam & 0xFFF0) == SC_MAXIMIZE) {
+            m_hWnd->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); // a fixed size would refuse it
             m_hWnd->showMaximized();
-        else if (m_hWnd && (msg.wParam & 0xFFF0) == SC_RESTORE)
+        } else if (m_hWnd && (msg.wParam & 0xFFF0) == SC_RESTORE)
             m_hWnd->showNormal();
         return 0;
     case WM_CLOSE:
@@ -392,7 +393,8 @@ BOOL CWnd::DestroyWindow() {
     QWidget* widget = m_hWnd;
     const bool ownsWidget = widget->isWindow();
     DetachFromWidget();
-    if (ownsWidget)
+    // Without a display the widget is left alone; the process ends right after.
+    if (ownsWidget && !DisplayLost())
         delete widget;
     if (CWinApp* app = AfxGetApp(); app && app->m_pMainWnd == this)
         app->m_pMainWnd = nullptr;

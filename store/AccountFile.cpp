@@ -63,14 +63,17 @@ void AppendAccounts(CXMLDOMDocument2& doc, CXMLDOMElement& root, const AccountBo
     }
 }
 
-void WriteBook(const AccountBook& book, const std::string& path, const CBase64& codec) {
+void WriteBook(const AccountBook& book, const std::string& path, const CBase64& codec, const FileIdentity* expected) {
     CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
     CXMLDOMElement root = doc.CreateElement(std::string(FieldText(book.szAdminAccount)));
     StampIdentity(root);
     doc.AppendChild(root);
     AppendAdminInfo(doc, root, book, codec);
     AppendAccounts(doc, root, book, codec);
-    doc.Save(path);
+    if (expected)
+        doc.Save(path, *expected);
+    else
+        doc.Save(path);
 }
 
 // ---- reading ----
@@ -225,9 +228,10 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
 
 } // namespace
 
-bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec) {
+bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec,
+                     const FileIdentity* expected) {
     return RunGuarded([&] {
-        WriteBook(book, path, codec);
+        WriteBook(book, path, codec, expected);
         return true;
     });
 }

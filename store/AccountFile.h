@@ -5,6 +5,7 @@
 #include "AccountBook.h"
 #include "Base64.h"
 #include "ProgramDocument.h"
+#include "xmldom_files.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -15,8 +16,10 @@
 inline constexpr std::size_t kMaxAccountPathBytes = 4095;
 
 // Writes the whole book to the file at path, replacing it atomically. False on any failure, in which
-// case a file already there is left untouched.
-bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec);
+// case a file already there is left untouched. With an expected identity, only a file that still
+// has it is replaced (for an absent one: only a path where no file appeared).
+bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec,
+                     const FileIdentity* expected = nullptr);
 
 // Reads the account file at path into the book, which starts empty. True once the file was read to
 // its end; false for a file that is missing, unreadable or not an account file, in which case the

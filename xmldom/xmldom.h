@@ -7,6 +7,7 @@
 #pragma once
 
 #include "afxtypes.h"
+#include "xmldom_files.h"
 
 #include <cstddef>
 #include <memory>
@@ -153,9 +154,14 @@ public:
     // temporary file removed, and CComException thrown. A new file is readable and writable by
     // its owner only; a replaced file keeps its mode.
     void Save(const std::string& path);
+    // As Save, but only while the path still leads to the file of the expected identity (or, for an
+    // absent identity, to no file at all: a file that appeared meanwhile is never replaced).
+    // Throws, leaving whatever is there untouched, when it does not.
+    void Save(const std::string& path, const FileIdentity& expected);
 
 private:
     friend class CDOMDocument30Class;
+    void SaveGuarded(const std::string& path, const FileIdentity* expected);
     explicit CXMLDOMDocument2(std::shared_ptr<xmldom_detail::DocumentState> doc) : m_doc(std::move(doc)) {}
     std::shared_ptr<xmldom_detail::DocumentState> m_doc;
 };
@@ -183,4 +189,6 @@ namespace xmldom_test {
 // Makes the next Save fail after writing its temporary file (before the rename), to prove that a
 // failed save leaves the previous file intact.
 void FailNextSaveBeforeRename();
+// Makes saves write through named temporary files, as on a file system without unnamed ones.
+void RefuseUnnamedFiles(bool refuse);
 } // namespace xmldom_test

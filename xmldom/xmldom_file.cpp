@@ -3,7 +3,13 @@
 
 #include <libxml/xmlerror.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cctype>
+#include <ctime>
+#include <dirent.h>
+#include <memory>
+#include <random>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -17,6 +23,7 @@ using xmldom_detail::Descriptor;
 namespace {
 
 std::atomic<bool> g_failNextSave{false};
+std::atomic<bool> g_unnamedFilesRefused{false};
 
 std::string ErrnoText() {
     return std::strerror(errno);
@@ -53,57 +60,154 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// A temporary file beside the target; removed unless it was renamed into place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const std::string& folder) : m_name(folder + "/.xmldom-save-XXXXXX"), m_fd(-1) {
-        std::vector<char> name(m_name.begin(), m_name.end());
-        name.push_back('\0');
-        const int fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd < 0)
-            xmldom_detail::Fail(xmldom_detail::kFail, "cannot create a file in " + folder + ": " + ErrnoText());
-        m_name = name.data();
-        m_fd.Reset(fd);
-        m_created = true;
-    }
-    ~TemporaryFile() {
-        m_fd.Close();
-        if (m_created)
-            ::unlink(m_name.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    int Fd() const { return m_fd.Get(); }
-    bool Close() { return m_fd.Close(); }
-    const std::string& Name() const { return m_name; }
-    // The file now lives under another name; nothing is left to remove.
-    void Release() { m_created = false; }
-
-private:
-    std::string m_name;
-    Descriptor m_fd;
-    bool m_created = false;
-};
-
-// The mode the saved file gets: a replaced file keeps its own, a new one is private to its owner.
-mode_t TargetMode(const std::string& path) {
-    struct stat info {};
-    if (::stat(path.c_str(), &info) == 0) {
-        if (S_ISDIR(info.st_mode))
-            xmldom_detail::Fail(xmldom_detail::kFail, path + " is a folder");
-        return info.st_mode & 07777;
-    }
-    if (errno != ENOENT)
-        xmldom_detail::Fail(xmldom_detail::kFail, "cannot examine " + path + ": " + ErrnoText());
-    return S_IRUSR | S_IWUSR;
-}
-
-// Makes the rename durable. Some file systems cannot sync a folder; the file is in place by then,
+// Makes a new name durable. Some file systems cannot sync a folder; the file is in place by then,
 // so that is not reported as a failed save.
 void SyncFolder(const std::string& folder) {
     Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Get() >= 0)
         ::fsync(fd.Get());
+}
+
+// Names of temporary files: a fixed prefix and six letters or digits.
+constexpr char kTemporaryPrefix[] = ".xmldom-save-";
+constexpr std::size_t kTemporarySuffixLength = 6;
+// More links than this in a row are taken for a loop.
+constexpr int kMaxLinkHops = 40;
+
+// The moment this run started; leftovers of interrupted saves are older than it. File times come
+// from the coarse clock, so the start does too: a file made after it is never dated before it.
+const timespec g_runStart = [] {
+    timespec now{};
+    ::clock_gettime(CLOCK_REALTIME_COARSE, &now);
+    return now;
+}();
+
+bool Before(const timespec& a, const timespec& b) {
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+std::string RandomTemporaryName(const std::string& folder) {
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    static std::mt19937 generator{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    std::string name = folder + "/" + kTemporaryPrefix;
+    for (std::size_t i = 0; i < kTemporarySuffixLength; ++i)
+        name += kLetters[pick(generator)];
+    return name;
+}
+
+// The file a path leads to: the path itself, or the end of its chain of symbolic links, so that a
+// save replaces the link's target in the target's own folder and the link stays.
+std::string FollowLinks(const std::string& path) {
+    std::string current = path;
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(current.c_str(), &info) != 0 || !S_ISLNK(info.st_mode))
+            return current;
+        std::vector<char> target(std::size_t(info.st_size > 0 ? info.st_size : 255) + 1);
+        const ssize_t length = ::readlink(current.c_str(), target.data(), target.size());
+        if (length <= 0 || std::size_t(length) >= target.size())
+            xmldom_detail::Fail(xmldom_detail::kFail, "cannot follow the link " + current);
+        const std::string next(target.data(), std::size_t(length));
+        current = next.front() == '/' ? next : FolderOf(current) + "/" + next;
+    }
+    xmldom_detail::Fail(xmldom_detail::kFail, "too many links from " + path);
+}
+
+[[noreturn]] void RefuseName(const std::string& path) {
+    if (errno == EEXIST)
+        xmldom_detail::Fail(xmldom_detail::kFail, path + " appeared meanwhile; it is left as it is");
+    xmldom_detail::Fail(xmldom_detail::kFail, "cannot create " + path + ": " + ErrnoText());
+}
+
+// The file being written. It has no name while it is written where the file system allows that,
+// so a crash leaves nothing behind; otherwise it has a temporary name beside the target, removed
+// unless the file was put in place.
+class PendingFile {
+public:
+    explicit PendingFile(const std::string& folder) : m_folder(folder), m_fd(-1) {
+        if (!g_unnamedFilesRefused)
+            m_fd.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+        if (m_fd.Get() >= 0)
+            return;
+        const std::string pattern = folder + "/" + kTemporaryPrefix + std::string(kTemporarySuffixLength, 'X');
+        std::vector<char> name(pattern.begin(), pattern.end());
+        name.push_back('\0');
+        m_fd.Reset(::mkostemp(name.data(), O_CLOEXEC));
+        if (m_fd.Get() < 0)
+            xmldom_detail::Fail(xmldom_detail::kFail, "cannot create a file in " + folder + ": " + ErrnoText());
+        m_name = name.data();
+    }
+    ~PendingFile() {
+        m_fd.Close();
+        if (!m_name.empty())
+            ::unlink(m_name.c_str());
+    }
+    PendingFile(const PendingFile&) = delete;
+    PendingFile& operator=(const PendingFile&) = delete;
+    int Fd() const { return m_fd.Get(); }
+
+    // Gives the file the name path, never replacing a file of that name.
+    void LinkAs(const std::string& path) {
+        const bool linked = m_name.empty() ? LinkUnnamed(path) : ::link(m_name.c_str(), path.c_str()) == 0;
+        if (!linked)
+            RefuseName(path);
+        Finish();
+    }
+
+    // Puts the file in place of path, whatever is there.
+    void ReplaceAt(const std::string& path) {
+        while (m_name.empty()) {
+            const std::string name = RandomTemporaryName(m_folder);
+            if (LinkUnnamed(name))
+                m_name = name;
+            else if (errno != EEXIST)
+                xmldom_detail::Fail(xmldom_detail::kFail, "cannot name a file in " + m_folder + ": " + ErrnoText());
+        }
+        if (::rename(m_name.c_str(), path.c_str()) != 0)
+            xmldom_detail::Fail(xmldom_detail::kFail, "cannot replace " + path + ": " + ErrnoText());
+        m_name.clear();
+        Finish();
+    }
+
+private:
+    bool LinkUnnamed(const std::string& path) const {
+        const std::string self = "/proc/self/fd/" + std::to_string(m_fd.Get());
+        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+    }
+
+    // The file has its final name; a temporary one goes.
+    void Finish() {
+        if (!m_name.empty())
+            ::unlink(m_name.c_str());
+        m_name.clear();
+        m_fd.Close();
+        SyncFolder(m_folder);
+    }
+
+    std::string m_folder;
+    std::string m_name; // empty while the file has no name
+    Descriptor m_fd;
+};
+
+// The permissions of the saved file: a replaced file keeps its own (special bits aside), so a
+// save never widens them; a new one is private to its owner.
+mode_t TargetMode(const std::string& target) {
+    struct stat info {};
+    if (::stat(target.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode))
+            xmldom_detail::Fail(xmldom_detail::kFail, target + " is a folder");
+        return info.st_mode & 0777;
+    }
+    if (errno != ENOENT)
+        xmldom_detail::Fail(xmldom_detail::kFail, "cannot examine " + target + ": " + ErrnoText());
+    return S_IRUSR | S_IWUSR;
+}
+
+void RequireExpected(const std::string& target, const FileIdentity* expected) {
+    FileIdentity now;
+    if (expected && (!IdentifyFile(target, now) || !(now == *expected)))
+        xmldom_detail::Fail(xmldom_detail::kFail, target + " is not the file that was read; it is left as it is");
 }
 
 } // namespace
@@ -165,30 +269,83 @@ bool WriteBytes(int fd, const char* bytes, std::size_t size) {
     return true;
 }
 
-void ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContent) {
+void ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContent,
+                           const FileIdentity* expected) {
     if (path.empty())
         Fail(kInvalidArg, "empty file name");
-    const mode_t mode = TargetMode(path);
-    const std::string folder = FolderOf(path);
-    TemporaryFile temporary(folder);
-    if (::fchmod(temporary.Fd(), mode) != 0 || !writeContent(temporary.Fd()) || ::fsync(temporary.Fd()) != 0)
-        Fail(kFail, "cannot write " + temporary.Name() + ": " + ErrnoText());
-    if (!temporary.Close())
-        Fail(kFail, "cannot write " + temporary.Name() + ": " + ErrnoText());
+    const std::string target = FollowLinks(path);
+    const mode_t mode = TargetMode(target);
+    RequireExpected(target, expected);
+    PendingFile pending(FolderOf(target));
+    if (::fchmod(pending.Fd(), mode) != 0 || !writeContent(pending.Fd()) || ::fsync(pending.Fd()) != 0)
+        Fail(kFail, "cannot write the new " + target + ": " + ErrnoText());
     if (g_failNextSave.exchange(false))
         Fail(kFail, "save of " + path + " stopped before replacing it");
-    if (::rename(temporary.Name().c_str(), path.c_str()) != 0)
-        Fail(kFail, "cannot replace " + path + ": " + ErrnoText());
-    temporary.Release();
-    SyncFolder(folder);
+    // A file expected to be absent is created without ever replacing one that appeared meanwhile.
+    if (expected && !expected->exists) {
+        pending.LinkAs(target);
+        return;
+    }
+    RequireExpected(target, expected);
+    pending.ReplaceAt(target);
 }
 
 } // namespace xmldom_detail
+
+bool FileIdentity::operator==(const FileIdentity& other) const {
+    if (exists != other.exists)
+        return false;
+    return !exists || (device == other.device && inode == other.inode && size == other.size &&
+                       modified.tv_sec == other.modified.tv_sec && modified.tv_nsec == other.modified.tv_nsec);
+}
+
+bool IdentifyFile(const std::string& path, FileIdentity& identity) {
+    identity = FileIdentity{};
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0)
+        return errno == ENOENT;
+    identity = FileIdentity{true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
+    return true;
+}
+
+bool IsLeftoverSaveName(const std::string& name) {
+    const std::string prefix = kTemporaryPrefix;
+    if (name.size() != prefix.size() + kTemporarySuffixLength || name.compare(0, prefix.size(), prefix) != 0)
+        return false;
+    return std::all_of(name.begin() + std::ptrdiff_t(prefix.size()), name.end(),
+                       [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+const timespec& RunStartTime() {
+    return g_runStart;
+}
+
+int RemoveLeftoverSaveFiles(const std::string& folder, const timespec& runStart) {
+    std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        struct stat info {};
+        if (!IsLeftoverSaveName(entry->d_name) ||
+            ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0)
+            continue;
+        // A file changed since this run started may belong to a save still under way in another copy.
+        if (S_ISREG(info.st_mode) && Before(info.st_ctim, runStart) &&
+            ::unlinkat(::dirfd(dir.get()), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    return removed;
+}
 
 namespace xmldom_test {
 
 void FailNextSaveBeforeRename() {
     g_failNextSave = true;
+}
+
+void RefuseUnnamedFiles(bool refuse) {
+    g_unnamedFilesRefused = refuse;
 }
 
 } // namespace xmldom_test

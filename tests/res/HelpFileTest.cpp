@@ -160,6 +160,7 @@ TEST(HelpFile, MessagesPageQuotesEveryMessage) {
         "Create COM components failed.",
         "Invalid config file.",
         "Save account file failed.",
+        "Login Failed:Account is in use.",
         "CManagerDlg::New_()",
     };
     for (const char* message : messages) {

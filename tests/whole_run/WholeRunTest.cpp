@@ -365,4 +365,31 @@ TEST_F(WholeRunTest, CancelledDialogsWriteNoBook) {
     }
 }
 
+// Another program writes the book's file while a run has the book open: both versions are kept,
+// and the user is told where this run's book went.
+TEST_F(WholeRunTest, ABookWrittenElsewhereMeanwhileIsKeptBesideIt) {
+    const std::string elsewhere = "<bob>written elsewhere</bob>";
+    for (const bool created : {true, false}) {
+        SCOPED_TRACE(created ? "created in this run" : "opened in this run");
+        if (!created) {
+            RunProgram([&](CManagerDlg& main) { CreateAdmin(main, "bob", "pw"); });
+        }
+        m_systemBoxes.clear();
+        RunProgram([&](CManagerDlg& main) {
+            created ? CreateAdmin(main, "bob", "pw") : Login(main, "bob", {"pw"});
+            Insert(main, kFirstRows[0]);
+            std::ofstream(BookPath("bob") + ".sync") << elsewhere;
+            fs::rename(BookPath("bob") + ".sync", BookPath("bob"));
+        });
+        EXPECT_EQ(ReadBytes(BookPath("bob")), elsewhere);
+        ASSERT_EQ(m_systemBoxes.size(), 1u);
+        const std::size_t at = m_systemBoxes[0].find(BookPath("bob") + ".kept-");
+        ASSERT_NE(at, std::string::npos) << m_systemBoxes[0];
+        const std::string kept = m_systemBoxes[0].substr(at);
+        EXPECT_EQ(ReadStoredBook(kept).rows, Rows{kFirstRows[0]});
+        fs::remove(BookPath("bob"));
+        fs::remove(kept);
+    }
+}
+
 } // namespace

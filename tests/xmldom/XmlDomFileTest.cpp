@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <ctime>
+#include <functional>
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
@@ -266,6 +268,85 @@ TEST(XmlDomSave, BareFileNameSavesIntoTheCurrentFolder) {
     ASSERT_TRUE(ReadWithLibxml(dir.File("Config.xml"), read));
     ASSERT_EQ(read.children.size(), 1u);
     EXPECT_EQ(read.children[0].text, "150");
+}
+
+// Every case runs with unnamed temporary files and with named ones, as on file systems without them.
+const bool kTemporaryKinds[] = {false, true};
+
+TEST(XmlDomSave, LinksAreFollowedToTheirTargetAndKept) {
+    for (const bool named : kTemporaryKinds) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        xmldom_test::RefuseUnnamedFiles(named);
+        TempDir dir;
+        std::filesystem::create_directory(dir.File("synced"));
+        WriteBytes(dir.File("synced/Real.xml"), "<Config/>");
+        ::chmod(dir.File("synced/Real.xml").c_str(), 0640);
+        // A relative link is read from the link's own folder.
+        std::filesystem::create_symlink("synced/Real.xml", dir.File("Book.xml"));
+        ConfigDocument("150").Save(dir.File("Book.xml"));
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.File("Book.xml")));
+        EXPECT_NE(ReadBytes(dir.File("synced/Real.xml")).find("150"), std::string::npos);
+        EXPECT_EQ(ModeOf(dir.File("synced/Real.xml")), 0640u);
+        EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"Book.xml", "synced"}));
+        EXPECT_EQ(FolderEntries(dir.File("synced")), (std::set<std::string>{"Real.xml"}));
+    }
+    xmldom_test::RefuseUnnamedFiles(false);
+}
+
+TEST(XmlDomSave, OnlyTheExpectedFileIsEverReplaced) {
+    struct Case {
+        std::string label;
+        bool existsWhenRead;
+        std::function<void(const std::string&)> meanwhile; // what another program does to the file
+        bool saved;
+    };
+    const auto replace = [](const std::string& path) {
+        WriteBytes(path + ".new", "<Other/>");
+        std::filesystem::rename(path + ".new", path);
+    };
+    const std::vector<Case> cases = {
+        {"unchanged", true, [](const std::string&) {}, true},
+        {"replaced", true, replace, false},
+        {"rewritten in place", true, [](const std::string& path) { WriteBytes(path, "<Other/>"); }, false},
+        {"still absent", false, [](const std::string&) {}, true},
+        {"appeared", false, replace, false},
+    };
+    for (const bool named : kTemporaryKinds)
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.label + (named ? ", named" : ", unnamed"));
+            xmldom_test::RefuseUnnamedFiles(named);
+            TempDir dir;
+            const std::string path = dir.File("Book.xml");
+            if (c.existsWhenRead)
+                WriteBytes(path, "<Config/>");
+            FileIdentity read;
+            ASSERT_TRUE(IdentifyFile(path, read));
+            c.meanwhile(path);
+            const std::string before = ReadBytes(path);
+            EXPECT_EQ(ThrowsComException([&] { ConfigDocument("150").Save(path, read); }), !c.saved);
+            EXPECT_EQ(ReadBytes(path) == before, !c.saved);
+            EXPECT_EQ(FolderEntries(dir.Path()).size(), 1u);
+        }
+    xmldom_test::RefuseUnnamedFiles(false);
+}
+
+TEST(XmlDomSave, OnlyLeftoversOfEarlierRunsAreRemoved) {
+    TempDir dir;
+    const std::set<std::string> kept = {".xmldom-save-ab12", ".xmldom-save-abc1234", "x.xmldom-save-abc123",
+                                        "alice.xml", ".xmldom-save-ab_123"};
+    for (const std::string& name : kept)
+        WriteBytes(dir.File(name), "<a/>");
+    WriteBytes(dir.File(".xmldom-save-Ab12Cd"), "<a/>");
+    std::filesystem::create_directory(dir.File(".xmldom-save-dir123"));
+    // Files written since this run started may belong to another copy's save under way.
+    EXPECT_EQ(RemoveLeftoverSaveFiles(dir.Path().string()), 0);
+    timespec later{};
+    ::clock_gettime(CLOCK_REALTIME, &later);
+    later.tv_sec += 1;
+    EXPECT_EQ(RemoveLeftoverSaveFiles(dir.Path().string(), later), 1);
+    std::set<std::string> expected = kept;
+    expected.insert(".xmldom-save-dir123");
+    EXPECT_EQ(FolderEntries(dir.Path()), expected);
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "AccessMessages.h"
 #include "AccountBook.h"
 #include "AccountFile.h"
+#include "BookFile.h"
 #include "AccountName.h"
 #include "Globals.h"
 #include "resource.h"
@@ -80,7 +81,8 @@ void CDlgCreateAdmin::OnBnClickedOk() {
         WriteTrace(kNoMainWindowTraceLine, "CDlgCreateAdmin::OnBnClickedOk");
         return;
     }
-    if (AccountTaken()) {
+    // The lock reserves the name: no other copy of the program can create this book meanwhile.
+    if (AccountTaken() || !g_BookFile.ClaimNew(g_szAppDir, m_strAccount)) {
         ShowMessageAndFocus(*this, "Error:The Account is existend.", IDC_EDIT_ACCOUNT);
         return;
     }

@@ -3,6 +3,7 @@
 #include "AccessMessages.h"
 #include "MessageBox.h"
 #include "AccountBook.h"
+#include "BookFile.h"
 #include "Globals.h"
 #include "ManagerDlg.h"
 #include "resource.h"
@@ -59,10 +60,16 @@ void CDlgLogin::OnBnClickedOk() {
         ShowMessage("Login Failed:Account error.", this);
         return;
     }
+    // One copy of the program at a time may hold a book open; nothing is read while another does.
+    if (!g_BookFile.ClaimExisting(g_szAppDir, m_strAccount)) {
+        ShowMessage("Login Failed:Account is in use.", this);
+        return;
+    }
     // A book that is not opened is wiped before anything else happens: its secrets are another
     // person's until the password matched.
     if (!mainDlg->LoadAccountFile(path.c_str())) {
         g_AccountBook.Clear();
+        g_BookFile.Release();
         ShowMessage("Invalid file.", this);
         WriteTrace(kInvalidFileTraceLine, "CDlgLogin::OnBnClickedOk");
         return;
@@ -72,5 +79,6 @@ void CDlgLogin::OnBnClickedOk() {
         return;
     }
     g_AccountBook.Clear();
+    g_BookFile.Release();
     ShowMessage("Login Failed:Password error.", this);
 }

@@ -5,6 +5,7 @@
 #include "AccountBook.h"
 #include "AccountFile.h"
 #include "AccountName.h"
+#include "BookFile.h"
 #include "DlgAbout.h"
 #include "DlgCreateAdmin.h"
 #include "DlgLogin.h"
@@ -33,6 +34,8 @@ constexpr const char* kMsgNoPassword = "Please input the password.";
 constexpr const char* kMsgDuplicate = "The same item have been existent.";
 constexpr const char* kMsgLoginSuccess = "Login success.";
 constexpr const char* kMsgSaveFailed = "Save account file failed.";
+constexpr const char* kMsgKeptBeside = "Account file changed by another program:Both versions were kept. "
+                                       "This session's book was saved as ";
 
 // Line and function of the trace written when the book could not be saved at exit.
 constexpr int kSaveFailedTraceLine = 89;
@@ -150,9 +153,12 @@ void CManagerDlg::InitListCtrl() {
     m_listAccounts.SetExtendedStyle(m_listAccounts.GetExtendedStyle() | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     CRect outer;
     m_listAccounts.GetWindowRect(&outer);
-    const int col2Width = RemainingColumnWidth(outer.Width(), g_nCol0Width, g_nCol1Width);
-    m_listAccounts.InsertColumn(0, "ID(Account)", LVCFMT_LEFT, g_nCol0Width);
-    m_listAccounts.InsertColumn(1, "Password", LVCFMT_LEFT, g_nCol1Width);
+    // A negative width read from the configuration shows the column closed, not at a default width.
+    const int col0Width = std::max(g_nCol0Width, 0);
+    const int col1Width = std::max(g_nCol1Width, 0);
+    const int col2Width = RemainingColumnWidth(outer.Width(), col0Width, col1Width);
+    m_listAccounts.InsertColumn(0, "ID(Account)", LVCFMT_LEFT, col0Width);
+    m_listAccounts.InsertColumn(1, "Password", LVCFMT_LEFT, col1Width);
     m_listAccounts.InsertColumn(2, "Comment", LVCFMT_LEFT, col2Width);
 }
 
@@ -287,15 +293,39 @@ void CManagerDlg::ExitApp() {
 void CManagerDlg::OnDestroy() {
     CDialog::OnDestroy();
     StoreAccountList();
-    if (m_bModified != 0 && g_AccountBook.szAdminAccount[0] != '\0' && !SaveAccountFile(g_AccountBook.szAdminAccount))
-        ReportSaveFailure();
+    if (m_bModified != 0 && g_AccountBook.szAdminAccount[0] != '\0')
+        SaveBookAtExit();
+    g_BookFile.Release();
 }
 
-// The save replaces the file atomically, so the previous book is still there; the user must know
-// that this run's changes are not.
-void CManagerDlg::ReportSaveFailure() {
-    MessageBox(nullptr, kMsgSaveFailed, kAppTitle, MB_ICONERROR | MB_OK);
-    WriteTrace(kSaveFailedTraceLine, kDestroyFunction);
+// The book is whole in g_AccountBook, so a failed save can be tried again once the user has freed
+// space or made the folder writable. A failed save replaces nothing: the previous book is still there.
+void CManagerDlg::SaveBookAtExit() {
+    for (;;) {
+        const BookSaveResult result = SaveHeldBook(g_AccountBook.szAdminAccount);
+        if (result.outcome == BookSaveOutcome::Saved)
+            return;
+        if (result.outcome == BookSaveOutcome::KeptBeside) {
+            MessageBox(nullptr, kMsgKeptBeside + result.keptPath, kAppTitle, MB_ICONWARNING | MB_OK);
+            return;
+        }
+        if (MessageBox(nullptr, kMsgSaveFailed, kAppTitle, MB_ICONERROR | MB_RETRYCANCEL) != IDRETRY) {
+            WriteTrace(kSaveFailedTraceLine, kDestroyFunction);
+            return;
+        }
+    }
+}
+
+// A book this run did not open through a login or a creation holds no claim yet; it is treated
+// as new, so whatever file bears its name is kept, never replaced.
+BookSaveResult CManagerDlg::SaveHeldBook(const char* account) {
+    std::string path;
+    if (!BookFilePath(account, path))
+        return {};
+    const std::string name(account);
+    if (!g_BookFile.Holds(g_szAppDir, name) && !g_BookFile.ClaimUnread(g_szAppDir, name))
+        return {};
+    return g_BookFile.Save(g_AccountBook, m_base64);
 }
 
 void CManagerDlg::PostNcDestroy() {
@@ -338,8 +368,7 @@ bool CManagerDlg::LoadAccountFile(const char* path) {
 }
 
 bool CManagerDlg::SaveAccountFile(const char* account) {
-    std::string path;
-    return BookFilePath(account, path) && SaveAccountBook(g_AccountBook, path, m_base64);
+    return SaveHeldBook(account).outcome == BookSaveOutcome::Saved;
 }
 
 bool CManagerDlg::AccountFileExists(const char* account) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "Base64.h"
+#include "BookFile.h"
 #include "afxwin.h"
 
 #include <string>
@@ -18,8 +19,9 @@ public:
 
     // Reads the account file at path into the process's account book; false on any failure.
     bool LoadAccountFile(const char* path);
-    // Writes the process's account book to the account's file in the program directory; false on
-    // any failure, in which case an earlier file is left as it was.
+    // Writes the process's account book to the account's file in the program directory, unless that
+    // file is not the one this run read (then the book is kept beside it). False on any failure and
+    // when the book was kept beside; an earlier file is left as it was.
     bool SaveAccountFile(const char* account);
     // Whether the account's file in the program directory can be opened for reading; false for a
     // null or unusable account name.
@@ -91,5 +93,6 @@ private:
     bool EntryTextsComplete();
     void ChooseRow(int row);
     void FocusControl(UINT id);
-    void ReportSaveFailure();
+    void SaveBookAtExit();
+    BookSaveResult SaveHeldBook(const char* account);
 };

@@ -2,12 +2,14 @@
 // or refused, and what a success puts into the account book.
 #include "AccessTestSupport.h"
 #include "AccountBook.h"
+#include "OtherCopy.h"
 #include "DlgCreateAdmin.h"
 #include "resource.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <ostream>
 #include <string>
 
@@ -125,8 +127,24 @@ TEST_F(CreateAdminDialogTest, FreeNamesBecomeTheAdministratorWithoutWritingAFile
         EXPECT_EQ(FieldText(g_AccountBook.szAdminAccount), c.account);
         EXPECT_EQ(FieldText(g_AccountBook.szAdminPassword), c.password);
         EXPECT_EQ(g_AccountBook.vecEntries.size(), 1u) << "the entries are not the dialog's";
-        EXPECT_EQ(ProgramFiles(), m_filesBefore) << c.account;
+        // The name is reserved by its lock; the book itself is written only at the end of the run.
+        std::vector<std::string> expected = m_filesBefore;
+        expected.push_back(c.account + ".xml.lock");
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(ProgramFiles(), expected) << c.account;
     }
+}
+
+// Another copy reserved the name with its lock and has not written the book yet.
+TEST_F(CreateAdminDialogTest, ANameReservedByAnotherCopyIsTaken) {
+    const OtherCopy other(m_dir, "bob", true);
+    ASSERT_TRUE(other.Claimed());
+    CDlgCreateAdmin dialog;
+    Run(dialog, [&](CDialog& dlg) {
+        EXPECT_EQ(Submit(dlg, {{IDC_EDIT_ACCOUNT, "bob"}, {IDC_EDIT_PASSWORD, "pw"}, {IDC_EDIT_CONFIRM, "pw"}}).events,
+                  Events{kTaken});
+    });
+    EXPECT_EQ(FieldText(g_AccountBook.szAdminAccount), "");
 }
 
 TEST_F(CreateAdminDialogTest, CorrectedInputSucceedsInTheSameDialog) {

@@ -2,6 +2,7 @@
 // in the account book.
 #include "AccessTestSupport.h"
 #include "AccountBook.h"
+#include "OtherCopy.h"
 #include "DlgLogin.h"
 #include "resource.h"
 
@@ -116,6 +117,17 @@ TEST_P(LoginChecks, ShowsTheFirstFailureAndKeepsTheDialogOpen) {
 
 INSTANTIATE_TEST_SUITE_P(Login, LoginChecks, testing::ValuesIn(kLoginCases),
                          [](const testing::TestParamInfo<LoginCase>& info) { return std::string(info.param.label); });
+
+TEST_F(LoginDialogTest, ABookOpenInAnotherCopyIsNotLoaded) {
+    INT_PTR result = 0;
+    {
+        const OtherCopy other(m_dir, "alice", false);
+        ASSERT_TRUE(other.Claimed());
+        EXPECT_EQ(LoginOnce("alice", "secret", &result).events, Events{"box:Login Failed:Account is in use."});
+        EXPECT_EQ(FieldText(g_AccountBook.szAdminAccount), "");
+    }
+    EXPECT_EQ(LoginOnce("alice", "secret", &result).events, Events{}) << "the lock went with its process";
+}
 
 TEST_F(LoginDialogTest, UnreadableFileIsAnAccountError) {
     if (::geteuid() == 0) {

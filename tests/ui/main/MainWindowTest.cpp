@@ -5,6 +5,7 @@
 #include "Globals.h"
 #include "resource.h"
 #include "testhooks.h"
+#include "xmldom.h"
 
 #include <QAbstractItemModel>
 #include <QDir>
@@ -55,21 +56,23 @@ TEST_F(MainWindowTest, StartsWithOnlyTheBookCommandsEnabled) {
         EXPECT_EQ(model->headerData(c, Qt::Horizontal).toString().toStdString(), headings[c]);
 }
 
-TEST_F(MainWindowTest, ColumnTwoTakesTheRestOfTheListWidthAndNeverLess) {
+TEST_F(MainWindowTest, ColumnTwoTakesTheRestOfTheListWidthAndNeverLessAndNegativeWidthsAreZero) {
     struct Case {
         int col0, col1;
     };
-    for (const Case c : {Case{150, 150}, Case{80, 120}, Case{400, 400}, Case{INT_MAX - 10, INT_MAX - 10}}) {
+    for (const Case c : {Case{150, 150}, Case{80, 120}, Case{400, 400}, Case{INT_MAX - 10, INT_MAX - 10},
+                         Case{-20, 150}, Case{-1, INT_MIN}}) {
         g_nCol0Width = c.col0;
         g_nCol1Width = c.col1;
         OpenWindow();
         auto* list = static_cast<CListCtrl*>(Item(IDC_LIST_ACCOUNTS));
         CRect outer;
         list->GetWindowRect(&outer);
-        const long long rest = (long long)outer.Width() - c.col0 - c.col1;
+        const int shown0 = std::max(c.col0, 0), shown1 = std::max(c.col1, 0);
+        const long long rest = (long long)outer.Width() - shown0 - shown1;
         if (c.col0 < 10'000) { // the toolkit caps huge sections
-            EXPECT_EQ(list->GetColumnWidth(0), c.col0);
-            EXPECT_EQ(list->GetColumnWidth(1), c.col1);
+            EXPECT_EQ(list->GetColumnWidth(0), shown0);
+            EXPECT_EQ(list->GetColumnWidth(1), shown1);
         }
         EXPECT_EQ(list->GetColumnWidth(2), rest > 0 ? int(rest) : 0) << c.col0 << "+" << c.col1;
         DestroyWindow();
@@ -192,21 +195,37 @@ TEST_F(MainWindowTest, AFullListIsSavedWhole) {
     EXPECT_EQ(ReadBookRows(BookPath("dave")), book);
 }
 
-TEST_F(MainWindowTest, AFailedSaveIsReportedAndTracedAndKeepsTheOldFile) {
-    RecordingLog log;
-    g_pFileLog = &log;
-    OpenWindow();
-    LoginTo("erin", {{"a", "1", ""}});
-    const std::string before = FileText(BookPath("erin"));
-    TypeEntry({"b", "2", ""});
-    Click(IDC_BTN_INSERT);
-    ASSERT_TRUE(QDir(m_dir.path()).rename("erin.xml", "keep.xml"));
-    ASSERT_TRUE(QDir(m_dir.path()).mkdir("erin.xml"));
-    DestroyWindow();
-    g_pFileLog = nullptr;
-    EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed."});
-    EXPECT_EQ(log.lines, std::vector<std::string>{"Line:89,Fun:CManagerDlg::OnDestroy"});
-    EXPECT_EQ(FileText(m_dir.path().toStdString() + "/keep.xml"), before);
+// A failed save replaces nothing. Retry saves the whole book again; Cancel gives up, traced.
+TEST_F(MainWindowTest, AFailedSaveCanBeRetriedOrGivenUp) {
+    for (const bool retry : {false, true}) {
+        SCOPED_TRACE(retry ? "retry" : "cancel");
+        RecordingLog log;
+        g_pFileLog = &log;
+        OpenWindow();
+        LoginTo("erin", {{"a", "1", ""}});
+        const std::string before = FileText(BookPath("erin"));
+        TypeEntry({"b", "2", ""});
+        Click(IDC_BTN_INSERT);
+        xmldom_test::FailNextSaveBeforeRename();
+        afx_test::SetMessageBoxHook([&](const std::string& text, const std::string&, UINT type) {
+            m_systemMessages.push_back(text);
+            return retry && (type & 0x0F) == MB_RETRYCANCEL ? IDRETRY : IDCANCEL;
+        });
+        afx_test::ResetBeeps();
+        DestroyWindow();
+        g_pFileLog = nullptr;
+        EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed."});
+        EXPECT_EQ(afx_test::RequestedSounds(), std::vector<std::string>{"dialog-error"}); // the error box's sound
+        if (retry) {
+            EXPECT_TRUE(log.lines.empty());
+            EXPECT_EQ(ReadBookRows(BookPath("erin")), (std::vector<Row>{{"a", "1", ""}, {"b", "2", ""}}));
+        } else {
+            EXPECT_EQ(log.lines, std::vector<std::string>{"Line:89,Fun:CManagerDlg::OnDestroy"});
+            EXPECT_EQ(FileText(BookPath("erin")), before);
+        }
+        m_systemMessages.clear();
+        g_AccountBook.Clear();
+    }
 }
 
 TEST_F(MainWindowTest, EndingTheSessionSavesTheChangedBook) {

@@ -19,6 +19,7 @@ TEST_F(MessageBoxTest, ShowsItsTextUnderTheFixedCaptionWithOneQuestionSoundPerOp
     ShowMessage("Two passwords must be same.", nullptr);
     EXPECT_EQ(seen, (std::vector<std::string>{"Login success.", "Two passwords must be same."}));
     EXPECT_EQ(afx_test::BeepCount(), 2);
+    EXPECT_EQ(afx_test::RequestedSounds(), (std::vector<std::string>{"dialog-question", "dialog-question"}));
 }
 
 TEST_F(MessageBoxTest, EveryUserEndingClosesTheBoxThroughTheStandardHandling) {

@@ -1,0 +1,66 @@
+// The open book's hold on its file: a lock that keeps every other copy of the program from opening
+// the same book, and what the file was when the book was opened, so that a save never replaces a
+// file this run did not read or write itself.
+#pragma once
+
+#include "AccountBook.h"
+#include "Base64.h"
+#include "xmldom_files.h"
+
+#include <string>
+
+enum class BookSaveOutcome {
+    Saved,      // the book's own file holds the book
+    KeptBeside, // the file had changed on disk: it stays, and the book went to a file of its own
+    Failed,     // nothing was written; the file is as it was
+};
+
+struct BookSaveResult {
+    BookSaveOutcome outcome = BookSaveOutcome::Failed;
+    std::string keptPath; // where the book went when it was kept beside the changed file
+};
+
+class BookFile {
+public:
+    BookFile() = default;
+    ~BookFile();
+    BookFile(const BookFile&) = delete;
+    BookFile& operator=(const BookFile&) = delete;
+
+    // Takes the lock of the account's book in the folder and remembers the book's file as it is
+    // now, before it is read; another book held before is let go. False when another process
+    // holds the lock. A folder where no lock file can be made gives no lock, but no refusal: no
+    // book there can be replaced either.
+    bool ClaimExisting(const std::string& folder, const std::string& account);
+    // As ClaimExisting, for a new book: false also when anything bears the book's name already.
+    // The lock reserves the name until the end of the run.
+    bool ClaimNew(const std::string& folder, const std::string& account);
+    // Takes the lock for a book whose file this run never read: any file of that name is kept,
+    // never replaced. False when another process holds the lock.
+    bool ClaimUnread(const std::string& folder, const std::string& account);
+    // Whether this run holds the lock of the account's book in the folder.
+    bool Holds(const std::string& folder, const std::string& account) const;
+    // Lets the lock go and removes the lock file.
+    void Release();
+
+    // Saves the book to its file, if that is still the file that was read (or still absent, for a
+    // new book). Otherwise that file is left as it is and the book is saved beside it, under a
+    // name that no book can have: the book's file name followed by ".kept-" and the time.
+    BookSaveResult Save(const AccountBook& book, const CBase64& codec);
+
+    // The lock file of an account's book: the book's file name followed by ".lock", so it is never
+    // taken for a book.
+    static std::string LockPath(const std::string& bookPath);
+
+private:
+    bool Claim(const std::string& folder, const std::string& account);
+    std::string KeptPath() const;
+
+    std::string m_bookPath;
+    std::string m_lockPath;
+    int m_lockFd = -1;
+    FileIdentity m_onDisk; // the book's file as this run last read or wrote it
+};
+
+// The book this run has opened, held from its login or creation until the run ends.
+extern BookFile g_BookFile;

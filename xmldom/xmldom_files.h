@@ -1,0 +1,35 @@
+// What the component knows about the files it replaces: which file a path stood for when it was
+// read, and the leftovers of saves that a crash interrupted.
+#pragma once
+
+#include <sys/types.h>
+
+#include <ctime>
+#include <string>
+
+// A file as it stood when the program read it (device, inode, size, modification time), or the
+// fact that there was none. Two identities are equal when they name the same unchanged file.
+struct FileIdentity {
+    bool exists = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    timespec modified{};
+
+    bool operator==(const FileIdentity& other) const;
+};
+
+// The identity of the file the path leads to, links followed; an absent identity when nothing is
+// there. False when the path cannot be examined for another reason (no access, a loop of links).
+bool IdentifyFile(const std::string& path, FileIdentity& identity);
+
+// When this run started.
+const timespec& RunStartTime();
+
+// Removes, from the folder, the temporary files of saves that ended before this run started (a
+// killed or crashed process leaves them). Only the component's own temporary names are touched,
+// and only regular files not changed since then. Returns how many were removed.
+int RemoveLeftoverSaveFiles(const std::string& folder, const timespec& runStart = RunStartTime());
+
+// Whether a file name is one of the component's temporary names.
+bool IsLeftoverSaveName(const std::string& name);
