@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <climits>
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +27,9 @@ constexpr char kFileSuffix[] = ".xml";
 
 // A child of an item that carries one of the entry's three texts.
 constexpr int kTextsPerItem = 3;
+
+// Far more items than a readable file can carry; a larger stated count is not taken as a hint.
+constexpr std::int32_t kMostItemsStated = 2'000'000;
 
 // Thrown inside the reader when the file is readable XML but not a usable account file.
 struct NotAnAccountFile {};
@@ -77,16 +83,6 @@ void WriteBook(const AccountBook& book, const std::string& path, const CBase64& 
 
 enum class Section { None, Admin, Accounts };
 
-// The decoded text of an element, up to its first NUL byte.
-std::string DecodeText(const CBase64& codec, const CXMLDOMNode& node) {
-    std::string bytes = codec.Decode(node.GetText());
-    const std::size_t terminator = bytes.find('\0');
-    if (terminator != std::string::npos) {
-        bytes.resize(terminator);
-    }
-    return bytes;
-}
-
 // A file made by another program, or by this one under another title, is refused.
 void CheckIdentity(const CXMLDOMElement& root) {
     if (!IsOwnDocument(root)) {
@@ -94,113 +90,144 @@ void CheckIdentity(const CXMLDOMElement& root) {
     }
 }
 
-// Administrator texts must fit whole: a cut name or password would open the book to the wrong person.
-void ReadAdminSection(AccountBook& book, const CXMLDOMNode& section, const CBase64& codec) {
-    for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
-        const std::string name = child.GetNodeName();
-        if (name == kAccount) {
-            const std::string account = child.GetText();
-            if (account.empty() || !CopyFieldText(book.szAdminAccount, account)) {
-                throw NotAnAccountFile{};
+// Reads a document into the book in one walk. Names are compared in place and every text passes
+// through the same two buffers, so a large book costs no allocation per node.
+class BookReader {
+public:
+    BookReader(AccountBook& book, const CBase64& codec) : m_book(book), m_codec(codec) {}
+
+    // The sections may come in any order; a child that names no section is read as part of the
+    // section before it, and children before the first section are skipped.
+    void ReadSections(const CXMLDOMElement& root) {
+        Section section = Section::None;
+        for (CXMLDOMNode child = root.GetFirstChild(); child; child = child.GetNextSibling()) {
+            if (child.HasNodeName(kAdminInfo)) {
+                section = Section::Admin;
+            } else if (child.HasNodeName(kAccounts)) {
+                section = Section::Accounts;
             }
-        } else if (name == kPassword) {
-            if (FieldText(book.szAdminAccount).empty() ||
-                !CopyFieldText(book.szAdminPassword, DecodeText(codec, child))) {
-                throw NotAnAccountFile{};
+            if (section == Section::Admin) {
+                ReadAdminSection(child);
+            } else if (section == Section::Accounts) {
+                ReadAccountsSection(child);
             }
         }
     }
-}
 
-std::int32_t ReadIndexAttribute(const CXMLDOMNode& item) {
-    const CXMLDOMNamedNodeMap attributes = item.GetAttributes();
-    const long count = attributes.GetLength();
-    for (long i = 0; i < count; ++i) {
-        const CXMLDOMNode attribute = attributes.GetItem(i);
-        if (attribute.GetNodeName() == kIndex) {
-            return ParseDecimalInt32(attribute.GetText());
-        }
-    }
-    // Nothing relies on the number of an item without one.
-    return 0;
-}
-
-// The field a child of an item fills, or null for a child that carries none.
-TextField* FieldFor(AccountEntry& entry, const std::string& name) {
-    if (name == kAccount) {
-        return &entry.szAccount;
-    }
-    if (name == kPassword) {
-        return &entry.szPassword;
-    }
-    if (name == kComment) {
-        return &entry.szComment;
-    }
-    return nullptr;
-}
-
-// An item becomes an entry once its third text-carrying child is read (a repeated name counts
-// again); an item with fewer is dropped. Every item starts from an empty record, so a text it does
-// not supply, or supplies too long to hold, stays empty.
-void ReadItem(AccountBook& book, const CXMLDOMNode& item, const CBase64& codec) {
-    AccountEntry entry;
-    entry.nIndex = ReadIndexAttribute(item);
-    int texts = 0;
-    for (CXMLDOMNode child = item.GetFirstChild(); child; child = child.GetNextSibling()) {
-        TextField* field = FieldFor(entry, child.GetNodeName());
-        if (field == nullptr) {
-            continue;
-        }
-        CopyFieldText(*field, DecodeText(codec, child));
-        if (++texts == kTextsPerItem) {
-            book.vecEntries.push_back(entry);
-            return;
-        }
-    }
-}
-
-void ReadAccountsSection(AccountBook& book, const CXMLDOMNode& section, const CBase64& codec) {
-    for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
-        if (child.GetNodeName() == kItem) {
-            ReadItem(book, child, codec);
-        }
-    }
-}
-
-// At most this many entries can come out of the document: one per Item under a child of the root.
-// Reserving them up front spares a large book repeated reallocation of its entries.
-std::size_t CountPossibleEntries(const CXMLDOMElement& root) {
-    std::size_t items = 0;
-    for (CXMLDOMNode section = root.GetFirstChild(); section; section = section.GetNextSibling()) {
+private:
+    // Administrator texts must fit whole: a cut name or password would open the book to the wrong person.
+    void ReadAdminSection(const CXMLDOMNode& section) {
         for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
-            items += child.GetNodeName() == kItem ? 1 : 0;
+            if (child.HasNodeName(kAccount)) {
+                child.GetText(m_text);
+                if (m_text.empty() || !CopyFieldText(m_book.szAdminAccount, m_text)) {
+                    throw NotAnAccountFile{};
+                }
+            } else if (child.HasNodeName(kPassword)) {
+                if (FieldText(m_book.szAdminAccount).empty() ||
+                    !CopyFieldText(m_book.szAdminPassword, DecodedText(child))) {
+                    throw NotAnAccountFile{};
+                }
+            }
         }
     }
-    return items;
-}
 
-// The sections may come in any order; a child that names no section is read as part of the
-// section before it, and children before the first section are skipped.
-void ReadSections(AccountBook& book, const CXMLDOMElement& root, const CBase64& codec) {
-    Section section = Section::None;
-    for (CXMLDOMNode child = root.GetFirstChild(); child; child = child.GetNextSibling()) {
-        const std::string name = child.GetNodeName();
-        if (name == kAdminInfo) {
-            section = Section::Admin;
-        } else if (name == kAccounts) {
-            section = Section::Accounts;
-        }
-        if (section == Section::Admin) {
-            ReadAdminSection(book, child, codec);
-        } else if (section == Section::Accounts) {
-            ReadAccountsSection(book, child, codec);
+    void ReadAccountsSection(const CXMLDOMNode& section) {
+        ReserveForItems(section);
+        for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
+            if (child.HasNodeName(kItem)) {
+                ReadItem(child);
+            }
         }
     }
-}
+
+    // The count the file states is a hint only, never a limit: room for it is made up front so
+    // that a large book is not copied on every growth. A count beyond what a file can hold, or
+    // one the memory cannot take, is not acted on.
+    void ReserveForItems(const CXMLDOMNode& section) {
+        const CXMLDOMNamedNodeMap attributes = section.GetAttributes();
+        for (long i = 0; i < attributes.GetLength(); ++i) {
+            const CXMLDOMNode attribute = attributes.GetItem(i);
+            if (attribute.HasNodeName(kTotalCnt)) {
+                attribute.GetText(m_text);
+                const std::int32_t stated = ParseDecimalInt32(m_text);
+                if (stated > 0 && stated <= kMostItemsStated) {
+                    try {
+                        m_book.vecEntries.reserve(m_book.vecEntries.size() + std::size_t(stated));
+                    } catch (const std::exception&) {
+                    }
+                }
+                return;
+            }
+        }
+    }
+
+    // An item becomes an entry once its third text-carrying child is read (a repeated name counts
+    // again); an item with fewer is dropped. Every item starts from an empty record, so a text it
+    // does not supply, or supplies too long to hold, stays empty.
+    void ReadItem(const CXMLDOMNode& item) {
+        AccountEntry entry;
+        entry.nIndex = ReadIndexAttribute(item);
+        int texts = 0;
+        for (CXMLDOMNode child = item.GetFirstChild(); child; child = child.GetNextSibling()) {
+            TextField* field = FieldFor(entry, child);
+            if (field == nullptr) {
+                continue;
+            }
+            CopyFieldText(*field, DecodedText(child));
+            if (++texts == kTextsPerItem) {
+                m_book.vecEntries.push_back(entry);
+                return;
+            }
+        }
+    }
+
+    std::int32_t ReadIndexAttribute(const CXMLDOMNode& item) {
+        const CXMLDOMNamedNodeMap attributes = item.GetAttributes();
+        const long count = attributes.GetLength();
+        for (long i = 0; i < count; ++i) {
+            const CXMLDOMNode attribute = attributes.GetItem(i);
+            if (attribute.HasNodeName(kIndex)) {
+                attribute.GetText(m_text);
+                return ParseDecimalInt32(m_text);
+            }
+        }
+        // Nothing relies on the number of an item without one.
+        return 0;
+    }
+
+    // The field a child of an item fills, or null for a child that carries none.
+    static TextField* FieldFor(AccountEntry& entry, const CXMLDOMNode& child) {
+        if (child.HasNodeName(kAccount)) {
+            return &entry.szAccount;
+        }
+        if (child.HasNodeName(kPassword)) {
+            return &entry.szPassword;
+        }
+        if (child.HasNodeName(kComment)) {
+            return &entry.szComment;
+        }
+        return nullptr;
+    }
+
+    // The decoded text of an element; the field copy stops at its first NUL byte.
+    std::string_view DecodedText(const CXMLDOMNode& node) {
+        node.GetText(m_text);
+        m_codec.Decode(m_text, m_bytes);
+        return m_bytes;
+    }
+
+    AccountBook& m_book;
+    const CBase64& m_codec;
+    std::string m_text;
+    std::string m_bytes;
+};
 
 bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) {
     book.Clear();
     CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
+    // The indentation between elements carries nothing; dropping it keeps a large book's tree small.
+    doc.SetPreserveWhiteSpace(false);
     if (!doc.Load(path)) {
         return false;
     }
@@ -209,8 +236,7 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
         return false;
     }
     CheckIdentity(root);
-    book.vecEntries.reserve(CountPossibleEntries(root));
-    ReadSections(book, root, codec);
+    BookReader(book, codec).ReadSections(root);
     return true;
 }
 
@@ -223,7 +249,39 @@ bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBa
     });
 }
 
+namespace {
+
+// A large book's document is freed in a great many small pieces that the allocator would keep for
+// the rest of the run. While it lives, freed blocks are merged at once instead of being parked in
+// the allocator's fast lists, so that afterwards the whole of it goes back to the system in one
+// cheap step.
+class DocumentMemory {
+public:
+    DocumentMemory() { SetFastListLimit(0); }
+    ~DocumentMemory() {
+#ifdef __GLIBC__
+        ::malloc_trim(0);
+#endif
+        SetFastListLimit(kDefaultFastListLimit);
+    }
+    DocumentMemory(const DocumentMemory&) = delete;
+    DocumentMemory& operator=(const DocumentMemory&) = delete;
+
+private:
+    // The C library's own default.
+    static constexpr int kDefaultFastListLimit = 64 * sizeof(std::size_t) / 4;
+
+    static void SetFastListLimit([[maybe_unused]] int bytes) {
+#ifdef __GLIBC__
+        ::mallopt(M_MXFAST, bytes);
+#endif
+    }
+};
+
+} // namespace
+
 bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec) {
+    const DocumentMemory documentMemory;
     return RunGuarded([&] { return ReadBook(book, path, codec); });
 }
 

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace xmldom_detail {
 struct DocumentState;
@@ -50,8 +51,12 @@ public:
     explicit operator bool() const { return !IsNull(); }
     // Tag or attribute name; "#text", "#comment", "#cdata-section" for those nodes. Throws on a null node.
     std::string GetNodeName() const;
+    // True when GetNodeName would give this name; compared in place, without making a string.
+    bool HasNodeName(std::string_view name) const;
     // For an attribute its value; for an element the text it contains, descendants included.
     std::string GetText() const;
+    // The same text, written into a string the caller keeps, so a long walk reuses one buffer.
+    void GetText(std::string& text) const;
     // The first child node, text and comments included; null when there is none.
     CXMLDOMNode GetFirstChild() const;
     // The next node under the same parent; null after the last.
@@ -133,6 +138,10 @@ public:
     // expands entities: a file with any document type declaration fails, as the program's files
     // never have one. Replaces any content the document had; after a failure it is empty.
     BOOL Load(const std::string& path);
+    // Whether Load keeps text made only of whitespace that stands between elements, as child
+    // nodes (the default), or drops it, which makes a large indented file's tree much smaller.
+    // Whitespace that is an element's only content is always kept.
+    void SetPreserveWhiteSpace(bool preserve);
     // The outcome of the last load.
     CXMLDOMParseError GetParseError() const;
     // The root element; a null element when the document has none.

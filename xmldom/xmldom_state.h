@@ -38,6 +38,7 @@ struct DocumentState {
     void ReserveAdoptions(std::size_t count);
 
     xmlDocPtr doc = nullptr;
+    bool preserveWhiteSpace = true;
     long errorCode = 0;
     std::string errorReason;
 
