@@ -36,48 +36,52 @@ struct NotAnAccountFile {};
 
 // ---- writing ----
 
-void AppendTextElement(CXMLDOMDocument2& doc, CXMLDOMElement& parent, const char* name, const std::string& text) {
-    CXMLDOMElement element = doc.CreateElement(name);
-    element.SetText(text);
-    parent.AppendChild(element);
-}
+// Writes the book in document order, straight into the file's bytes: a large book is never built
+// as a tree first, and every Base64 text passes through one buffer.
+class BookWriter {
+public:
+    explicit BookWriter(const CBase64& codec) : m_codec(codec) {}
 
-std::string EncodeField(const CBase64& codec, const TextField& field) {
-    return codec.Encode(std::string(FieldText(field)));
-}
-
-void AppendAdminInfo(CXMLDOMDocument2& doc, CXMLDOMElement& root, const AccountBook& book, const CBase64& codec) {
-    CXMLDOMElement adminInfo = doc.CreateElement(kAdminInfo);
-    root.AppendChild(adminInfo);
-    AppendTextElement(doc, adminInfo, kAccount, std::string(FieldText(book.szAdminAccount)));
-    AppendTextElement(doc, adminInfo, kPassword, EncodeField(codec, book.szAdminPassword));
-}
-
-void AppendAccounts(CXMLDOMDocument2& doc, CXMLDOMElement& root, const AccountBook& book, const CBase64& codec) {
-    CXMLDOMElement accounts = doc.CreateElement(kAccounts);
-    root.AppendChild(accounts);
-    accounts.SetAttribute(kTotalCnt, std::to_string(book.vecEntries.size()));
-    // Items are numbered by position; the entries' own numbers are not kept.
-    for (std::size_t i = 0; i < book.vecEntries.size(); ++i) {
-        const AccountEntry& entry = book.vecEntries[i];
-        CXMLDOMElement item = doc.CreateElement(kItem);
-        item.SetAttribute(kIndex, std::to_string(i));
-        accounts.AppendChild(item);
-        AppendTextElement(doc, item, kAccount, EncodeField(codec, entry.szAccount));
-        AppendTextElement(doc, item, kPassword, EncodeField(codec, entry.szPassword));
-        AppendTextElement(doc, item, kComment, EncodeField(codec, entry.szComment));
+    void Write(const AccountBook& book, const std::string& path) {
+        CXMLDOMStreamWriter writer;
+        m_text.assign(FieldText(book.szAdminAccount));
+        writer.StartElement(m_text);
+        StampIdentity(writer);
+        writer.StartElement(kAdminInfo);
+        writer.TextElement(kAccount, m_text);
+        writer.TextElement(kPassword, Encoded(book.szAdminPassword));
+        writer.EndElement();
+        WriteAccounts(writer, book);
+        writer.EndElement();
+        writer.Save(path);
     }
-}
 
-void WriteBook(const AccountBook& book, const std::string& path, const CBase64& codec) {
-    CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
-    CXMLDOMElement root = doc.CreateElement(std::string(FieldText(book.szAdminAccount)));
-    StampIdentity(root);
-    doc.AppendChild(root);
-    AppendAdminInfo(doc, root, book, codec);
-    AppendAccounts(doc, root, book, codec);
-    doc.Save(path);
-}
+private:
+    void WriteAccounts(CXMLDOMStreamWriter& writer, const AccountBook& book) {
+        writer.StartElement(kAccounts);
+        writer.SetAttribute(kTotalCnt, std::to_string(book.vecEntries.size()));
+        // Items are numbered by position; the entries' own numbers are not kept.
+        for (std::size_t i = 0; i < book.vecEntries.size(); ++i) {
+            const AccountEntry& entry = book.vecEntries[i];
+            writer.StartElement(kItem);
+            writer.SetAttribute(kIndex, std::to_string(i));
+            writer.TextElement(kAccount, Encoded(entry.szAccount));
+            writer.TextElement(kPassword, Encoded(entry.szPassword));
+            writer.TextElement(kComment, Encoded(entry.szComment));
+            writer.EndElement();
+        }
+        writer.EndElement();
+    }
+
+    const std::string& Encoded(const TextField& field) {
+        m_codec.Encode(FieldText(field), m_encoded);
+        return m_encoded;
+    }
+
+    const CBase64& m_codec;
+    std::string m_text;
+    std::string m_encoded;
+};
 
 // ---- reading ----
 
@@ -244,7 +248,7 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
 
 bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec) {
     return RunGuarded([&] {
-        WriteBook(book, path, codec);
+        BookWriter(codec).Write(book, path);
         return true;
     });
 }

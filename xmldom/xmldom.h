@@ -11,6 +11,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace xmldom_detail {
 struct DocumentState;
@@ -161,6 +162,35 @@ private:
     friend class CDOMDocument30Class;
     explicit CXMLDOMDocument2(std::shared_ptr<xmldom_detail::DocumentState> doc) : m_doc(std::move(doc)) {}
     std::shared_ptr<xmldom_detail::DocumentState> m_doc;
+};
+
+// Writes a document straight out, element by element in document order, for documents too large
+// to build as a tree first. The file holds exactly the bytes CXMLDOMDocument2::Save writes for the
+// same tree: UTF-8 with an XML declaration, an element that holds only elements indented two
+// spaces a level, an empty one closed at once. Names, values and texts are checked as
+// CreateElement, SetAttribute and SetText check them, and throw alike.
+class CXMLDOMStreamWriter {
+public:
+    CXMLDOMStreamWriter();
+    // Opens an element as the last child of the open one; the first one is the root.
+    void StartElement(const std::string& name);
+    // Adds an attribute to the element just opened, before any child; each name once.
+    void SetAttribute(const std::string& name, const std::string& value);
+    // Writes an element that holds only this text (nothing when empty) as the last child of the
+    // open one.
+    void TextElement(const std::string& name, const std::string& text);
+    // Closes the element opened last.
+    void EndElement();
+    // Writes the finished document to the file, replacing it as CXMLDOMDocument2::Save does.
+    void Save(const std::string& path);
+
+private:
+    void OpenLine();
+
+    std::string m_out;
+    std::vector<std::string> m_open;
+    bool m_startTagOpen = false;
+    bool m_rootWritten = false;
 };
 
 // The factory of documents.
