@@ -185,10 +185,13 @@ public:
     void Save(const std::string& path);
 
 private:
+    static constexpr std::size_t kCheckedNamesKept = 16;
+    void RequireName(const std::string& name, const char* what);
     void OpenLine();
 
     std::string m_out;
     std::vector<std::string> m_open;
+    std::vector<std::string> m_checkedNames;
     bool m_startTagOpen = false;
     bool m_rootWritten = false;
 };

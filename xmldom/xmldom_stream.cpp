@@ -1,6 +1,8 @@
 // Writing a document straight out, in document order, without building its tree.
 #include "xmldom_state.h"
 
+#include <algorithm>
+
 using namespace xmldom_detail;
 
 namespace {
@@ -45,7 +47,7 @@ template <class Escape> void AppendEscaped(std::string& out, const std::string& 
     out.append(text, plainFrom, std::string::npos);
 }
 
-void RequireName(const std::string& name, const char* what) {
+void RequireValidName(const std::string& name, const char* what) {
     if (!IsValidName(name))
         Fail(kInvalidArg, std::string("invalid ") + what + " name: " + name);
 }
@@ -56,6 +58,15 @@ void RequireStorable(const std::string& text, const char* what) {
 }
 
 } // namespace
+
+// A large document repeats a handful of names many thousand times; each is checked once.
+void CXMLDOMStreamWriter::RequireName(const std::string& name, const char* what) {
+    if (std::find(m_checkedNames.begin(), m_checkedNames.end(), name) != m_checkedNames.end())
+        return;
+    RequireValidName(name, what);
+    if (m_checkedNames.size() < kCheckedNamesKept)
+        m_checkedNames.push_back(name);
+}
 
 CXMLDOMStreamWriter::CXMLDOMStreamWriter() : m_out("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n") {}
 

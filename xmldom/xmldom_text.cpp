@@ -46,6 +46,12 @@ namespace xmldom_detail {
 
 bool IsStorableText(const std::string& text) {
     for (std::size_t pos = 0; pos < text.size();) {
+        // Plain ASCII, the bulk of every file, needs no decoding.
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte >= 0x20 && byte < 0x80) {
+            ++pos;
+            continue;
+        }
         char32_t c = 0;
         if (!DecodeUtf8(text, pos, c) || !IsXmlChar(c))
             return false;
