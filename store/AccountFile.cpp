@@ -169,8 +169,10 @@ private:
     // An item becomes an entry once its third text-carrying child is read (a repeated name counts
     // again); an item with fewer is dropped. Every item starts from an empty record, so a text it
     // does not supply, or supplies too long to hold, stays empty.
+    // The entry is filled in place at the end of the book and taken back if the item falls short.
     void ReadItem(const CXMLDOMNode& item) {
-        AccountEntry entry;
+        std::vector<AccountEntry>& entries = m_book.vecEntries;
+        AccountEntry& entry = entries.emplace_back();
         entry.nIndex = ReadIndexAttribute(item);
         int texts = 0;
         for (CXMLDOMNode child = item.GetFirstChild(); child; child = child.GetNextSibling()) {
@@ -180,10 +182,10 @@ private:
             }
             CopyFieldText(*field, DecodedText(child));
             if (++texts == kTextsPerItem) {
-                m_book.vecEntries.push_back(entry);
                 return;
             }
         }
+        entries.pop_back();
     }
 
     std::int32_t ReadIndexAttribute(const CXMLDOMNode& item) {

@@ -103,9 +103,9 @@ xmlDocPtr ParseDocument(InputFile& file, bool preserveWhiteSpace, ParseOutcome& 
     context->sax->serror = OnParseError;
     context->sax->internalSubset = OnDoctype;
     // No XML_PARSE_NOENT, DTDLOAD or HUGE: entities stay unexpanded and libxml2's limits on depth
-    // and sizes apply.
-    const int options =
-        XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | (preserveWhiteSpace ? 0 : XML_PARSE_NOBLANKS);
+    // and sizes apply. Short texts are kept inside their nodes, sparing a block each.
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT |
+                        (preserveWhiteSpace ? 0 : XML_PARSE_NOBLANKS);
     xmlDocPtr doc = nullptr;
     {
         ErrorRouting routing(OnParseError);
