@@ -36,30 +36,16 @@ bool IsSkinnable(const QWidget* widget) {
     return widget && widget->isWindow() && widget->property(kWindowClassProperty).toString() == kSkinnedClass;
 }
 
-// Text drawn straight on the background must contrast with it: dark text on a light bitmap. The
-// mean of every pixel decides; it is summed row by row rather than by scaling a copy of the image.
-QColor TextColourFor(const QImage& bitmap) {
-    const QImage image = bitmap.convertToFormat(QImage::Format_RGB32);
-    const quint64 pixels = quint64(image.width()) * quint64(image.height());
-    if (pixels == 0)
-        return QColor(Qt::black);
-    quint64 red = 0, green = 0, blue = 0;
-    for (int y = 0; y < image.height(); ++y) {
-        const auto* line = reinterpret_cast<const QRgb*>(image.constScanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            red += quint64(qRed(line[x]));
-            green += quint64(qGreen(line[x]));
-            blue += quint64(qBlue(line[x]));
-        }
-    }
-    const QColor average(int(red / pixels), int(green / pixels), int(blue / pixels));
+// Text drawn straight on the background must contrast with it: dark text on a light bitmap.
+QColor TextColourFor(const QPixmap& bitmap) {
+    const QColor average =
+        bitmap.toImage().scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
     return average.lightness() >= 128 ? QColor(Qt::black) : QColor(Qt::white);
 }
 
 class SkinFilter final : public QObject {
 public:
-    explicit SkinFilter(const QImage& bitmap)
-        : m_bitmap(QPixmap::fromImage(bitmap)), m_textColour(TextColourFor(bitmap)) {}
+    explicit SkinFilter(const QPixmap& bitmap) : m_bitmap(bitmap), m_textColour(TextColourFor(bitmap)) {}
 
     ~SkinFilter() override { RestoreAll(); }
 
@@ -133,7 +119,7 @@ void UnloadSkin() {
 BOOL LoadSkin(const char* bitmapPath) {
     if (!bitmapPath || !*bitmapPath || !qApp)
         return FALSE;
-    QImage bitmap;
+    QPixmap bitmap;
     if (!bitmap.load(QString::fromUtf8(bitmapPath)) || bitmap.isNull())
         return FALSE;
     if (ActiveSkin()) {
