@@ -71,11 +71,6 @@ bool IsAncestorOrSelf(const xmlNode* candidate, const xmlNode* node) {
     return false;
 }
 
-void RequireStorable(const std::string& text, const char* what) {
-    if (!IsStorableText(text))
-        Fail(kInvalidArg, std::string(what) + " is not valid UTF-8 text that XML can hold");
-}
-
 } // namespace
 
 namespace xmldom_detail {

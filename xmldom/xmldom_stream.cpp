@@ -52,11 +52,6 @@ void RequireValidName(const std::string& name, const char* what) {
         Fail(kInvalidArg, std::string("invalid ") + what + " name: " + name);
 }
 
-void RequireStorable(const std::string& text, const char* what) {
-    if (!IsStorableText(text))
-        Fail(kInvalidArg, std::string(what) + " is not valid UTF-8 text that XML can hold");
-}
-
 } // namespace
 
 // A large document repeats a handful of names many thousand times; each is checked once.

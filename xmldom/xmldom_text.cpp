@@ -59,6 +59,11 @@ bool IsStorableText(const std::string& text) {
     return true;
 }
 
+void RequireStorable(const std::string& text, const char* what) {
+    if (!IsStorableText(text))
+        Fail(kInvalidArg, std::string(what) + " is not valid UTF-8 text that XML can hold");
+}
+
 bool IsValidName(const std::string& name) {
     return !name.empty() && IsStorableText(name) &&
            xmlValidateNCName(reinterpret_cast<const xmlChar*>(name.c_str()), 0) == 0;
