@@ -229,9 +229,39 @@ private:
     std::string m_bytes;
 };
 
+// Sets how large a freed block may be and still be parked in the allocator's fast lists.
+void SetFastListLimit([[maybe_unused]] int bytes) {
+#ifdef __GLIBC__
+    ::mallopt(M_MXFAST, bytes);
+#endif
+}
+
+// A large book's document is freed in a great many small pieces. While it is being freed they are
+// merged at once instead of being parked in the allocator's fast lists (which would keep them for
+// the rest of the run and make handing them back slow); parsing keeps the fast lists, which it
+// needs for its own short-lived blocks.
+class MergeFreedBlocksOnExit {
+public:
+    MergeFreedBlocksOnExit() = default;
+    MergeFreedBlocksOnExit(const MergeFreedBlocksOnExit&) = delete;
+    MergeFreedBlocksOnExit& operator=(const MergeFreedBlocksOnExit&) = delete;
+    ~MergeFreedBlocksOnExit() { SetFastListLimit(0); }
+};
+
+// Hands the freed document back to the system and restores the allocator's usual fast lists.
+void ReturnDocumentMemory() {
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
+    // The C library's own default.
+    SetFastListLimit(64 * sizeof(std::size_t) / 4);
+}
+
 bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) {
     book.Clear();
     CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
+    // Ends before the document does, on every way out.
+    const MergeFreedBlocksOnExit mergeFreedBlocks;
     // The indentation between elements carries nothing; dropping it keeps a large book's tree small.
     doc.SetPreserveWhiteSpace(false);
     if (!doc.Load(path)) {
@@ -255,40 +285,10 @@ bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBa
     });
 }
 
-namespace {
-
-// A large book's document is freed in a great many small pieces that the allocator would keep for
-// the rest of the run. While it lives, freed blocks are merged at once instead of being parked in
-// the allocator's fast lists, so that afterwards the whole of it goes back to the system in one
-// cheap step.
-class DocumentMemory {
-public:
-    DocumentMemory() { SetFastListLimit(0); }
-    ~DocumentMemory() {
-#ifdef __GLIBC__
-        ::malloc_trim(0);
-#endif
-        SetFastListLimit(kDefaultFastListLimit);
-    }
-    DocumentMemory(const DocumentMemory&) = delete;
-    DocumentMemory& operator=(const DocumentMemory&) = delete;
-
-private:
-    // The C library's own default.
-    static constexpr int kDefaultFastListLimit = 64 * sizeof(std::size_t) / 4;
-
-    static void SetFastListLimit([[maybe_unused]] int bytes) {
-#ifdef __GLIBC__
-        ::mallopt(M_MXFAST, bytes);
-#endif
-    }
-};
-
-} // namespace
-
 bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec) {
-    const DocumentMemory documentMemory;
-    return RunGuarded([&] { return ReadBook(book, path, codec); });
+    const bool loaded = RunGuarded([&] { return ReadBook(book, path, codec); });
+    ReturnDocumentMemory();
+    return loaded;
 }
 
 bool AccountFileReadable(const std::string& path) {
