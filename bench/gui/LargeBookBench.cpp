@@ -25,6 +25,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -244,6 +245,11 @@ int main(int argc, char** argv) {
 
     const std::string folder = fs::temp_directory_path() / ("zelvo-large-book-" + std::to_string(::getpid()));
     fs::copy(ZELVO_PROGRAM_DIR, folder, fs::copy_options::recursive);
+    const std::unique_ptr<const std::string, void (*)(const std::string*)> removeFolder(&folder,
+                                                                                        [](const std::string* f) {
+                                                                                            std::error_code ignored;
+                                                                                            fs::remove_all(*f, ignored);
+                                                                                        });
     const std::string book = folder + "/" + kAdmin + ".xml", pristine = folder + "/pristine.xml";
     AccountBook generated = bench_store::MakeBook(entries);
     if (!SaveAccountBook(generated, pristine, CBase64()))
@@ -285,6 +291,5 @@ int main(int argc, char** argv) {
     std::printf("exit -> process gone    %8.1f ms   (saved book checked: %zu of %d runs)\n",
                 median([](const GuiRun& r) { return r.exit; }), gui.size(), runs);
     XCloseDisplay(display);
-    fs::remove_all(folder);
     return gui.size() == std::size_t(runs) ? 0 : 1;
 }
