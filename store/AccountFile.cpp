@@ -7,6 +7,9 @@
 #include <algorithm>
 #include <climits>
 #include <fcntl.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -25,79 +28,70 @@ constexpr char kFileSuffix[] = ".xml";
 // A child of an item that carries one of the entry's three texts.
 constexpr int kTextsPerItem = 3;
 
+// Far more items than a readable file can carry; a larger stated count is not taken as a hint.
+constexpr std::int32_t kMostItemsStated = 2'000'000;
+
 // Thrown inside the reader when the file is readable XML but not a usable account file.
 struct NotAnAccountFile {};
 
 // ---- writing ----
 
-void AppendTextElement(CXMLDOMDocument2& doc, CXMLDOMElement& parent, const char* name, const std::string& text) {
-    CXMLDOMElement element = doc.CreateElement(name);
-    element.SetText(text);
-    parent.AppendChild(element);
-}
-
-std::string EncodeField(const CBase64& codec, const TextField& field) {
-    return codec.Encode(std::string(FieldText(field)));
-}
-
-void AppendAdminInfo(CXMLDOMDocument2& doc, CXMLDOMElement& root, const AccountBook& book, const CBase64& codec) {
-    CXMLDOMElement adminInfo = doc.CreateElement(kAdminInfo);
-    root.AppendChild(adminInfo);
-    AppendTextElement(doc, adminInfo, kAccount, std::string(FieldText(book.szAdminAccount)));
-    AppendTextElement(doc, adminInfo, kPassword, EncodeField(codec, book.szAdminPassword));
-}
-
-void AppendAccounts(CXMLDOMDocument2& doc, CXMLDOMElement& root, const AccountBook& book, const CBase64& codec) {
-    CXMLDOMElement accounts = doc.CreateElement(kAccounts);
-    root.AppendChild(accounts);
-    accounts.SetAttribute(kTotalCnt, std::to_string(book.vecEntries.size()));
-    // Items are numbered by position; the entries' own numbers are not kept.
-    for (std::size_t i = 0; i < book.vecEntries.size(); ++i) {
-        const AccountEntry& entry = book.vecEntries[i];
-        CXMLDOMElement item = doc.CreateElement(kItem);
-        item.SetAttribute(kIndex, std::to_string(i));
-        accounts.AppendChild(item);
-        AppendTextElement(doc, item, kAccount, EncodeField(codec, entry.szAccount));
-        AppendTextElement(doc, item, kPassword, EncodeField(codec, entry.szPassword));
-        AppendTextElement(doc, item, kComment, EncodeField(codec, entry.szComment));
+// Writes the book in document order, straight into the file's bytes: a large book is never built
+// as a tree first, and every Base64 text passes through one buffer.
+class BookWriter {
+public:
+    explicit BookWriter(const CBase64& codec) : m_codec(codec) {}
+    BookWriter(const BookWriter&) = delete;
+    BookWriter& operator=(const BookWriter&) = delete;
+    ~BookWriter() {
+        WipeString(m_text);
+        WipeString(m_encoded);
     }
-}
 
-void WriteBook(const AccountBook& book, const std::string& path, const CBase64& codec, const FileIdentity* expected) {
-    CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
-    CXMLDOMElement root = doc.CreateElement(std::string(FieldText(book.szAdminAccount)));
-    StampIdentity(root);
-    doc.AppendChild(root);
-    AppendAdminInfo(doc, root, book, codec);
-    AppendAccounts(doc, root, book, codec);
-    if (expected)
-        doc.Save(path, *expected);
-    else
-        doc.Save(path);
-}
+    void Write(const AccountBook& book, const std::string& path, const FileIdentity* expected) {
+        CXMLDOMStreamWriter writer;
+        m_text.assign(FieldText(book.szAdminAccount));
+        writer.StartElement(m_text);
+        StampIdentity(writer);
+        writer.StartElement(kAdminInfo);
+        writer.TextElement(kAccount, m_text);
+        writer.TextElement(kPassword, Encoded(book.szAdminPassword));
+        writer.EndElement();
+        WriteAccounts(writer, book);
+        writer.EndElement();
+        writer.Save(path, expected);
+    }
+
+private:
+    void WriteAccounts(CXMLDOMStreamWriter& writer, const AccountBook& book) {
+        writer.StartElement(kAccounts);
+        writer.SetAttribute(kTotalCnt, std::to_string(book.vecEntries.size()));
+        // Items are numbered by position; the entries' own numbers are not kept.
+        for (std::size_t i = 0; i < book.vecEntries.size(); ++i) {
+            const AccountEntry& entry = book.vecEntries[i];
+            writer.StartElement(kItem);
+            writer.SetAttribute(kIndex, std::to_string(i));
+            writer.TextElement(kAccount, Encoded(entry.szAccount));
+            writer.TextElement(kPassword, Encoded(entry.szPassword));
+            writer.TextElement(kComment, Encoded(entry.szComment));
+            writer.EndElement();
+        }
+        writer.EndElement();
+    }
+
+    const std::string& Encoded(const TextField& field) {
+        m_codec.Encode(FieldText(field), m_encoded);
+        return m_encoded;
+    }
+
+    const CBase64& m_codec;
+    std::string m_text;
+    std::string m_encoded;
+};
 
 // ---- reading ----
 
 enum class Section { None, Admin, Accounts };
-
-// The decoded text of an element, up to its first NUL byte.
-std::string DecodeText(const CBase64& codec, const CXMLDOMNode& node) {
-    std::string bytes = codec.Decode(node.GetText());
-    const std::size_t terminator = bytes.find('\0');
-    if (terminator != std::string::npos) {
-        bytes.resize(terminator);
-    }
-    return bytes;
-}
-
-// Decodes an element's text into a field; the decoded copy is wiped, so the plain text is left only
-// in the book.
-bool CopyDecodedText(TextField& field, const CBase64& codec, const CXMLDOMNode& node) {
-    std::string text = DecodeText(codec, node);
-    const bool held = CopyFieldText(field, text);
-    WipeString(text);
-    return held;
-}
 
 // A file made by another program, or by this one under another title, is refused.
 void CheckIdentity(const CXMLDOMElement& root) {
@@ -106,113 +100,184 @@ void CheckIdentity(const CXMLDOMElement& root) {
     }
 }
 
-// Administrator texts must fit whole: a cut name or password would open the book to the wrong person.
-void ReadAdminSection(AccountBook& book, const CXMLDOMNode& section, const CBase64& codec) {
-    for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
-        const std::string name = child.GetNodeName();
-        if (name == kAccount) {
-            const std::string account = child.GetText();
-            if (account.empty() || !CopyFieldText(book.szAdminAccount, account)) {
-                throw NotAnAccountFile{};
+// Reads a document into the book in one walk. Names are compared in place and every text passes
+// through the same two buffers, so a large book costs no allocation per node.
+class BookReader {
+public:
+    BookReader(AccountBook& book, const CBase64& codec) : m_book(book), m_codec(codec) {}
+    BookReader(const BookReader&) = delete;
+    BookReader& operator=(const BookReader&) = delete;
+    // The buffers last held decoded passwords.
+    ~BookReader() {
+        WipeString(m_text);
+        WipeString(m_bytes);
+    }
+
+    // The sections may come in any order; a child that names no section is read as part of the
+    // section before it, and children before the first section are skipped.
+    void ReadSections(const CXMLDOMElement& root) {
+        Section section = Section::None;
+        for (CXMLDOMNode child = root.GetFirstChild(); child; child = child.GetNextSibling()) {
+            if (child.HasNodeName(kAdminInfo)) {
+                section = Section::Admin;
+            } else if (child.HasNodeName(kAccounts)) {
+                section = Section::Accounts;
             }
-        } else if (name == kPassword) {
-            if (FieldText(book.szAdminAccount).empty() || !CopyDecodedText(book.szAdminPassword, codec, child)) {
-                throw NotAnAccountFile{};
+            if (section == Section::Admin) {
+                ReadAdminSection(child);
+            } else if (section == Section::Accounts) {
+                ReadAccountsSection(child);
             }
         }
     }
-}
 
-std::int32_t ReadIndexAttribute(const CXMLDOMNode& item) {
-    const CXMLDOMNamedNodeMap attributes = item.GetAttributes();
-    const long count = attributes.GetLength();
-    for (long i = 0; i < count; ++i) {
-        const CXMLDOMNode attribute = attributes.GetItem(i);
-        if (attribute.GetNodeName() == kIndex) {
-            return ParseDecimalInt32(attribute.GetText());
-        }
-    }
-    // Nothing relies on the number of an item without one.
-    return 0;
-}
-
-// The field a child of an item fills, or null for a child that carries none.
-TextField* FieldFor(AccountEntry& entry, const std::string& name) {
-    if (name == kAccount) {
-        return &entry.szAccount;
-    }
-    if (name == kPassword) {
-        return &entry.szPassword;
-    }
-    if (name == kComment) {
-        return &entry.szComment;
-    }
-    return nullptr;
-}
-
-// An item becomes an entry once its third text-carrying child is read (a repeated name counts
-// again); an item with fewer is dropped. Every item starts from an empty record, so a text it does
-// not supply, or supplies too long to hold, stays empty.
-void ReadItem(AccountBook& book, const CXMLDOMNode& item, const CBase64& codec) {
-    AccountEntry entry;
-    entry.nIndex = ReadIndexAttribute(item);
-    int texts = 0;
-    for (CXMLDOMNode child = item.GetFirstChild(); child; child = child.GetNextSibling()) {
-        TextField* field = FieldFor(entry, child.GetNodeName());
-        if (field == nullptr) {
-            continue;
-        }
-        CopyDecodedText(*field, codec, child);
-        if (++texts == kTextsPerItem) {
-            book.vecEntries.push_back(entry);
-            break;
-        }
-    }
-    WipeBytes(&entry, sizeof entry);
-}
-
-void ReadAccountsSection(AccountBook& book, const CXMLDOMNode& section, const CBase64& codec) {
-    for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
-        if (child.GetNodeName() == kItem) {
-            ReadItem(book, child, codec);
-        }
-    }
-}
-
-// At most this many entries can come out of the document: one per Item under a child of the root.
-// Reserving them up front spares a large book repeated reallocation of its entries.
-std::size_t CountPossibleEntries(const CXMLDOMElement& root) {
-    std::size_t items = 0;
-    for (CXMLDOMNode section = root.GetFirstChild(); section; section = section.GetNextSibling()) {
+private:
+    // Administrator texts must fit whole: a cut name or password would open the book to the wrong person.
+    void ReadAdminSection(const CXMLDOMNode& section) {
         for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
-            items += child.GetNodeName() == kItem ? 1 : 0;
+            if (child.HasNodeName(kAccount)) {
+                child.GetText(m_text);
+                if (m_text.empty() || !CopyFieldText(m_book.szAdminAccount, m_text)) {
+                    throw NotAnAccountFile{};
+                }
+            } else if (child.HasNodeName(kPassword)) {
+                if (FieldText(m_book.szAdminAccount).empty() ||
+                    !CopyFieldText(m_book.szAdminPassword, DecodedText(child))) {
+                    throw NotAnAccountFile{};
+                }
+            }
         }
     }
-    return items;
+
+    void ReadAccountsSection(const CXMLDOMNode& section) {
+        ReserveForItems(section);
+        for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
+            if (child.HasNodeName(kItem)) {
+                ReadItem(child);
+            }
+        }
+    }
+
+    // The count the file states is a hint only, never a limit: room for it is made up front so
+    // that a large book is not copied on every growth. A count beyond what a file can hold, or
+    // one the memory cannot take, is not acted on.
+    void ReserveForItems(const CXMLDOMNode& section) {
+        const CXMLDOMNamedNodeMap attributes = section.GetAttributes();
+        for (long i = 0; i < attributes.GetLength(); ++i) {
+            const CXMLDOMNode attribute = attributes.GetItem(i);
+            if (attribute.HasNodeName(kTotalCnt)) {
+                attribute.GetText(m_text);
+                const std::int32_t stated = ParseDecimalInt32(m_text);
+                if (stated > 0 && stated <= kMostItemsStated) {
+                    try {
+                        m_book.vecEntries.reserve(m_book.vecEntries.size() + std::size_t(stated));
+                    } catch (const std::exception&) {
+                    }
+                }
+                return;
+            }
+        }
+    }
+
+    // An item becomes an entry once its third text-carrying child is read (a repeated name counts
+    // again); an item with fewer is dropped. Every item starts from an empty record, so a text it
+    // does not supply, or supplies too long to hold, stays empty.
+    // The entry is filled in place at the end of the book and taken back if the item falls short.
+    void ReadItem(const CXMLDOMNode& item) {
+        AccountEntries& entries = m_book.vecEntries;
+        AccountEntry& entry = entries.emplace_back();
+        entry.nIndex = ReadIndexAttribute(item);
+        int texts = 0;
+        for (CXMLDOMNode child = item.GetFirstChild(); child; child = child.GetNextSibling()) {
+            TextField* field = FieldFor(entry, child);
+            if (field == nullptr) {
+                continue;
+            }
+            CopyFieldText(*field, DecodedText(child));
+            if (++texts == kTextsPerItem) {
+                return;
+            }
+        }
+        WipeBytes(&entry, sizeof entry);
+        entries.pop_back();
+    }
+
+    std::int32_t ReadIndexAttribute(const CXMLDOMNode& item) {
+        const CXMLDOMNamedNodeMap attributes = item.GetAttributes();
+        const long count = attributes.GetLength();
+        for (long i = 0; i < count; ++i) {
+            const CXMLDOMNode attribute = attributes.GetItem(i);
+            if (attribute.HasNodeName(kIndex)) {
+                attribute.GetText(m_text);
+                return ParseDecimalInt32(m_text);
+            }
+        }
+        // Nothing relies on the number of an item without one.
+        return 0;
+    }
+
+    // The field a child of an item fills, or null for a child that carries none.
+    static TextField* FieldFor(AccountEntry& entry, const CXMLDOMNode& child) {
+        if (child.HasNodeName(kAccount)) {
+            return &entry.szAccount;
+        }
+        if (child.HasNodeName(kPassword)) {
+            return &entry.szPassword;
+        }
+        if (child.HasNodeName(kComment)) {
+            return &entry.szComment;
+        }
+        return nullptr;
+    }
+
+    // The decoded text of an element; the field copy stops at its first NUL byte.
+    std::string_view DecodedText(const CXMLDOMNode& node) {
+        node.GetText(m_text);
+        m_codec.Decode(m_text, m_bytes);
+        return m_bytes;
+    }
+
+    AccountBook& m_book;
+    const CBase64& m_codec;
+    std::string m_text;
+    std::string m_bytes;
+};
+
+// Sets how large a freed block may be and still be parked in the allocator's fast lists.
+void SetFastListLimit([[maybe_unused]] int bytes) {
+#ifdef __GLIBC__
+    ::mallopt(M_MXFAST, bytes);
+#endif
 }
 
-// The sections may come in any order; a child that names no section is read as part of the
-// section before it, and children before the first section are skipped.
-void ReadSections(AccountBook& book, const CXMLDOMElement& root, const CBase64& codec) {
-    Section section = Section::None;
-    for (CXMLDOMNode child = root.GetFirstChild(); child; child = child.GetNextSibling()) {
-        const std::string name = child.GetNodeName();
-        if (name == kAdminInfo) {
-            section = Section::Admin;
-        } else if (name == kAccounts) {
-            section = Section::Accounts;
-        }
-        if (section == Section::Admin) {
-            ReadAdminSection(book, child, codec);
-        } else if (section == Section::Accounts) {
-            ReadAccountsSection(book, child, codec);
-        }
-    }
+// A large book's document is freed in a great many small pieces. While it is being freed they are
+// merged at once instead of being parked in the allocator's fast lists (which would keep them for
+// the rest of the run and make handing them back slow); parsing keeps the fast lists, which it
+// needs for its own short-lived blocks.
+class MergeFreedBlocksOnExit {
+public:
+    MergeFreedBlocksOnExit() = default;
+    MergeFreedBlocksOnExit(const MergeFreedBlocksOnExit&) = delete;
+    MergeFreedBlocksOnExit& operator=(const MergeFreedBlocksOnExit&) = delete;
+    ~MergeFreedBlocksOnExit() { SetFastListLimit(0); }
+};
+
+// Hands the freed document back to the system and restores the allocator's usual fast lists.
+void ReturnDocumentMemory() {
+#ifdef __GLIBC__
+    ::malloc_trim(0);
+#endif
+    // The C library's own default.
+    SetFastListLimit(64 * sizeof(std::size_t) / 4);
 }
 
 bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) {
     book.Clear();
     CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
+    // Ends before the document does, on every way out.
+    const MergeFreedBlocksOnExit mergeFreedBlocks;
+    // The indentation between elements carries nothing; dropping it keeps a large book's tree small.
+    doc.SetPreserveWhiteSpace(false);
     if (!doc.Load(path)) {
         return false;
     }
@@ -221,8 +286,7 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
         return false;
     }
     CheckIdentity(root);
-    book.vecEntries.reserve(CountPossibleEntries(root));
-    ReadSections(book, root, codec);
+    BookReader(book, codec).ReadSections(root);
     return true;
 }
 
@@ -231,13 +295,15 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
 bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec,
                      const FileIdentity* expected) {
     return RunGuarded([&] {
-        WriteBook(book, path, codec, expected);
+        BookWriter(codec).Write(book, path, expected);
         return true;
     });
 }
 
 bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec) {
-    return RunGuarded([&] { return ReadBook(book, path, codec); });
+    const bool loaded = RunGuarded([&] { return ReadBook(book, path, codec); });
+    ReturnDocumentMemory();
+    return loaded;
 }
 
 bool AccountFileReadable(const std::string& path) {

@@ -71,9 +71,15 @@ inline void EncodeTriple(char* out, std::uint32_t triple) {
 } // namespace
 
 std::string CBase64::Encode(const std::string& bytes) const {
+    std::string text;
+    Encode(std::string_view(bytes), text);
+    return text;
+}
+
+void CBase64::Encode(std::string_view bytes, std::string& text) const {
     const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
     const std::size_t size = bytes.size();
-    std::string text((size + 2) / 3 * 4, '=');
+    text.assign((size + 2) / 3 * 4, '=');
     char* out = text.data();
     std::size_t i = 0;
     for (; i + 3 <= size; i += 3, out += 4) {
@@ -89,14 +95,19 @@ std::string CBase64::Encode(const std::string& bytes) const {
             out[2] = kBase64Alphabet[(triple >> 6) & 0x3F];
         }
     }
-    return text;
 }
 
 std::string CBase64::Decode(const std::string& text) const {
+    std::string bytes;
+    Decode(std::string_view(text), bytes);
+    return bytes;
+}
+
+void CBase64::Decode(std::string_view text, std::string& bytes) const {
     const auto* in = reinterpret_cast<const unsigned char*>(text.data());
     const std::size_t size = text.size();
     // Three bytes per full group, two for a trailing part group, one of slack for the group store.
-    std::string bytes(size / 4 * 3 + 3, '\0');
+    bytes.resize(size / 4 * 3 + 3);
     auto* const begin = reinterpret_cast<unsigned char*>(bytes.data());
     unsigned char* out = begin;
     std::size_t i = 0;
@@ -123,5 +134,4 @@ std::string CBase64::Decode(const std::string& text) const {
         *out++ = static_cast<unsigned char>(bits >> (16 - 8 * k));
     }
     bytes.resize(static_cast<std::size_t>(out - begin));
-    return bytes;
 }

@@ -6,17 +6,6 @@
 #include <algorithm>
 #include <cstdint>
 
-namespace {
-constexpr char kAppAttribute[] = "App";
-} // namespace
-
-void StampIdentity(CXMLDOMElement& root) {
-    root.SetAttribute("Author", kAuthor);
-    root.SetAttribute("Website", kWebsiteUrl);
-    root.SetAttribute(kAppAttribute, kAppTitle);
-    root.SetAttribute("Version", kVersion);
-}
-
 bool IsOwnDocument(const CXMLDOMElement& root) {
     const CXMLDOMNamedNodeMap attributes = root.GetAttributes();
     const long count = attributes.GetLength();

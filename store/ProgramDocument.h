@@ -2,14 +2,25 @@
 // root element, and decimal numbers read the way the C library's atoi does.
 #pragma once
 
+#include "Identity.h"
+
 #include <cstdint>
 #include <string_view>
 
 class CXMLDOMElement;
 
-// Sets the program's identity attributes on a root element: Author, Website, App, Version, in
-// that order. Throws the component's error like any other document operation.
-void StampIdentity(CXMLDOMElement& root);
+// The identity attribute a reader checks.
+inline constexpr char kAppAttribute[] = "App";
+
+// Sets the program's identity attributes on a root element, or on the root a stream writer has
+// just opened: Author, Website, App, Version, in that order. Throws the component's error like
+// any other document operation.
+template <class Root> void StampIdentity(Root& root) {
+    root.SetAttribute("Author", kAuthor);
+    root.SetAttribute("Website", kWebsiteUrl);
+    root.SetAttribute(kAppAttribute, kAppTitle);
+    root.SetAttribute("Version", kVersion);
+}
 
 // False when the root names another application in an "App" attribute (compared exactly); a root
 // without "App" passes, and no other attribute or name is looked at.

@@ -12,6 +12,8 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace xmldom_detail {
 struct DocumentState;
@@ -52,8 +54,12 @@ public:
     explicit operator bool() const { return !IsNull(); }
     // Tag or attribute name; "#text", "#comment", "#cdata-section" for those nodes. Throws on a null node.
     std::string GetNodeName() const;
+    // True when GetNodeName would give this name; compared in place, without making a string.
+    bool HasNodeName(std::string_view name) const;
     // For an attribute its value; for an element the text it contains, descendants included.
     std::string GetText() const;
+    // The same text, written into a string the caller keeps, so a long walk reuses one buffer.
+    void GetText(std::string& text) const;
     // The first child node, text and comments included; null when there is none.
     CXMLDOMNode GetFirstChild() const;
     // The next node under the same parent; null after the last.
@@ -140,6 +146,10 @@ public:
     // never have one. A file larger than maxBytes is too large. Replaces any content the document
     // had; after a failure it is empty.
     BOOL Load(const std::string& path, std::size_t maxBytes = kMaxDocumentBytes);
+    // Whether Load keeps text made only of whitespace that stands between elements, as child
+    // nodes (the default), or drops it, which makes a large indented file's tree much smaller.
+    // Whitespace that is an element's only content is always kept.
+    void SetPreserveWhiteSpace(bool preserve);
     // The outcome of the last load.
     CXMLDOMParseError GetParseError() const;
     // The root element; a null element when the document has none.
@@ -164,6 +174,42 @@ private:
     void SaveGuarded(const std::string& path, const FileIdentity* expected);
     explicit CXMLDOMDocument2(std::shared_ptr<xmldom_detail::DocumentState> doc) : m_doc(std::move(doc)) {}
     std::shared_ptr<xmldom_detail::DocumentState> m_doc;
+};
+
+// Writes a document straight out, element by element in document order, for documents too large
+// to build as a tree first. The file holds exactly the bytes CXMLDOMDocument2::Save writes for the
+// same tree: UTF-8 with an XML declaration, an element that holds only elements indented two
+// spaces a level, an empty one closed at once. Names, values and texts are checked as
+// CreateElement, SetAttribute and SetText check them, and throw alike.
+class CXMLDOMStreamWriter {
+public:
+    CXMLDOMStreamWriter();
+    ~CXMLDOMStreamWriter();
+    CXMLDOMStreamWriter(const CXMLDOMStreamWriter&) = delete;
+    CXMLDOMStreamWriter& operator=(const CXMLDOMStreamWriter&) = delete;
+    // Opens an element as the last child of the open one; the first one is the root.
+    void StartElement(const std::string& name);
+    // Adds an attribute to the element just opened, before any child; each name once.
+    void SetAttribute(const std::string& name, const std::string& value);
+    // Writes an element that holds only this text (nothing when empty) as the last child of the
+    // open one.
+    void TextElement(const std::string& name, const std::string& text);
+    // Closes the element opened last.
+    void EndElement();
+    // Writes the finished document to the file, replacing it as CXMLDOMDocument2::Save does: with
+    // an expected identity, only while the path still leads to that file.
+    void Save(const std::string& path, const FileIdentity* expected = nullptr);
+
+private:
+    static constexpr std::size_t kCheckedNamesKept = 16;
+    void RequireName(const std::string& name, const char* what);
+    void OpenLine();
+
+    std::string m_out;
+    std::vector<std::string> m_open;
+    std::vector<std::string> m_checkedNames;
+    bool m_startTagOpen = false;
+    bool m_rootWritten = false;
 };
 
 // The factory of documents.

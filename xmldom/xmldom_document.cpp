@@ -96,15 +96,16 @@ int ReadForParser(void* context, char* buffer, int size) {
 
 // Parses the open file into a document with a root element, or returns null and says why. The
 // file is read in pieces, so it is never held whole in memory beside its tree.
-xmlDocPtr ParseDocument(InputFile& file, ParseOutcome& outcome) {
+xmlDocPtr ParseDocument(InputFile& file, bool preserveWhiteSpace, ParseOutcome& outcome) {
     xmlParserCtxtPtr context = xmlNewParserCtxt();
     if (context == nullptr)
         throw std::bad_alloc();
     context->sax->serror = OnParseError;
     context->sax->internalSubset = OnDoctype;
     // No XML_PARSE_NOENT, DTDLOAD or HUGE: entities stay unexpanded and libxml2's limits on depth
-    // and sizes apply.
-    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+    // and sizes apply. Short texts are kept inside their nodes, sparing a block each.
+    const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT |
+                        (preserveWhiteSpace ? 0 : XML_PARSE_NOBLANKS);
     xmlDocPtr doc = nullptr;
     {
         ErrorRouting routing(OnParseError);
@@ -124,13 +125,14 @@ xmlDocPtr ParseDocument(InputFile& file, ParseOutcome& outcome) {
 }
 
 // Reads and parses the file, or returns null with the outcome saying why.
-xmlDocPtr ReadDocument(const std::string& path, std::size_t maxBytes, ParseOutcome& outcome) {
+xmlDocPtr ReadDocument(const std::string& path, std::size_t maxBytes, bool preserveWhiteSpace,
+                       ParseOutcome& outcome) {
     InputFile file;
     if (!file.Open(path, maxBytes)) {
         Record(outcome, file.FailureCode(), file.FailureReason());
         return nullptr;
     }
-    return ParseDocument(file, outcome);
+    return ParseDocument(file, preserveWhiteSpace, outcome);
 }
 
 xmlDocPtr NewEmptyDocument() {
@@ -248,7 +250,7 @@ BOOL CXMLDOMDocument2::Load(const std::string& path, std::size_t maxBytes) {
         return FALSE;
     try {
         ParseOutcome outcome;
-        xmlDocPtr parsed = ReadDocument(path, maxBytes, outcome);
+        xmlDocPtr parsed = ReadDocument(path, maxBytes, m_doc->preserveWhiteSpace, outcome);
         m_doc->ReplaceDocument(parsed != nullptr ? parsed : NewEmptyDocument());
         m_doc->errorCode = parsed != nullptr ? 0 : outcome.code;
         m_doc->errorReason = parsed != nullptr ? std::string() : outcome.reason;
@@ -258,6 +260,12 @@ BOOL CXMLDOMDocument2::Load(const std::string& path, std::size_t maxBytes) {
         m_doc->errorReason = "out of memory";
         return FALSE;
     }
+}
+
+void CXMLDOMDocument2::SetPreserveWhiteSpace(bool preserve) {
+    if (m_doc == nullptr)
+        Fail(kUnexpected, "operation on a null document");
+    m_doc->preserveWhiteSpace = preserve;
 }
 
 CXMLDOMParseError CXMLDOMDocument2::GetParseError() const {

@@ -71,11 +71,6 @@ bool IsAncestorOrSelf(const xmlNode* candidate, const xmlNode* node) {
     return false;
 }
 
-void RequireStorable(const std::string& text, const char* what) {
-    if (!IsStorableText(text))
-        Fail(kInvalidArg, std::string(what) + " is not valid UTF-8 text that XML can hold");
-}
-
 } // namespace
 
 namespace xmldom_detail {
@@ -105,18 +100,41 @@ std::string CXMLDOMNode::GetNodeName() const {
     return m_attr != nullptr ? QualifiedName(m_attr->ns, m_attr->name) : NodeNameOf(node);
 }
 
+bool CXMLDOMNode::HasNodeName(std::string_view name) const {
+    const xmlNode* node = RequireNode();
+    const bool named = m_attr != nullptr || node->type == XML_ELEMENT_NODE || node->type == XML_ATTRIBUTE_NODE;
+    if (!named)
+        return NodeNameOf(node) == name;
+    const xmlNs* ns = m_attr != nullptr ? m_attr->ns : node->ns;
+    const xmlChar* local = m_attr != nullptr ? m_attr->name : node->name;
+    if (ns != nullptr && ns->prefix != nullptr) {
+        const std::string_view prefix = Chars(ns->prefix);
+        if (name.size() <= prefix.size() || name.substr(0, prefix.size()) != prefix || name[prefix.size()] != ':')
+            return false;
+        name.remove_prefix(prefix.size() + 1);
+    }
+    return std::string_view(local != nullptr ? Chars(local) : "") == name;
+}
+
 std::string CXMLDOMNode::GetText() const {
+    std::string text;
+    GetText(text);
+    return text;
+}
+
+void CXMLDOMNode::GetText(std::string& text) const {
     xmlNodePtr node = RequireNode();
     // Most values are a single text node; those are read in place rather than gathered into a copy.
     const bool holdsNodes = m_attr != nullptr || node->type == XML_ELEMENT_NODE;
     const xmlNode* children = m_attr != nullptr ? m_attr->children : node->children;
     if (holdsNodes && children == nullptr)
-        return {};
-    if (const xmlChar* text = holdsNodes ? SoleText(children) : nullptr)
-        return Chars(text);
-    if (m_attr != nullptr)
-        return TakeXmlString(xmlNodeListGetString(node->doc, m_attr->children, 1));
-    return TakeXmlString(xmlNodeGetContent(node));
+        text.clear();
+    else if (const xmlChar* sole = holdsNodes ? SoleText(children) : nullptr)
+        text.assign(Chars(sole));
+    else if (m_attr != nullptr)
+        text = TakeXmlString(xmlNodeListGetString(node->doc, m_attr->children, 1));
+    else
+        text = TakeXmlString(xmlNodeGetContent(node));
 }
 
 CXMLDOMNode CXMLDOMNode::GetFirstChild() const {

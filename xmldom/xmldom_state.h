@@ -38,6 +38,7 @@ struct DocumentState {
     void ReserveAdoptions(std::size_t count);
 
     xmlDocPtr doc = nullptr;
+    bool preserveWhiteSpace = true;
     long errorCode = 0;
     std::string errorReason;
 
@@ -53,6 +54,9 @@ private:
 
 // True when the bytes are well-formed UTF-8 made only of characters an XML document may hold.
 bool IsStorableText(const std::string& text);
+
+// Throws unless IsStorableText holds; what names the text in the message.
+void RequireStorable(const std::string& text, const char* what);
 
 // True when the name can stand as an element or attribute name without a namespace prefix.
 bool IsValidName(const std::string& name);

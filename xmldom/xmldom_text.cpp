@@ -46,11 +46,22 @@ namespace xmldom_detail {
 
 bool IsStorableText(const std::string& text) {
     for (std::size_t pos = 0; pos < text.size();) {
+        // Plain ASCII, the bulk of every file, needs no decoding.
+        const auto byte = static_cast<unsigned char>(text[pos]);
+        if (byte >= 0x20 && byte < 0x80) {
+            ++pos;
+            continue;
+        }
         char32_t c = 0;
         if (!DecodeUtf8(text, pos, c) || !IsXmlChar(c))
             return false;
     }
     return true;
+}
+
+void RequireStorable(const std::string& text, const char* what) {
+    if (!IsStorableText(text))
+        Fail(kInvalidArg, std::string(what) + " is not valid UTF-8 text that XML can hold");
 }
 
 bool IsValidName(const std::string& name) {

@@ -353,4 +353,56 @@ TEST(XmlDomWalk, LoadReplacesContentAndKeepsEarlierNodesUsable) {
     EXPECT_TRUE(doc.GetParseError().GetReason().empty());
 }
 
+// The node, its attributes and everything below it, in document order.
+void CollectNodes(const CXMLDOMNode& node, std::vector<CXMLDOMNode>& nodes) {
+    nodes.push_back(node);
+    const CXMLDOMNamedNodeMap attributes = node.GetAttributes();
+    for (long i = 0; i < attributes.GetLength(); ++i)
+        nodes.push_back(attributes.GetItem(i));
+    for (CXMLDOMNode child = node.GetFirstChild(); child; child = child.GetNextSibling())
+        CollectNodes(child, nodes);
+}
+
+const char kIndentedDocument[] = "<root xmlns:p=\"urn:x\" p:attr=\"1\">\n"
+                                 "  <p:item> </p:item>\n"
+                                 "  <!--c-->\n"
+                                 "  <plain>t<b/> u</plain>\n"
+                                 "</root>\n";
+
+TEST(XmlDomWalk, WhitespaceBetweenElementsIsDroppedOnlyWhenAsked) {
+    TempDir dir;
+    WriteBytes(dir.File("indented.xml"), kIndentedDocument);
+    const std::vector<std::pair<bool, std::vector<std::string>>> cases = {
+        {true, {"#text", "p:item", "#text", "#comment", "#text", "plain", "#text"}},
+        {false, {"p:item", "#comment", "plain"}},
+    };
+    for (const auto& [preserve, rootChildren] : cases) {
+        CXMLDOMDocument2 doc = NewDocument();
+        doc.SetPreserveWhiteSpace(preserve);
+        ASSERT_TRUE(doc.Load(dir.File("indented.xml")));
+        const CXMLDOMElement root = doc.GetDocumentElement();
+        EXPECT_EQ(ChildNames(root), rootChildren) << preserve;
+        // An element's own whitespace and text beside other content are kept either way.
+        EXPECT_EQ(FindChild(root, "p:item").GetText(), " ") << preserve;
+        EXPECT_EQ(FindChild(root, "plain").GetText(), "t u") << preserve;
+    }
+}
+
+TEST(XmlDomWalk, NameComparedInPlaceAgreesWithTheNodeName) {
+    TempDir dir;
+    WriteBytes(dir.File("indented.xml"), kIndentedDocument);
+    CXMLDOMDocument2 doc = NewDocument();
+    ASSERT_TRUE(doc.Load(dir.File("indented.xml")));
+    std::vector<CXMLDOMNode> nodes;
+    CollectNodes(doc.GetDocumentElement(), nodes);
+    ASSERT_EQ(nodes.size(), 13u);
+    for (const CXMLDOMNode& node : nodes) {
+        const std::string name = node.GetNodeName();
+        EXPECT_TRUE(node.HasNodeName(name)) << name;
+        for (const std::string& other :
+             {name.substr(0, name.size() - 1), name + "x", name.substr(name.find(':') + 1), "p:" + name, std::string()})
+            EXPECT_EQ(node.HasNodeName(other), other == name) << name << " / " << other;
+    }
+}
+
 } // namespace

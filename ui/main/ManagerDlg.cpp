@@ -352,10 +352,15 @@ void CManagerDlg::FillAccountList() {
 void CManagerDlg::StoreAccountList() {
     const int count = m_listAccounts.GetItemCount();
     AccountEntries& entries = g_AccountBook.vecEntries;
-    AccountEntries().swap(entries);
-    entries.reserve(std::size_t(count));
+    // The rows replace the entries in the storage the book already has: after a login it holds as
+    // many entries as the list started with, and a fresh block that large would be paid for again
+    // in page faults at every exit. Entries beyond the rows are wiped before they are dropped.
+    if (std::size_t(count) < entries.size())
+        WipeBytes(entries.data() + count, (entries.size() - std::size_t(count)) * sizeof(AccountEntry));
+    entries.resize(std::size_t(count));
     for (int row = 0; row < count; ++row) {
-        AccountEntry& entry = entries.emplace_back();
+        AccountEntry& entry = entries[std::size_t(row)];
+        entry = AccountEntry{};
         entry.nIndex = -1;
         CopyFieldText(entry.szAccount, m_listAccounts.GetItemText(row, 0));
         CopyFieldText(entry.szPassword, m_listAccounts.GetItemText(row, 1));
