@@ -18,6 +18,7 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcutEvent>
 #include <QTableView>
 #include <QWindow>
 
@@ -118,13 +119,30 @@ QWidget* CreateStatic(const DlgItemTemplate& item, QWidget* parent) {
     return label;
 }
 
+// A push button whose mnemonic clicks it at once, as a dialog's keyboard interface does. The
+// toolkit's own button shows a 100 ms press first, and the command would wait for it.
+class DialogButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    bool event(QEvent* event) override {
+        // A button receives only its own mnemonic; an ambiguous one just moves the focus.
+        if (event->type() == QEvent::Shortcut && !static_cast<QShortcutEvent*>(event)->isAmbiguous()) {
+            click();
+            return true;
+        }
+        return QPushButton::event(event);
+    }
+};
+
 QWidget* CreateButton(const DlgItemTemplate& item, QWidget* parent) {
     if ((item.style & 0xF) == BS_GROUPBOX) {
         auto* group = new QGroupBox(ToQString(item.text), parent);
         group->setFocusPolicy(Qt::NoFocus);
         return group;
     }
-    auto* button = new QPushButton(ToQString(item.text), parent);
+    auto* button = new DialogButton(ToQString(item.text), parent);
     button->setAutoDefault(false);
     button->setDefault((item.style & 0xF) == BS_DEFPUSHBUTTON);
     return button;

@@ -199,6 +199,7 @@ struct KeyCase {
     Qt::Key key;
     bool swallowEnter;
     std::vector<std::string> expected;
+    Qt::KeyboardModifiers modifiers = Qt::NoModifier;
 };
 
 TEST_F(MessageRoutingTest, DialogKeyboard) {
@@ -232,6 +233,13 @@ TEST_F(MessageRoutingTest, DialogKeyboard) {
          {"swallowed enter"}},
         {"space on a button clicks it", IDD_ZELVO_MANAGER_DIALOG, IDC_BTN_INSERT, Qt::Key_Space, false, {"insert"}},
         {"a letter is just typed", IDD_ZELVO_MANAGER_DIALOG, IDC_EDIT_ACCOUNT, Qt::Key_A, false, {}},
+        {"a button's mnemonic clicks it before the key returns",
+         IDD_ZELVO_MANAGER_DIALOG,
+         IDC_EDIT_ACCOUNT,
+         Qt::Key_I,
+         false,
+         {"insert"},
+         Qt::AltModifier},
     };
     for (const KeyCase& c : cases) {
         RoutingDlg dlg;
@@ -239,7 +247,7 @@ TEST_F(MessageRoutingTest, DialogKeyboard) {
         ASSERT_TRUE(dlg.Create(c.templateId));
         ShowAndExpose(dlg);
         Widget(dlg, c.focus)->setFocus();
-        QTest::keyClick(Widget(dlg, c.focus), c.key);
+        QTest::keyClick(Widget(dlg, c.focus), c.key, c.modifiers);
         EXPECT_EQ(dlg.log, c.expected) << c.name;
     }
 }
