@@ -306,6 +306,8 @@ public:
     int InsertItem(int item, const std::string& text);
     BOOL SetItemText(int item, int subItem, const std::string& text);
     std::string GetItemText(int item, int subItem) const;
+    // Copies at most length - 1 bytes of the text and a NUL into the buffer; returns the bytes copied.
+    int GetItemText(int item, int subItem, char* buffer, int length) const;
     BOOL SetItemData(int item, UINT_PTR data);
     UINT_PTR GetItemData(int item) const;
     BOOL DeleteItem(int item);

@@ -12,6 +12,7 @@
 #include <QTableView>
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
@@ -390,6 +391,18 @@ BOOL CListCtrl::SetItemText(int item, int subItem, const std::string& text) {
 std::string CListCtrl::GetItemText(int item, int subItem) const {
     const ListModel* model = ModelOf(m_hWnd);
     return model ? model->Cell(item, subItem) : std::string();
+}
+
+int CListCtrl::GetItemText(int item, int subItem, char* buffer, int length) const {
+    if (!buffer || length <= 0)
+        return 0;
+    const ListModel* model = ModelOf(m_hWnd);
+    const std::string empty;
+    const std::string& text = model ? model->Cell(item, subItem) : empty;
+    const std::size_t copied = std::min(text.size(), std::size_t(length) - 1);
+    std::memcpy(buffer, text.data(), copied);
+    buffer[copied] = '\0';
+    return int(copied);
 }
 
 BOOL CListCtrl::SetItemData(int item, UINT_PTR data) {

@@ -6,6 +6,7 @@
 #include <QHeaderView>
 #include <QTableView>
 
+#include <cstring>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -135,6 +136,25 @@ TEST_F(ListCtrlTest, RowsItemDataAndDeletion) {
     m_dlg.m_list.ReserveItems(1000);
     AddRows(2);
     EXPECT_EQ(m_dlg.m_list.GetItemText(1, 1), "password1");
+}
+
+TEST_F(ListCtrlTest, TextCopiedIntoABufferIsCutToFitAndEnded) {
+    AddRows(2);
+    struct Case {
+        int row, column, length;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {1, 1, 32, "password1"}, {1, 1, 10, "password1"}, {1, 1, 9, "password"},
+        {1, 1, 1, ""},           {5, 0, 32, ""},          {0, 4, 32, ""},
+    };
+    for (const Case& c : cases) {
+        char buffer[32];
+        std::memset(buffer, 'x', sizeof buffer);
+        const int copied = m_dlg.m_list.GetItemText(c.row, c.column, buffer, c.length);
+        EXPECT_EQ(std::string(buffer, std::size_t(copied)), c.expected) << c.row << "," << c.column << "," << c.length;
+        EXPECT_EQ(buffer[copied], '\0');
+    }
 }
 
 TEST_F(ListCtrlTest, CellsKeepArbitraryBytes) {

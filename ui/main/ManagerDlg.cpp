@@ -355,17 +355,32 @@ void CManagerDlg::StoreAccountList() {
     // The rows replace the entries in the storage the book already has: after a login it holds as
     // many entries as the list started with, and a fresh block that large would be paid for again
     // in page faults at every exit. Entries beyond the rows are wiped before they are dropped.
-    if (std::size_t(count) < entries.size())
+    // Rows that no longer fit get a block of exactly their number instead: growing would copy
+    // entries that are overwritten below, into a block twice as large that is wiped in full.
+    if (std::size_t(count) > entries.capacity()) {
+        AccountEntries().swap(entries);
+        entries.reserve(std::size_t(count));
+    } else if (std::size_t(count) < entries.size()) {
         WipeBytes(entries.data() + count, (entries.size() - std::size_t(count)) * sizeof(AccountEntry));
+    }
     entries.resize(std::size_t(count));
     for (int row = 0; row < count; ++row) {
         AccountEntry& entry = entries[std::size_t(row)];
         entry = AccountEntry{};
         entry.nIndex = -1;
-        CopyFieldText(entry.szAccount, m_listAccounts.GetItemText(row, 0));
-        CopyFieldText(entry.szPassword, m_listAccounts.GetItemText(row, 1));
-        CopyFieldText(entry.szComment, m_listAccounts.GetItemText(row, 2));
+        CopyRowText(row, 0, entry.szAccount);
+        CopyRowText(row, 1, entry.szPassword);
+        CopyRowText(row, 2, entry.szComment);
     }
+}
+
+// Copies a cell into a field without a string of its own, so nothing of it is left on the heap.
+// One byte more than a field holds is enough to tell a text that is too long, as CopyFieldText would.
+void CManagerDlg::CopyRowText(int row, int column, TextField& field) {
+    char text[kMaxTextBytes + 2];
+    const int length = m_listAccounts.GetItemText(row, column, text, int(sizeof text));
+    CopyFieldText(field, std::string_view(text, std::size_t(length)));
+    WipeBytes(text, sizeof text);
 }
 
 bool CManagerDlg::LoadAccountFile(const char* path) {

@@ -95,4 +95,5 @@ private:
     void FocusControl(UINT id);
     void SaveBookAtExit();
     BookSaveResult SaveHeldBook(const char* account);
+    void CopyRowText(int row, int column, TextField& field);
 };
