@@ -6,6 +6,7 @@
 #include <QGuiApplication>
 
 #include <canberra.h>
+#include <dlfcn.h>
 
 namespace afx_detail {
 namespace {
@@ -31,33 +32,51 @@ const BeepSounds& SoundsFor(UINT type) {
     return kDefaultBeep;
 }
 
+// The sound theme library, opened at the first sound; its operations are null when it is missing.
+struct SoundLibrary {
+    decltype(&ca_context_create) create = nullptr;
+    decltype(&ca_context_change_props) changeProps = nullptr;
+    decltype(&ca_context_play) play = nullptr;
+    decltype(&ca_context_destroy) destroy = nullptr;
+
+    SoundLibrary() {
+        void* library = ::dlopen("libcanberra.so.0", RTLD_LAZY | RTLD_LOCAL);
+        if (!library)
+            return;
+        create = reinterpret_cast<decltype(create)>(::dlsym(library, "ca_context_create"));
+        changeProps = reinterpret_cast<decltype(changeProps)>(::dlsym(library, "ca_context_change_props"));
+        play = reinterpret_cast<decltype(play)>(::dlsym(library, "ca_context_play"));
+        destroy = reinterpret_cast<decltype(destroy)>(::dlsym(library, "ca_context_destroy"));
+        if (!create || !changeProps || !play || !destroy)
+            create = nullptr;
+    }
+};
+
 // One connection to the sound system for the whole run; null when there is none.
-ca_context* SoundContext() {
-    struct Context {
-        ca_context* handle = nullptr;
-        Context() {
-            if (ca_context_create(&handle) != CA_SUCCESS) {
-                handle = nullptr;
-                return;
-            }
-            ca_context_change_props(handle, CA_PROP_APPLICATION_NAME, "Zelvo Password Manager", CA_PROP_APPLICATION_ID,
-                                    "zelvo-password-manager", nullptr);
+struct SoundContext {
+    const SoundLibrary library;
+    ca_context* handle = nullptr;
+
+    SoundContext() {
+        if (!library.create || library.create(&handle) != CA_SUCCESS) {
+            handle = nullptr;
+            return;
         }
-        ~Context() {
-            if (handle)
-                ca_context_destroy(handle);
-        }
-    };
-    static Context context;
-    return context.handle;
-}
+        library.changeProps(handle, CA_PROP_APPLICATION_NAME, "Zelvo Password Manager", CA_PROP_APPLICATION_ID,
+                            "zelvo-password-manager", nullptr);
+    }
+    ~SoundContext() {
+        if (handle)
+            library.destroy(handle);
+    }
+};
 
 bool PlayThemeSound(const BeepSounds& sounds) {
-    ca_context* context = SoundContext();
-    if (!context)
+    static const SoundContext context;
+    if (!context.handle)
         return false;
     for (const char* name : sounds.names)
-        if (name && ca_context_play(context, 0, CA_PROP_EVENT_ID, name, nullptr) == CA_SUCCESS)
+        if (name && context.library.play(context.handle, 0, CA_PROP_EVENT_ID, name, nullptr) == CA_SUCCESS)
             return true;
     return false;
 }
