@@ -92,11 +92,7 @@ DialogBaseUnits MeasureBaseUnits(const QFont& font) {
 QPixmap BitmapFromResource(const std::string& idText) {
     UINT id = 0;
     std::from_chars(idText.data(), idText.data() + idText.size(), id);
-    const ResourceBytes bytes = AfxFindBitmapResource(id);
-    QPixmap pixmap;
-    if (bytes.data)
-        pixmap.loadFromData(bytes.data, uint(bytes.size), "BMP");
-    return pixmap;
+    return PixmapFromResource(AfxFindBitmapResource(id), "BMP");
 }
 
 QWidget* CreateStatic(const DlgItemTemplate& item, QWidget* parent) {

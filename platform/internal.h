@@ -2,6 +2,7 @@
 #pragma once
 
 #include "afxwin.h"
+#include "resources.h"
 
 #include <QIcon>
 #include <QObject>
@@ -92,6 +93,8 @@ void CloseSystemMessageBoxes();
 
 // Dialog font for a template: the desktop's font family at the template's point size.
 QFont DialogFont(const DlgTemplate& tpl);
+// An embedded image of a known format ("BMP", "PNG"); a null pixmap when it does not decode.
+QPixmap PixmapFromResource(const ResourceBytes& bytes, const char* format);
 // The desktop sound theme's name for a beep of that type (its icon bits), and playing it.
 std::string EventSoundName(UINT type);
 void PlayEventSound(UINT type);

@@ -6,8 +6,10 @@
 #include "testhooks.h"
 
 #include <QApplication>
+#include <QBuffer>
 #include <QDesktopServices>
 #include <QFileInfo>
+#include <QImageReader>
 #include <QMessageBox>
 #include <QPixmap>
 #include <QUrl>
@@ -219,6 +221,17 @@ HCURSOR SetCursor(HCURSOR cursor) {
     return previous;
 }
 
+QPixmap afx_detail::PixmapFromResource(const ResourceBytes& bytes, const char* format) {
+    if (!bytes.data)
+        return {};
+    QByteArray data = QByteArray::fromRawData(reinterpret_cast<const char*>(bytes.data), qsizetype(bytes.size));
+    QBuffer buffer(&data);
+    QImageReader reader(&buffer, format);
+    // The format is known: asking every image plugin whether it reads it would load them all.
+    reader.setAutoDetectImageFormat(false);
+    return QPixmap::fromImage(reader.read());
+}
+
 HICON AfxLoadIconResource(UINT id) {
     static std::map<UINT, IconData> cache;
     if (const auto it = cache.find(id); it != cache.end())
@@ -228,8 +241,8 @@ HICON AfxLoadIconResource(UINT id) {
         return nullptr;
     IconData data;
     for (const ResourceBytes& image : images) {
-        QPixmap pixmap;
-        if (pixmap.loadFromData(image.data, uint(image.size)))
+        const QPixmap pixmap = afx_detail::PixmapFromResource(image, "PNG");
+        if (!pixmap.isNull())
             data.icon.addPixmap(pixmap);
     }
     if (data.icon.isNull())

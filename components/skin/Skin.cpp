@@ -7,6 +7,7 @@
 #include <QColor>
 #include <QEvent>
 #include <QImage>
+#include <QImageReader>
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
@@ -119,8 +120,11 @@ void UnloadSkin() {
 BOOL LoadSkin(const char* bitmapPath) {
     if (!bitmapPath || !*bitmapPath || !qApp)
         return FALSE;
-    QPixmap bitmap;
-    if (!bitmap.load(QString::fromUtf8(bitmapPath)) || bitmap.isNull())
+    QImageReader reader(QString::fromUtf8(bitmapPath), "BMP");
+    // The skin is a BMP: asking every image plugin whether it reads one would load them all.
+    reader.setAutoDetectImageFormat(false);
+    const QPixmap bitmap = QPixmap::fromImage(reader.read());
+    if (bitmap.isNull())
         return FALSE;
     if (ActiveSkin()) {
         qApp->removeEventFilter(ActiveSkin().get());
