@@ -7,9 +7,6 @@
 #include <algorithm>
 #include <climits>
 #include <fcntl.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -261,34 +258,6 @@ private:
     std::string m_bytes;
 };
 
-// Sets how large a freed block may be and still be parked in the allocator's fast lists.
-void SetFastListLimit([[maybe_unused]] int bytes) {
-#ifdef __GLIBC__
-    ::mallopt(M_MXFAST, bytes);
-#endif
-}
-
-// A large book's document is freed in a great many small pieces. While it is being freed they are
-// merged at once instead of being parked in the allocator's fast lists (which would keep them for
-// the rest of the run and make handing them back slow); parsing keeps the fast lists, which it
-// needs for its own short-lived blocks.
-class MergeFreedBlocksOnExit {
-public:
-    MergeFreedBlocksOnExit() = default;
-    MergeFreedBlocksOnExit(const MergeFreedBlocksOnExit&) = delete;
-    MergeFreedBlocksOnExit& operator=(const MergeFreedBlocksOnExit&) = delete;
-    ~MergeFreedBlocksOnExit() { SetFastListLimit(0); }
-};
-
-// Hands the freed document back to the system and restores the allocator's usual fast lists.
-void ReturnDocumentMemory() {
-#ifdef __GLIBC__
-    ::malloc_trim(0);
-#endif
-    // The C library's own default.
-    SetFastListLimit(64 * sizeof(std::size_t) / 4);
-}
-
 CXMLDOMDocument2 NewBookDocument() {
     CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
     // The indentation between elements carries nothing; dropping it spares a node per run.
@@ -313,8 +282,6 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
 bool ReadBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
     book.Clear();
     CXMLDOMDocument2 doc = NewBookDocument();
-    // Ends before the document does, on every way out.
-    const MergeFreedBlocksOnExit mergeFreedBlocks;
     if (!doc.Load(path)) {
         return false;
     }
@@ -333,16 +300,12 @@ bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBa
 }
 
 bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec) {
-    const bool loaded = RunGuarded([&] { return ReadBook(book, path, codec); });
-    ReturnDocumentMemory();
-    return loaded;
+    return RunGuarded([&] { return ReadBook(book, path, codec); });
 }
 
 namespace account_file_test {
 bool LoadAccountBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
-    const bool loaded = RunGuarded([&] { return ReadBookFromTree(book, path, codec); });
-    ReturnDocumentMemory();
-    return loaded;
+    return RunGuarded([&] { return ReadBookFromTree(book, path, codec); });
 }
 } // namespace account_file_test
 
