@@ -139,7 +139,8 @@ class CXMLDOMStreamHandler {
 public:
     virtual ~CXMLDOMStreamHandler() = default;
     // A node above the depth at which nodes come whole (the root element is at depth 0): an
-    // element as soon as its start tag is read, with its name and attributes but no children yet.
+    // element as soon as its start tag is read, with its name and attributes but no children yet;
+    // a processing instruction once read.
     virtual void OnNodeStart(const CXMLDOMNode& node, int depth) = 0;
     // A node at the depth at which nodes come whole, with everything it contains.
     virtual void OnWholeNode(const CXMLDOMNode& node) = 0;
