@@ -7,9 +7,6 @@
 #include <algorithm>
 #include <climits>
 #include <fcntl.h>
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -93,67 +90,84 @@ private:
 
 enum class Section { None, Admin, Accounts };
 
+// Where the nodes the reader looks into whole stand: the children of the sections, which are the
+// children of the root.
+constexpr int kSectionChildDepth = 2;
+
 // A file made by another program, or by this one under another title, is refused.
-void CheckIdentity(const CXMLDOMElement& root) {
+void CheckIdentity(const CXMLDOMNode& root) {
     if (!IsOwnDocument(root)) {
         throw NotAnAccountFile{};
     }
 }
 
-// Reads a document into the book in one walk. Names are compared in place and every text passes
-// through the same two buffers, so a large book costs no allocation per node.
-class BookReader {
+// Reads a document into the book in one pass, as it is parsed or from its whole tree. Names are
+// compared in place and every text passes through the same two buffers, so a large book costs no
+// allocation per node.
+// The sections may come in any order; a child of the root that names no section is read as part
+// of the section before it, and children before the first section are skipped.
+class BookReader : public CXMLDOMStreamHandler {
 public:
     BookReader(AccountBook& book, const CBase64& codec) : m_book(book), m_codec(codec) {}
     BookReader(const BookReader&) = delete;
     BookReader& operator=(const BookReader&) = delete;
     // The buffers last held decoded passwords.
-    ~BookReader() {
+    ~BookReader() override {
         WipeString(m_text);
         WipeString(m_bytes);
     }
 
-    // The sections may come in any order; a child that names no section is read as part of the
-    // section before it, and children before the first section are skipped.
-    void ReadSections(const CXMLDOMElement& root) {
-        Section section = Section::None;
+    void OnNodeStart(const CXMLDOMNode& node, int depth) override {
+        if (depth == 0) {
+            CheckIdentity(node);
+        } else {
+            EnterChildOfRoot(node);
+        }
+    }
+
+    void OnWholeNode(const CXMLDOMNode& node) override { ReadSectionChild(node); }
+
+    void ReadTree(const CXMLDOMElement& root) {
+        CheckIdentity(root);
         for (CXMLDOMNode child = root.GetFirstChild(); child; child = child.GetNextSibling()) {
-            if (child.HasNodeName(kAdminInfo)) {
-                section = Section::Admin;
-            } else if (child.HasNodeName(kAccounts)) {
-                section = Section::Accounts;
-            }
-            if (section == Section::Admin) {
-                ReadAdminSection(child);
-            } else if (section == Section::Accounts) {
-                ReadAccountsSection(child);
+            EnterChildOfRoot(child);
+            for (CXMLDOMNode grandchild = child.GetFirstChild(); grandchild; grandchild = grandchild.GetNextSibling()) {
+                ReadSectionChild(grandchild);
             }
         }
     }
 
 private:
-    // Administrator texts must fit whole: a cut name or password would open the book to the wrong person.
-    void ReadAdminSection(const CXMLDOMNode& section) {
-        for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
-            if (child.HasNodeName(kAccount)) {
-                child.GetText(m_text);
-                if (m_text.empty() || !CopyFieldText(m_book.szAdminAccount, m_text)) {
-                    throw NotAnAccountFile{};
-                }
-            } else if (child.HasNodeName(kPassword)) {
-                if (FieldText(m_book.szAdminAccount).empty() ||
-                    !CopyFieldText(m_book.szAdminPassword, DecodedText(child))) {
-                    throw NotAnAccountFile{};
-                }
-            }
+    void EnterChildOfRoot(const CXMLDOMNode& child) {
+        if (child.HasNodeName(kAdminInfo)) {
+            m_section = Section::Admin;
+        } else if (child.HasNodeName(kAccounts)) {
+            m_section = Section::Accounts;
+        }
+        if (m_section == Section::Accounts) {
+            ReserveForItems(child);
         }
     }
 
-    void ReadAccountsSection(const CXMLDOMNode& section) {
-        ReserveForItems(section);
-        for (CXMLDOMNode child = section.GetFirstChild(); child; child = child.GetNextSibling()) {
-            if (child.HasNodeName(kItem)) {
-                ReadItem(child);
+    void ReadSectionChild(const CXMLDOMNode& child) {
+        if (m_section == Section::Admin) {
+            ReadAdminChild(child);
+        } else if (m_section == Section::Accounts && child.HasNodeName(kItem)) {
+            ReadItem(child);
+        }
+    }
+
+    // Administrator texts must fit whole: a cut name or password would open the book to the wrong person.
+    void ReadAdminChild(const CXMLDOMNode& child) {
+        if (child.HasNodeName(kAccount)) {
+            child.GetText(m_text);
+            if (m_text.empty() || !CopyFieldText(m_book.szAdminAccount, m_text)) {
+                throw NotAnAccountFile{};
+            }
+        } else if (child.HasNodeName(kPassword)) {
+            if (FieldText(m_book.szAdminAccount).empty() ||
+                !CopyFieldText(m_book.szAdminPassword, DecodedText(child))) {
+                throw NotAnAccountFile{};
             }
         }
     }
@@ -239,54 +253,39 @@ private:
 
     AccountBook& m_book;
     const CBase64& m_codec;
+    Section m_section = Section::None;
     std::string m_text;
     std::string m_bytes;
 };
 
-// Sets how large a freed block may be and still be parked in the allocator's fast lists.
-void SetFastListLimit([[maybe_unused]] int bytes) {
-#ifdef __GLIBC__
-    ::mallopt(M_MXFAST, bytes);
-#endif
+CXMLDOMDocument2 NewBookDocument() {
+    CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
+    // The indentation between elements carries nothing; dropping it spares a node per run.
+    doc.SetPreserveWhiteSpace(false);
+    return doc;
 }
 
-// A large book's document is freed in a great many small pieces. While it is being freed they are
-// merged at once instead of being parked in the allocator's fast lists (which would keep them for
-// the rest of the run and make handing them back slow); parsing keeps the fast lists, which it
-// needs for its own short-lived blocks.
-class MergeFreedBlocksOnExit {
-public:
-    MergeFreedBlocksOnExit() = default;
-    MergeFreedBlocksOnExit(const MergeFreedBlocksOnExit&) = delete;
-    MergeFreedBlocksOnExit& operator=(const MergeFreedBlocksOnExit&) = delete;
-    ~MergeFreedBlocksOnExit() { SetFastListLimit(0); }
-};
-
-// Hands the freed document back to the system and restores the allocator's usual fast lists.
-void ReturnDocumentMemory() {
-#ifdef __GLIBC__
-    ::malloc_trim(0);
-#endif
-    // The C library's own default.
-    SetFastListLimit(64 * sizeof(std::size_t) / 4);
-}
-
+// Reads the file as it is parsed, one child of a section at a time, so that a large book's tree
+// never stands whole in memory.
 bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) {
     book.Clear();
-    CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);
-    // Ends before the document does, on every way out.
-    const MergeFreedBlocksOnExit mergeFreedBlocks;
-    // The indentation between elements carries nothing; dropping it keeps a large book's tree small.
-    doc.SetPreserveWhiteSpace(false);
+    CXMLDOMDocument2 doc = NewBookDocument();
+    BookReader reader(book, codec);
+    if (doc.LoadStreamed(path, reader, kSectionChildDepth)) {
+        return true;
+    }
+    // What was read before the file proved unreadable is no book.
+    book.Clear();
+    return false;
+}
+
+bool ReadBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
+    book.Clear();
+    CXMLDOMDocument2 doc = NewBookDocument();
     if (!doc.Load(path)) {
         return false;
     }
-    const CXMLDOMElement root = doc.GetDocumentElement();
-    if (root.IsNull()) {
-        return false;
-    }
-    CheckIdentity(root);
-    BookReader(book, codec).ReadSections(root);
+    BookReader(book, codec).ReadTree(doc.GetDocumentElement());
     return true;
 }
 
@@ -301,10 +300,14 @@ bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBa
 }
 
 bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec) {
-    const bool loaded = RunGuarded([&] { return ReadBook(book, path, codec); });
-    ReturnDocumentMemory();
-    return loaded;
+    return RunGuarded([&] { return ReadBook(book, path, codec); });
 }
+
+namespace account_file_test {
+bool LoadAccountBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
+    return RunGuarded([&] { return ReadBookFromTree(book, path, codec); });
+}
+} // namespace account_file_test
 
 bool AccountFileReadable(const std::string& path) {
     // Non-blocking, so that a pipe without a writer cannot hold the caller up.

@@ -36,3 +36,9 @@ bool DirectoryEntryExists(const std::string& path);
 // an empty folder. Empty when the account is empty, holds a "/" or NUL, or the path would exceed
 // kMaxAccountPathBytes.
 std::string AccountFilePath(const std::string& folder, std::string_view account);
+
+namespace account_file_test {
+// Reads as LoadAccountBook does, but from the document's whole tree built first, to check that
+// reading the file as it is parsed gives the same book.
+bool LoadAccountBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec);
+} // namespace account_file_test

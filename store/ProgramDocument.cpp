@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 
-bool IsOwnDocument(const CXMLDOMElement& root) {
+bool IsOwnDocument(const CXMLDOMNode& root) {
     const CXMLDOMNamedNodeMap attributes = root.GetAttributes();
     const long count = attributes.GetLength();
     for (long i = 0; i < count; ++i) {

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string_view>
 
-class CXMLDOMElement;
+class CXMLDOMNode;
 
 // The identity attribute a reader checks.
 inline constexpr char kAppAttribute[] = "App";
@@ -24,7 +24,7 @@ template <class Root> void StampIdentity(Root& root) {
 
 // False when the root names another application in an "App" attribute (compared exactly); a root
 // without "App" passes, and no other attribute or name is looked at.
-bool IsOwnDocument(const CXMLDOMElement& root);
+bool IsOwnDocument(const CXMLDOMNode& root);
 
 // Reads a decimal number the way the C library's atoi does (leading blanks, a sign, digits up to the
 // first other character; 0 without digits), clamping values outside the 32-bit range.

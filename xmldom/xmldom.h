@@ -17,7 +17,8 @@
 
 namespace xmldom_detail {
 struct DocumentState;
-}
+struct StreamedParse;
+} // namespace xmldom_detail
 struct _xmlNode;
 struct _xmlAttr;
 
@@ -71,6 +72,7 @@ protected:
     friend class CXMLDOMDocument2;
     friend class CXMLDOMElement;
     friend class CXMLDOMNamedNodeMap;
+    friend struct xmldom_detail::StreamedParse;
     CXMLDOMNode(std::shared_ptr<xmldom_detail::DocumentState> doc, _xmlNode* node, _xmlAttr* attr = nullptr)
         : m_doc(std::move(doc)), m_node(node), m_attr(attr) {}
     _xmlNode* RequireNode() const; // throws on a null node
@@ -130,6 +132,20 @@ private:
     std::string m_reason;
 };
 
+// Told about the nodes of a document as CXMLDOMDocument2::LoadStreamed reads it, in document order.
+// Only elements and processing instructions are passed on; a node is valid only during the call
+// that passes it.
+class CXMLDOMStreamHandler {
+public:
+    virtual ~CXMLDOMStreamHandler() = default;
+    // A node above the depth at which nodes come whole (the root element is at depth 0): an
+    // element as soon as its start tag is read, with its name and attributes but no children yet;
+    // a processing instruction once read.
+    virtual void OnNodeStart(const CXMLDOMNode& node, int depth) = 0;
+    // A node at the depth at which nodes come whole, with everything it contains.
+    virtual void OnWholeNode(const CXMLDOMNode& node) = 0;
+};
+
 // The largest file a document loads unless told otherwise: the program's files are a few
 // kilobytes, and a book of a hundred thousand entries stays well below it.
 inline constexpr std::size_t kMaxDocumentBytes = 64 * 1024 * 1024;
@@ -146,6 +162,14 @@ public:
     // never have one. A file larger than maxBytes is too large. Replaces any content the document
     // had; after a failure it is empty.
     BOOL Load(const std::string& path, std::size_t maxBytes = kMaxDocumentBytes);
+    // Reads and parses a file exactly as Load does (same checks, limits and whitespace handling,
+    // same result), without ever holding its whole tree: the handler is told about the nodes down
+    // to wholeDepth as they are read, and each node at wholeDepth is freed once it has been passed.
+    // Once the handler throws it is told nothing more, but the rest of the file is still parsed:
+    // the exception is passed on when the whole file is well-formed and dropped when Load would
+    // fail. The document stays empty.
+    BOOL LoadStreamed(const std::string& path, CXMLDOMStreamHandler& handler, int wholeDepth,
+                      std::size_t maxBytes = kMaxDocumentBytes);
     // Whether Load keeps text made only of whitespace that stands between elements, as child
     // nodes (the default), or drops it, which makes a large indented file's tree much smaller.
     // Whitespace that is an element's only content is always kept.

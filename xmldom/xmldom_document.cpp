@@ -96,12 +96,15 @@ int ReadForParser(void* context, char* buffer, int size) {
 
 // Parses the open file into a document with a root element, or returns null and says why. The
 // file is read in pieces, so it is never held whole in memory beside its tree.
-xmlDocPtr ParseDocument(InputFile& file, bool preserveWhiteSpace, ParseOutcome& outcome) {
+xmlDocPtr ParseDocument(InputFile& file, bool preserveWhiteSpace, ParseOutcome& outcome, ParserSetup setup,
+                        void* setupData) {
     xmlParserCtxtPtr context = xmlNewParserCtxt();
     if (context == nullptr)
         throw std::bad_alloc();
     context->sax->serror = OnParseError;
     context->sax->internalSubset = OnDoctype;
+    if (setup != nullptr)
+        setup(context, setupData);
     // No XML_PARSE_NOENT, DTDLOAD or HUGE: entities stay unexpanded and libxml2's limits on depth
     // and sizes apply. Short texts are kept inside their nodes, sparing a block each.
     const int options = XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING | XML_PARSE_COMPACT |
@@ -125,14 +128,14 @@ xmlDocPtr ParseDocument(InputFile& file, bool preserveWhiteSpace, ParseOutcome& 
 }
 
 // Reads and parses the file, or returns null with the outcome saying why.
-xmlDocPtr ReadDocument(const std::string& path, std::size_t maxBytes, bool preserveWhiteSpace,
-                       ParseOutcome& outcome) {
+xmlDocPtr ReadDocument(const std::string& path, std::size_t maxBytes, bool preserveWhiteSpace, ParseOutcome& outcome,
+                       ParserSetup setup, void* setupData) {
     InputFile file;
     if (!file.Open(path, maxBytes)) {
         Record(outcome, file.FailureCode(), file.FailureReason());
         return nullptr;
     }
-    return ParseDocument(file, preserveWhiteSpace, outcome);
+    return ParseDocument(file, preserveWhiteSpace, outcome, setup, setupData);
 }
 
 xmlDocPtr NewEmptyDocument() {
@@ -236,6 +239,27 @@ void DocumentState::ReserveAdoptions(std::size_t count) {
     m_detachedNodes.reserve(m_detachedNodes.size() + count);
 }
 
+BOOL LoadInto(DocumentState& state, const std::string& path, std::size_t maxBytes, bool keepTree, ParserSetup setup,
+              void* setupData) {
+    try {
+        ParseOutcome outcome;
+        xmlDocPtr parsed = ReadDocument(path, maxBytes, state.preserveWhiteSpace, outcome, setup, setupData);
+        const bool loaded = parsed != nullptr;
+        if (!keepTree) {
+            xmlFreeDoc(parsed);
+            parsed = nullptr;
+        }
+        state.ReplaceDocument(parsed != nullptr ? parsed : NewEmptyDocument());
+        state.errorCode = loaded ? 0 : outcome.code;
+        state.errorReason = loaded ? std::string() : outcome.reason;
+        return loaded ? TRUE : FALSE;
+    } catch (const std::bad_alloc&) {
+        state.errorCode = XML_ERR_NO_MEMORY;
+        state.errorReason = "out of memory";
+        return FALSE;
+    }
+}
+
 } // namespace xmldom_detail
 
 CXMLDOMDocument2 CDOMDocument30Class::CreateXMLDOMDocument2(void* outer, DWORD /*context*/) {
@@ -248,18 +272,7 @@ CXMLDOMDocument2 CDOMDocument30Class::CreateXMLDOMDocument2(void* outer, DWORD /
 BOOL CXMLDOMDocument2::Load(const std::string& path, std::size_t maxBytes) {
     if (m_doc == nullptr)
         return FALSE;
-    try {
-        ParseOutcome outcome;
-        xmlDocPtr parsed = ReadDocument(path, maxBytes, m_doc->preserveWhiteSpace, outcome);
-        m_doc->ReplaceDocument(parsed != nullptr ? parsed : NewEmptyDocument());
-        m_doc->errorCode = parsed != nullptr ? 0 : outcome.code;
-        m_doc->errorReason = parsed != nullptr ? std::string() : outcome.reason;
-        return parsed != nullptr ? TRUE : FALSE;
-    } catch (const std::bad_alloc&) {
-        m_doc->errorCode = XML_ERR_NO_MEMORY;
-        m_doc->errorReason = "out of memory";
-        return FALSE;
-    }
+    return LoadInto(*m_doc, path, maxBytes, true, nullptr, nullptr);
 }
 
 void CXMLDOMDocument2::SetPreserveWhiteSpace(bool preserve) {

@@ -49,6 +49,16 @@ private:
     std::vector<xmlNodePtr> m_detachedNodes;
 };
 
+// Sets up a parser before it starts reading; data is the caller's.
+using ParserSetup = void (*)(xmlParserCtxtPtr context, void* data);
+
+// Loads the file into the document held by the state, recording the outcome there: the parsed tree
+// becomes the document (an empty one after a failure, or when the tree is not kept). setup, when
+// given, may take over how the parser builds the tree. FALSE when the file could not be loaded,
+// out of memory included.
+BOOL LoadInto(DocumentState& state, const std::string& path, std::size_t maxBytes, bool keepTree, ParserSetup setup,
+              void* setupData);
+
 // Throws the component's error with the given code and description.
 [[noreturn]] void Fail(HRESULT hr, const std::string& description);
 
