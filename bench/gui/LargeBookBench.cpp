@@ -5,6 +5,7 @@
 //   login       OK pressed in the Login dialog until "Login success." is shown
 //   memory      peak and settled resident size once the rows are shown
 //   exit        Exit pressed (after one Insert, so the book is saved) until the process is gone
+// With --start-up first, only start-up is measured, the two programs taking turns.
 // Keys are typed with xdotool. The saved book is checked with libxml2 itself.
 #include "AccountFile.h"
 #include "BookFiles.h"
@@ -225,6 +226,26 @@ bool RunProgram(Display* display, const std::string& folder, std::size_t entries
     return run.exit >= 0 && run.saved ? true : Fail("exit or save failed");
 }
 
+// Start-up alone, the bare dialog and the program taking turns, so both meet the same load.
+int CompareStartUps(Display* display, const std::string& folder, int runs) {
+    std::vector<double> floor, program;
+    for (int i = 0; i < runs; ++i) {
+        for (const bool bare : {true, false}) {
+            const Clock::time_point start = Clock::now();
+            const pid_t child = bare ? Start({ZELVO_BARE_DIALOG}) : Start({folder + "/Manager"}, folder);
+            const double time = TimeToWindow(display, child, start);
+            ::kill(child, SIGTERM);
+            ::waitpid(child, nullptr, 0);
+            if (time < 0 || !WaitForWindow(display, kMainTitle, false))
+                return std::fprintf(stderr, "a start-up failed\n"), 1;
+            (bare ? floor : program).push_back(time);
+        }
+    }
+    std::printf("start-up to main window %8.1f ms   bare dialog     %8.1f ms   ratio %.2f   (%d starts each)\n",
+                Median(program), Median(floor), Median(program) / Median(floor), runs);
+    return 0;
+}
+
 // Windows come and go while the tree is walked; a vanished one is simply not the one sought.
 int IgnoreXError(Display*, XErrorEvent*) {
     return 0;
@@ -240,6 +261,11 @@ int LoadOnly(const char* path) {
 int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--load") == 0)
         return LoadOnly(argv[2]);
+    const bool startUpOnly = argc > 1 && std::strcmp(argv[1], "--start-up") == 0;
+    if (startUpOnly) {
+        --argc;
+        ++argv;
+    }
     const int runs = argc > 1 ? std::atoi(argv[1]) : 5;
     const std::size_t entries = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 100000;
 
@@ -250,6 +276,15 @@ int main(int argc, char** argv) {
                                                                                             std::error_code ignored;
                                                                                             fs::remove_all(*f, ignored);
                                                                                         });
+    if (startUpOnly) {
+        Display* display = XOpenDisplay(nullptr);
+        if (!display)
+            return std::fprintf(stderr, "no X display (set DISPLAY)\n"), 1;
+        XSetErrorHandler(IgnoreXError);
+        const int status = CompareStartUps(display, folder, runs);
+        XCloseDisplay(display);
+        return status;
+    }
     const std::string book = folder + "/" + kAdmin + ".xml", pristine = folder + "/pristine.xml";
     AccountBook generated = bench_store::MakeBook(entries);
     if (!SaveAccountBook(generated, pristine, CBase64()))
