@@ -13,7 +13,6 @@
 #include <QPointer>
 #include <QWidget>
 
-#include <future>
 #include <memory>
 #include <vector>
 
@@ -38,43 +37,22 @@ bool IsSkinnable(const QWidget* widget) {
     return widget && widget->isWindow() && widget->property(kWindowClassProperty).toString() == kSkinnedClass;
 }
 
-// The decoded bitmap and the colour of text drawn straight on it.
-struct Bitmap {
-    QImage image;
-    QColor textColour;
-};
-
 // Text drawn straight on the background must contrast with it: dark text on a light bitmap.
-QColor TextColourFor(const QImage& image) {
-    const QColor average = image.scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
+QColor TextColourFor(const QPixmap& bitmap) {
+    const QColor average =
+        bitmap.toImage().scaled(1, 1, Qt::IgnoreAspectRatio, Qt::SmoothTransformation).pixelColor(0, 0);
     return average.lightness() >= 128 ? QColor(Qt::black) : QColor(Qt::white);
-}
-
-// The skin is a BMP: asking every image plugin whether it reads one would load them all.
-std::unique_ptr<QImageReader> BitmapReader(const QString& path) {
-    auto reader = std::make_unique<QImageReader>(path, "BMP");
-    reader->setAutoDetectImageFormat(false);
-    return reader;
-}
-
-Bitmap DecodeBitmap(const QString& path) {
-    Bitmap bitmap{BitmapReader(path)->read(), {}};
-    if (!bitmap.image.isNull())
-        bitmap.textColour = TextColourFor(bitmap.image);
-    return bitmap;
 }
 
 class SkinFilter final : public QObject {
 public:
-    // The bitmap is decoded on a worker thread while the program builds its windows; the first
-    // window to be skinned waits for it.
-    explicit SkinFilter(const QString& path) : m_decoding(std::async(std::launch::async, DecodeBitmap, path)) {}
+    explicit SkinFilter(const QPixmap& bitmap) : m_bitmap(bitmap), m_textColour(TextColourFor(bitmap)) {}
 
     ~SkinFilter() override { RestoreAll(); }
 
     // Skins a window of the skinned class once; other widgets are left alone.
     void Apply(QWidget* window) {
-        if (!IsSkinnable(window) || IsSkinned(window) || !BitmapReady())
+        if (!IsSkinnable(window) || IsSkinned(window))
             return;
         m_saved.push_back(
             {window, window->palette(), window->testAttribute(Qt::WA_SetPalette), window->autoFillBackground()});
@@ -97,15 +75,6 @@ protected:
     }
 
 private:
-    bool BitmapReady() {
-        if (m_decoding.valid()) {
-            Bitmap decoded = m_decoding.get();
-            m_bitmap = QPixmap::fromImage(std::move(decoded.image));
-            m_textColour = decoded.textColour;
-        }
-        return !m_bitmap.isNull();
-    }
-
     bool IsSkinned(const QWidget* window) const {
         for (const SavedLook& look : m_saved)
             if (look.window == window)
@@ -127,7 +96,6 @@ private:
         m_saved.clear();
     }
 
-    std::future<Bitmap> m_decoding;
     QPixmap m_bitmap;
     QColor m_textColour;
     std::vector<SavedLook> m_saved;
@@ -152,15 +120,17 @@ void UnloadSkin() {
 BOOL LoadSkin(const char* bitmapPath) {
     if (!bitmapPath || !*bitmapPath || !qApp)
         return FALSE;
-    const QString path = QString::fromUtf8(bitmapPath);
-    // Only the header is read here; pixels that then fail to decode leave every window unskinned.
-    if (!BitmapReader(path)->canRead())
+    QImageReader reader(QString::fromUtf8(bitmapPath), "BMP");
+    // The skin is a BMP: asking every image plugin whether it reads one would load them all.
+    reader.setAutoDetectImageFormat(false);
+    const QPixmap bitmap = QPixmap::fromImage(reader.read());
+    if (bitmap.isNull())
         return FALSE;
     if (ActiveSkin()) {
         qApp->removeEventFilter(ActiveSkin().get());
         ActiveSkin().reset();
     }
-    ActiveSkin() = std::make_unique<SkinFilter>(path);
+    ActiveSkin() = std::make_unique<SkinFilter>(bitmap);
     qApp->installEventFilter(ActiveSkin().get());
     for (QWidget* window : QApplication::topLevelWidgets())
         ActiveSkin()->Apply(window);
