@@ -188,14 +188,9 @@ public:
     // temporary file removed, and CComException thrown. A new file is readable and writable by
     // its owner only; a replaced file keeps its mode.
     void Save(const std::string& path);
-    // As Save, but only while the path still leads to the file of the expected identity (or, for an
-    // absent identity, to no file at all: a file that appeared meanwhile is never replaced).
-    // Throws, leaving whatever is there untouched, when it does not.
-    void Save(const std::string& path, const FileIdentity& expected);
 
 private:
     friend class CDOMDocument30Class;
-    void SaveGuarded(const std::string& path, const FileIdentity* expected);
     explicit CXMLDOMDocument2(std::shared_ptr<xmldom_detail::DocumentState> doc) : m_doc(std::move(doc)) {}
     std::shared_ptr<xmldom_detail::DocumentState> m_doc;
 };
@@ -221,7 +216,9 @@ public:
     // Closes the element opened last.
     void EndElement();
     // Writes the finished document to the file, replacing it as CXMLDOMDocument2::Save does: with
-    // an expected identity, only while the path still leads to that file.
+    // an expected identity, only while the path still leads to that file (for an absent identity,
+    // to no file at all: a file that appeared meanwhile is never replaced); otherwise it throws,
+    // leaving whatever is there untouched.
     void Save(const std::string& path, const FileIdentity* expected = nullptr);
 
 private:

@@ -324,19 +324,10 @@ void CXMLDOMDocument2::AppendChild(const CXMLDOMElement& child) {
 }
 
 void CXMLDOMDocument2::Save(const std::string& path) {
-    SaveGuarded(path, nullptr);
-}
-
-void CXMLDOMDocument2::Save(const std::string& path, const FileIdentity& expected) {
-    SaveGuarded(path, &expected);
-}
-
-void CXMLDOMDocument2::SaveGuarded(const std::string& path, const FileIdentity* expected) {
     if (m_doc == nullptr)
         Fail(kUnexpected, "operation on a null document");
     xmlDocPtr doc = m_doc->doc;
     if (xmlDocGetRootElement(doc) == nullptr)
         Fail(kFail, "the document has no root element");
-    ReplaceFileAtomically(
-        path, [doc](int fd) { return WriteDocument(doc, fd); }, expected);
+    ReplaceFileAtomically(path, [doc](int fd) { return WriteDocument(doc, fd); });
 }
