@@ -62,10 +62,12 @@ std::string FolderOf(const std::string& path) {
 
 // Makes a new name durable. Some file systems cannot sync a folder; the file is in place by then,
 // so that is not reported as a failed save.
+// A file's new name is durable only once its folder is; a file system that cannot sync folders
+// at all (EINVAL) is taken as it is.
 void SyncFolder(const std::string& folder) {
     Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Get() >= 0)
-        ::fsync(fd.Get());
+    if (fd.Get() < 0 || (::fsync(fd.Get()) != 0 && errno != EINVAL))
+        xmldom_detail::Fail(xmldom_detail::kFail, "cannot make the new name in " + folder + " durable: " + ErrnoText());
 }
 
 // Names of temporary files: a fixed prefix and six letters or digits.
@@ -191,13 +193,17 @@ private:
 };
 
 // The permissions of the saved file: a replaced file keeps its own (special bits aside), so a
-// save never widens them; a new one is private to its owner.
+// save never widens them for others, plus the owner's read and write so that the program can read
+// it back; a new one is private to its owner. Only a regular file is ever replaced: a device, pipe
+// or socket at the name is refused, never swapped for a file.
 mode_t TargetMode(const std::string& target) {
     struct stat info {};
     if (::stat(target.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode))
             xmldom_detail::Fail(xmldom_detail::kFail, target + " is a folder");
-        return info.st_mode & 0777;
+        if (!S_ISREG(info.st_mode))
+            xmldom_detail::Fail(xmldom_detail::kFail, target + " is not a regular file; it is left as it is");
+        return (info.st_mode & 0777) | S_IRUSR | S_IWUSR;
     }
     if (errno != ENOENT)
         xmldom_detail::Fail(xmldom_detail::kFail, "cannot examine " + target + ": " + ErrnoText());

@@ -195,6 +195,12 @@ TEST(XmlDomSave, FailedSaveLeavesThePreviousFileByteForByte) {
          }},
         {"folder is missing", [](const TempDir& dir) { return dir.File("missing/Config.xml"); }},
         {"empty path", [](const TempDir&) { return std::string(); }},
+        {"link to a named pipe",
+         [](const TempDir& dir) {
+             ::mkfifo(dir.File("pipe").c_str(), 0600);
+             std::filesystem::create_symlink("pipe", dir.File("Piped.xml"));
+             return dir.File("Piped.xml");
+         }},
     };
     for (const auto& [label, setup] : cases) {
         SCOPED_TRACE(label);
@@ -207,6 +213,7 @@ TEST(XmlDomSave, FailedSaveLeavesThePreviousFileByteForByte) {
         EXPECT_TRUE(ThrowsComException([&] { doc.Save(target); }));
         EXPECT_EQ(ReadBytes(dir.File("Config.xml")), previous);
         EXPECT_EQ(FolderEntries(dir.Path()), before);
+        EXPECT_TRUE(!std::filesystem::exists(dir.File("pipe")) || std::filesystem::is_fifo(dir.File("pipe")));
     }
 }
 
@@ -235,6 +242,8 @@ TEST(XmlDomSave, NewFilesArePrivateAndReplacedFilesKeepTheirMode) {
         {"new file", false, 0, 0600},
         {"replaced world-readable file", true, 0644, 0644},
         {"replaced group-readable file", true, 0640, 0640},
+        {"replaced file the owner could not read", true, 0000, 0600},
+        {"replaced read-only file", true, 0444, 0644},
     };
     const mode_t oldMask = ::umask(022);
     for (const Case& c : cases) {
