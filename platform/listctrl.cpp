@@ -368,7 +368,9 @@ BOOL CListCtrl::SetColumnWidth(int column, int width) {
     QTableView* view = ViewOf(m_hWnd);
     if (!view || column < 0 || column >= view->model()->columnCount())
         return FALSE;
-    view->horizontalHeader()->resizeSection(column, std::max(width, 0));
+    // Widths are clamped to what the header can show (0 to 1,048,575 pixels), never ignored.
+    QHeaderView* header = view->horizontalHeader();
+    header->resizeSection(column, std::clamp(width, 0, header->maximumSectionSize()));
     return TRUE;
 }
 

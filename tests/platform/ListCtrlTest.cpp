@@ -96,6 +96,9 @@ TEST_F(ListCtrlTest, ColumnsHeadingsAndWidths) {
     EXPECT_EQ(m_dlg.m_list.GetColumnWidth(2), 100);
     EXPECT_TRUE(m_dlg.m_list.SetColumnWidth(1, 77));
     EXPECT_EQ(m_dlg.m_list.GetColumnWidth(1), 77);
+    // Wider than the header can show: clamped to its largest width, not left at the old one.
+    EXPECT_TRUE(m_dlg.m_list.SetColumnWidth(1, 2147483647));
+    EXPECT_EQ(m_dlg.m_list.GetColumnWidth(1), 1048575);
     EXPECT_FALSE(m_dlg.m_list.SetColumnWidth(3, 10));
     EXPECT_EQ(m_dlg.m_list.GetColumnWidth(3), 0);
     // A column inserted in front moves the others right.
