@@ -477,9 +477,12 @@ void* AfxGetInstanceHandle();
 
 void InitCommonControls();
 void AfxEnableControlContainer();
-// The process command line: the absolute path of the executable (quoted when it holds blanks),
-// then the arguments.
+// The process command line: the absolute path of the executable (quoted when it holds blanks).
+// The program takes no arguments, so none given to the process are passed on.
 std::string GetCommandLine();
+// Whether the command line can carry the executable's path: the splitter reads a double quote as
+// quoting, so a path holding one would name another folder.
+bool AfxCommandLineCarriesModulePath();
 // The executable's absolute path.
 std::string AfxGetModuleFileName();
 BOOL CreateDirectory(const std::string& path);

@@ -250,9 +250,19 @@ int AfxWinMain(int argc, char** argv) {
         return 1;
     }
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication qtApp(argc, argv);
+    // The program takes no command-line options, so the toolkit is given none to act on either
+    // (-platform, -style, -geometry...): only the program's own name.
+    int toolkitArgc = argc > 0 ? 1 : 0;
+    QApplication qtApp(toolkitArgc, argv);
     QApplication::setApplicationName(QStringLiteral("Zelvo Password Manager"));
     QApplication::setDesktopFileName(QStringLiteral("zelvo-password-manager"));
+    if (!AfxCommandLineCarriesModulePath()) {
+        MessageBox(nullptr,
+                   "The program cannot run from this folder: its path contains a double quote (\"). "
+                   "Move the program to a folder whose path has none.",
+                   "Zelvo Password Manager", MB_OK | MB_ICONERROR);
+        return 1;
+    }
     CWinApp* app = AfxGetApp();
     if (!app)
         return 1;

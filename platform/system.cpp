@@ -100,11 +100,11 @@ std::string GetCommandLine() {
     const auto quoted = [](const std::string& word) {
         return word.find(' ') == std::string::npos ? word : "\"" + word + "\"";
     };
-    std::string line = quoted(AfxGetModuleFileName());
-    const QStringList args = QCoreApplication::arguments();
-    for (qsizetype i = 1; i < args.size(); ++i)
-        line += " " + quoted(FromQString(args[i]));
-    return line;
+    return quoted(AfxGetModuleFileName());
+}
+
+bool AfxCommandLineCarriesModulePath() {
+    return AfxGetModuleFileName().find('"') == std::string::npos;
 }
 
 BOOL CreateDirectory(const std::string& path) {

@@ -115,4 +115,24 @@ TEST_F(ComTest, ModuleFileNameDefaultsToTheRunningExecutable) {
     EXPECT_EQ(GetCommandLine(), "");
 }
 
+TEST_F(ComTest, CommandLineCarriesOnlyTheProgramPathWhereItCan) {
+    const struct {
+        const char* path;
+        const char* line;
+        bool carried;
+    } cases[] = {
+        {"/opt/zelvo/Manager", "/opt/zelvo/Manager", true},
+        {"/opt/zelvo dir/Manager", "\"/opt/zelvo dir/Manager\"", true},
+        {"/tmp/x/q\"uote/inner/Manager", nullptr, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.path);
+        afx_test::SetModuleFileName(c.path);
+        EXPECT_EQ(AfxCommandLineCarriesModulePath(), c.carried);
+        if (c.line) {
+            EXPECT_EQ(GetCommandLine(), c.line);
+        }
+    }
+}
+
 } // namespace
