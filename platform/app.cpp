@@ -119,6 +119,14 @@ void AfxResetSessionEnd() {
     g_sessionEnding = false;
 }
 
+void afx_detail::ResetRunState() {
+    g_quitPending = false;
+    g_quitCode = 0;
+    g_quitRequestsAnswered = g_quitRequests;
+    g_sessionEnding = false;
+    g_displayLost = false;
+}
+
 void AfxInstallSessionEndHandlers() {
     static bool installed = false;
     if (installed || !qApp)

@@ -102,5 +102,7 @@ void PlayEventSound(UINT type);
 Qt::WindowFlags WindowFlagsFromStyles(DWORD style);
 // A window without thick frame keeps its template size, except while it is maximised.
 void FitSizeLimitsToState(QWidget* window);
+// Forgets pending quits, a session end and a lost display, so that no run's state outlives it.
+void ResetRunState();
 
 } // namespace afx_detail

@@ -77,6 +77,7 @@ int HandCursorLookups() {
 void ResetAll() {
     State() = Hooks{};
     SetModalHook(nullptr);
+    afx_detail::ResetRunState();
 }
 } // namespace afx_test
 

@@ -172,7 +172,8 @@ TEST_F(WholeRun, ClosingTheMainWindowEndsTheRun) {
         }
     });
     closer.start();
-    QTimer::singleShot(10000, [] { AfxEndSession(); }); // never hang, whatever happens
+    QObject scope; // the safety net goes with this test
+    QTimer::singleShot(10000, &scope, [] { AfxEndSession(); }); // never hang, whatever happens
     EXPECT_EQ(AfxRunApplication(m_app), 0);
     EXPECT_EQ(m_app.m_pMainWnd, nullptr);
     EXPECT_EQ(WidthsInFile(m_dir / "Config.xml"), std::make_pair(g_nCol0Width, g_nCol1Width));

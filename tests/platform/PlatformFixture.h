@@ -41,4 +41,6 @@ protected:
     }
 
     CWinApp m_app;
+    // The context of a test's timers: a safety net still pending when the test ends dies with it.
+    QObject m_timers;
 };

@@ -247,22 +247,22 @@ TEST_F(ModalTest, InitialisationThatEndsTheDialogSkipsTheRun) {
 
 TEST_F(ModalTest, RealModalLoopEndsFromATimer) {
     CDialog dlg(IDD_MESSAGE_BOX);
-    QTimer::singleShot(10, [&]() {
+    QTimer::singleShot(10, &m_timers, [&]() {
         ASSERT_TRUE(dlg.IsModalRunning());
         EXPECT_FALSE(m_main->IsWindowEnabled());
         static_cast<CButton*>(dlg.GetDlgItem(IDC_BTN_MSGBOX_OK))->Click(); // unmapped: nothing happens
         EXPECT_TRUE(dlg.IsModalRunning());
         dlg.EndDialog(IDOK);
     });
-    QTimer::singleShot(5000, [&]() { dlg.EndDialog(-77); }); // a safety net, never the answer
+    QTimer::singleShot(5000, &m_timers, [&]() { dlg.EndDialog(-77); }); // a safety net, never the answer
     EXPECT_EQ(dlg.DoModal(), IDOK);
     EXPECT_TRUE(m_main->IsWindowEnabled());
 }
 
 TEST_F(ModalTest, EndSessionCancelsARunningModalAndClosesTheMainWindow) {
     CDialog dlg(IDD_LOGIN);
-    QTimer::singleShot(10, []() { AfxEndSession(); });
-    QTimer::singleShot(5000, [&]() { dlg.EndDialog(-77); });
+    QTimer::singleShot(10, &m_timers, []() { AfxEndSession(); });
+    QTimer::singleShot(5000, &m_timers, [&]() { dlg.EndDialog(-77); });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
     QTRY_COMPARE(std::count(m_journal.begin(), m_journal.end(), "close"), 1);
     // While the session ends no new modal dialog starts.
@@ -295,7 +295,7 @@ TEST_F(ModalTest, EndSessionFromInsideNestedModalsCancelsThemAll) {
 // ---- the message loop
 
 TEST_F(WindowLifecycleTest, MessageLoopReturnsTheQuitCode) {
-    QTimer::singleShot(5, []() { PostQuitMessage(3); });
+    QTimer::singleShot(5, &m_timers, []() { PostQuitMessage(3); });
     EXPECT_EQ(AfxRunMessageLoop(), 3);
 }
 
@@ -304,11 +304,11 @@ TEST_F(WindowLifecycleTest, QuitPostedBeforeTheLoopEndsOnlyThatLoop) {
     EXPECT_EQ(AfxRunMessageLoop(), 4);
     // The next loop runs until its own quit.
     bool ranLong = false;
-    QTimer::singleShot(30, [&]() {
+    QTimer::singleShot(30, &m_timers, [&]() {
         ranLong = true;
         PostQuitMessage(6);
     });
-    QTimer::singleShot(5000, []() { PostQuitMessage(-1); });
+    QTimer::singleShot(5000, &m_timers, []() { PostQuitMessage(-1); });
     EXPECT_EQ(AfxRunMessageLoop(), 6);
     EXPECT_TRUE(ranLong);
 }

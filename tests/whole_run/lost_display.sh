@@ -6,9 +6,13 @@ set -euo pipefail
 for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/packages.txt)"; exit 1; }
 done
+# The program talks to this test's own X server, whatever the caller's session uses.
+export QT_QPA_PLATFORM=xcb
+unset WAYLAND_DISPLAY
 dir=$(mktemp -d)
 xvfb=
-trap '[ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$dir"' EXIT
+app=
+trap '[ -n "$app" ] && kill -KILL "$app" 2>/dev/null; [ -n "$xvfb" ] && kill "$xvfb" 2>/dev/null; rm -rf "$dir"' EXIT
 mkdir "$dir/program"
 cp -r "$1"/. "$dir/program/"
 sed -i 's|<Col0Width>[0-9]*<|<Col0Width>97<|' "$dir/program/Config.xml"
@@ -22,7 +26,12 @@ export DISPLAY=":$(cat "$dir/display")"
 
 "$dir/program/Manager" >"$dir/output" 2>&1 &
 app=$!
-wait_for_window() { timeout 20 xdotool search --sync --onlyvisible --name "$1" >/dev/null; }
+wait_for_window() {
+    timeout 20 xdotool search --sync --onlyvisible --name "$1" >/dev/null && return
+    cat "$dir/output"
+    echo "FAILED: no window named $1 appeared"
+    exit 1
+}
 wait_for_window '^Zelvo Password Manager$'
 xdotool key alt+c
 wait_for_window '^Create Admin Dialog$'
@@ -36,6 +45,7 @@ xvfb=
 for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
 status=0
 wait "$app" || status=$?
+app=
 fail() { cat "$dir/output"; echo "FAILED: $1"; exit 1; }
 [ "$status" -ne 0 ] || fail "the program ended with status 0"
 grep -q '<Account>bob</Account>' "$dir/program/bob.xml" || fail "the new book was not saved"

@@ -147,7 +147,8 @@ void MainWindowTest::DestroyWindow() {
 
 bool MainWindowTest::QuitPosted(int timeoutMs) {
     bool timedOut = false;
-    QTimer::singleShot(timeoutMs, [&timedOut] {
+    QObject scope; // the timer goes with this call, never firing into a later one
+    QTimer::singleShot(timeoutMs, &scope, [&timedOut] {
         timedOut = true;
         PostQuitMessage(-1);
     });
