@@ -82,6 +82,24 @@ TEST_F(ComTest, CreationFailures) {
     std::filesystem::remove_all(empty);
 }
 
+TEST_F(ComTest, TruncatedLibrariesAreRefusedNotLoaded) {
+    const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zelvo-truncated-program-dir";
+    std::filesystem::create_directories(dir);
+    const std::filesystem::path copy = dir / "libzelvo_test_component.so";
+    for (const std::uintmax_t size : {0u, 64u, 4096u, 6144u, 8192u, 20000u}) {
+        SCOPED_TRACE(size);
+        std::filesystem::copy_file(kComponentDir + "/libzelvo_test_component.so", copy,
+                                   std::filesystem::copy_options::overwrite_existing);
+        std::filesystem::resize_file(copy, size);
+        EXPECT_EQ(AfxLoadLibrary(copy.string()), nullptr);
+        afx_test::SetModuleFileName((dir / "Manager").string());
+        void* object = nullptr;
+        EXPECT_EQ(CoCreateInstance(CLSID_TestCounter, nullptr, CLSCTX_INPROC_SERVER, IID_ITestCounter, &object),
+                  REGDB_E_CLASSNOTREG);
+    }
+    std::filesystem::remove_all(dir);
+}
+
 TEST_F(ComTest, ExportsByOrdinal) {
     HMODULE module = AfxLoadLibrary(kComponentDir + "/libzelvo_test_ordinals.so");
     ASSERT_NE(module, nullptr);
