@@ -66,6 +66,7 @@ constexpr UINT WM_NOTIFY = 0x004E;
 constexpr UINT WM_NCDESTROY = 0x0082;
 constexpr UINT WM_NCHITTEST = 0x0084;
 constexpr UINT WM_KEYDOWN = 0x0100;
+constexpr UINT WM_CHAR = 0x0102;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
@@ -81,6 +82,7 @@ constexpr UINT LVN_ITEMCHANGING = UINT(-100);
 
 // System commands.
 constexpr UINT SC_SIZE = 0xF000;
+constexpr UINT SC_MOVE = 0xF010;
 constexpr UINT SC_MINIMIZE = 0xF020;
 constexpr UINT SC_MAXIMIZE = 0xF030;
 constexpr UINT SC_CLOSE = 0xF060;

@@ -147,6 +147,7 @@ void AfxInstallSessionEndHandlers() {
             sigaction(sig, &action, nullptr);
     }
     g_previousMessageHandler = qInstallMessageHandler(OnToolkitMessage);
+    afx_detail::WatchWindowsDestroyedFromOutside();
     if (auto* gui = qobject_cast<QGuiApplication*>(qApp)) {
         QObject::connect(gui, &QGuiApplication::commitDataRequest, gui, [](QSessionManager&) { AfxEndSession(); });
     }

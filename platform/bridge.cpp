@@ -57,7 +57,15 @@ public:
         m_offered = {event, widget};
         const auto* key = static_cast<QKeyEvent*>(event);
         MSG msg{WM_KEYDOWN, VirtualKey(key), (key->modifiers() & Qt::ShiftModifier) ? LPARAM(1) : LPARAM(0)};
-        return dlg->PreTranslateMessage(&msg) != FALSE;
+        if (dlg->PreTranslateMessage(&msg))
+            return true;
+        // The character the key types follows, as the dialog manager sees it, for bare mnemonics.
+        const QString text = key->text();
+        if (text.size() != 1 || !text[0].isPrint() ||
+            (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)))
+            return false;
+        MSG typed{WM_CHAR, WPARAM(text[0].unicode()), 0};
+        return dlg->PreTranslateMessage(&typed) != FALSE;
     }
 
 private:
@@ -98,6 +106,11 @@ void ShowSystemMenu(CWnd* wnd, const QPoint& globalPos) {
             action->setEnabled(!window->isMaximized() && (wnd->GetStyle() & WS_MAXIMIZEBOX));
         else if (item.id == SC_MINIMIZE)
             action->setEnabled(wnd->GetStyle() & WS_MINIMIZEBOX);
+        else if (item.id == SC_MOVE)
+            action->setEnabled(!window->isMaximized());
+        else if (item.id == SC_SIZE)
+            action->setEnabled((wnd->GetStyle() & WS_THICKFRAME) && !window->isMaximized() && !window->isMinimized() &&
+                               WindowManagerMovesOnRequest());
     }
     QPointer<QWidget> alive = wnd->GetSafeHwnd();
     QAction* chosen = popup.exec(globalPos);

@@ -8,6 +8,7 @@
 
 #include <QAccessible>
 #include <QAccessibleWidget>
+#include <QAbstractButton>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFontMetrics>
@@ -224,6 +225,41 @@ QAccessibleInterface* CreateTopLevelAccessible(const QString& className, QObject
 void EnsureAccessibleRoles() {
     static const bool installed = (QAccessible::installFactory(CreateTopLevelAccessible), true);
     (void)installed;
+}
+
+// The letter a control's text underlines ("&Login" gives 'L'); "&&" is a literal ampersand.
+QChar MnemonicOf(const QString& text) {
+    for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != u'&')
+            continue;
+        if (text[i + 1] != u'&')
+            return text[i + 1];
+        ++i;
+    }
+    return {};
+}
+
+// A letter typed while a button has the focus is a mnemonic, as Alt with that letter would be: the
+// button it underlines is pressed, and a letter several buttons share moves the focus among them.
+BOOL PressMnemonic(QWidget* dialog, QChar typed) {
+    QWidget* focus = dialog->focusWidget();
+    if (!qobject_cast<QAbstractButton*>(focus) || typed.isSpace())
+        return FALSE;
+    std::vector<QAbstractButton*> matches;
+    for (QAbstractButton* button : dialog->findChildren<QAbstractButton*>())
+        if (button->isEnabled() && button->isVisibleTo(dialog) &&
+            MnemonicOf(button->text()).toUpper() == typed.toUpper())
+            matches.push_back(button);
+    if (matches.empty())
+        return FALSE;
+    if (matches.size() == 1) {
+        matches.front()->click();
+        return TRUE;
+    }
+    const auto current = std::find(matches.begin(), matches.end(), focus);
+    const auto next = current == matches.end() || current + 1 == matches.end() ? matches.begin() : current + 1;
+    (*next)->setFocus(Qt::ShortcutFocusReason);
+    return TRUE;
 }
 
 // A wrapper of the right class for a control nobody attached an object to.
@@ -454,6 +490,8 @@ void CDialog::OnCancel() {
 void CDialog::DoDataExchange(CDataExchange*) {}
 
 BOOL CDialog::PreTranslateMessage(MSG* msg) {
+    if (msg && msg->message == WM_CHAR && m_hWnd)
+        return PressMnemonic(m_hWnd, QChar(char16_t(msg->wParam)));
     if (!msg || msg->message != WM_KEYDOWN || !m_hWnd)
         return FALSE;
     switch (msg->wParam) {

@@ -83,6 +83,12 @@ private:
 void EnsureKeyboardFilter();
 // Opens the system menu of a dialog at a screen position.
 void ShowSystemMenu(CWnd* wnd, const QPoint& globalPos);
+// Whether the window manager moves and sizes a window on the program's request, and that request
+// for a move or a resize (SC_MOVE, SC_SIZE) driven by the keyboard.
+bool WindowManagerMovesOnRequest();
+bool StartKeyboardMoveOrSize(QWidget* window, UINT command);
+// Ends the session when a window of the program is destroyed from outside it.
+void WatchWindowsDestroyedFromOutside();
 
 // True while the desktop session or a signal is ending the program.
 bool SessionEnding();

@@ -154,6 +154,8 @@ LRESULT CWnd::DefWindowProc(MSG& msg) {
             m_hWnd->showMaximized();
         } else if (m_hWnd && (msg.wParam & 0xFFF0) == SC_RESTORE)
             m_hWnd->showNormal();
+        else if (m_hWnd && ((msg.wParam & 0xFFF0) == SC_MOVE || (msg.wParam & 0xFFF0) == SC_SIZE))
+            afx_detail::StartKeyboardMoveOrSize(m_hWnd->window(), msg.wParam & 0xFFF0);
         return 0;
     case WM_CLOSE:
         DestroyWindow();
@@ -347,6 +349,10 @@ CMenu* CWnd::GetSystemMenu(BOOL revert) {
     if (!m_pSysMenu || revert) {
         m_pSysMenu = std::make_unique<CMenu>();
         m_pSysMenu->AppendMenu(MF_STRING, SC_RESTORE, "&Restore");
+        // Moving is the window manager's work; where it takes no request, the item would do nothing.
+        if (afx_detail::WindowManagerMovesOnRequest())
+            m_pSysMenu->AppendMenu(MF_STRING, SC_MOVE, "&Move");
+        m_pSysMenu->AppendMenu(MF_STRING, SC_SIZE, "&Size");
         m_pSysMenu->AppendMenu(MF_STRING, SC_MINIMIZE, "Mi&nimize");
         m_pSysMenu->AppendMenu(MF_STRING, SC_MAXIMIZE, "Ma&ximize");
         m_pSysMenu->AppendMenu(MF_SEPARATOR);

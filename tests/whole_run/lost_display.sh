@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The display server dies under the running program, after a new book got an entry: the book and
 # Config.xml are saved as a normal close saves them, and the program ends with a non-zero status.
-#   lost_display.sh <built program folder>
+# With "window", only the main window is destroyed from outside (a window manager's kill): the
+# session is saved the same way and the program ends with status 0, as at the end of a session.
+#   lost_display.sh <built program folder> [window]
 set -euo pipefail
 for tool in Xvfb xdotool; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/packages.txt)"; exit 1; }
@@ -24,7 +26,8 @@ xvfb=$!
 for _ in $(seq 100); do [ -s "$dir/display" ] && break; sleep 0.1; done
 export DISPLAY=":$(cat "$dir/display")"
 
-"$dir/program/Manager" >"$dir/output" 2>&1 &
+# The toolkit's own options are not the program's: this one would hide every window.
+"$dir/program/Manager" -platform offscreen >"$dir/output" 2>&1 &
 app=$!
 wait_for_window() {
     timeout 20 xdotool search --sync --onlyvisible --name "$1" >/dev/null && return
@@ -40,14 +43,23 @@ for _ in $(seq 50); do xdotool search --onlyvisible --name '^Create Admin Dialog
 xdotool type site && xdotool key Tab && xdotool type secret && xdotool key Return
 sleep 1
 
-kill -KILL "$xvfb"
-xvfb=
+if [ "${2:-}" = window ]; then
+    xdotool search --onlyvisible --name '^Zelvo Password Manager$' windowclose
+else
+    kill -KILL "$xvfb"
+    xvfb=
+fi
+fail() { cat "$dir/output"; echo "FAILED: $1"; exit 1; }
 for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
+! kill -0 "$app" 2>/dev/null || fail "the program still runs"
 status=0
 wait "$app" || status=$?
 app=
-fail() { cat "$dir/output"; echo "FAILED: $1"; exit 1; }
-[ "$status" -ne 0 ] || fail "the program ended with status 0"
+if [ "${2:-}" = window ]; then
+    [ "$status" -eq 0 ] || fail "the program ended with status $status"
+else
+    [ "$status" -ne 0 ] || fail "the program ended with status 0"
+fi
 grep -q '<Account>bob</Account>' "$dir/program/bob.xml" || fail "the new book was not saved"
 grep -q '<Account>c2l0ZQ==</Account>' "$dir/program/bob.xml" || fail "the entry was not saved"
 [ "$(stat -c %i "$dir/program/Config.xml")" != "$config_before" ] || fail "Config.xml was not written"
