@@ -9,6 +9,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <functional>
+#include <utility>
+
 BookFile g_BookFile;
 
 namespace {
@@ -17,6 +20,8 @@ namespace {
 constexpr int kLockAttempts = 5;
 // Kept versions saved within one second are numbered up to this.
 constexpr int kMaxKeptNumber = 100;
+
+std::function<void()> g_afterLocking;
 
 bool SameFile(const struct stat& a, const struct stat& b) {
     return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -33,6 +38,8 @@ int LockFile(const std::string& lockPath) {
             ::close(fd);
             return held ? -1 : -2;
         }
+        if (g_afterLocking)
+            std::exchange(g_afterLocking, nullptr)();
         // The holder removes its lock file as it lets go; a lock on a removed file guards nothing.
         struct stat locked {};
         struct stat named {};
@@ -142,3 +149,11 @@ std::string BookFile::KeptPath() const {
     }
     return {};
 }
+
+namespace book_file_test {
+
+void RunAfterLocking(std::function<void()> action) {
+    g_afterLocking = std::move(action);
+}
+
+} // namespace book_file_test

@@ -7,6 +7,7 @@
 #include "Base64.h"
 #include "xmldom_files.h"
 
+#include <functional>
 #include <string>
 
 enum class BookSaveOutcome {
@@ -64,3 +65,10 @@ private:
 
 // The book this run has opened, held from its login or creation until the run ends.
 extern BookFile g_BookFile;
+
+namespace book_file_test {
+// Runs the action once, in the next claim, just after its lock file was locked and before it is
+// checked to be still the file of that name. A test removes the file there, as a holder ending
+// at that instant does.
+void RunAfterLocking(std::function<void()> action);
+} // namespace book_file_test

@@ -10,6 +10,7 @@
 #include "xmldom_files.h"
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -258,4 +259,12 @@ namespace xmldom_test {
 void FailNextSaveBeforeRename();
 // Makes saves write through named temporary files, as on a file system without unnamed ones.
 void RefuseUnnamedFiles(bool refuse);
+// Makes the next save's sync of its folder fail, after the file took its name.
+void FailNextFolderSync();
+// Runs the action once, in the next save, after every check but the last: just before the new
+// file is linked or renamed into place. A test changes the target there as another program might.
+void RunBeforeReplacing(std::function<void()> action);
+// Makes RunStartTime report the given moment instead of the real start (null: the real one again),
+// so that files a test made count as older than the run.
+void MoveRunStart(const timespec* start);
 } // namespace xmldom_test

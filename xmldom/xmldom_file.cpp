@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <memory>
 #include <random>
+#include <utility>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -24,6 +25,8 @@ namespace {
 
 std::atomic<bool> g_failNextSave{false};
 std::atomic<bool> g_unnamedFilesRefused{false};
+std::atomic<bool> g_failNextFolderSync{false};
+std::function<void()> g_beforeReplacing;
 
 std::string ErrnoText() {
     return std::strerror(errno);
@@ -60,14 +63,9 @@ std::string FolderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Makes a new name durable. Some file systems cannot sync a folder; the file is in place by then,
-// so that is not reported as a failed save.
-// A file's new name is durable only once its folder is; a file system that cannot sync folders
-// at all (EINVAL) is taken as it is.
-void SyncFolder(const std::string& folder) {
-    Descriptor fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (fd.Get() < 0 || (::fsync(fd.Get()) != 0 && errno != EINVAL))
-        xmldom_detail::Fail(xmldom_detail::kFail, "cannot make the new name in " + folder + " durable: " + ErrnoText());
+// The last component of a path: the name of its file within FolderOf(path).
+std::string LeafOf(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
 }
 
 // Names of temporary files: a fixed prefix and six letters or digits.
@@ -75,6 +73,8 @@ constexpr char kTemporaryPrefix[] = ".xmldom-save-";
 constexpr std::size_t kTemporarySuffixLength = 6;
 // More links than this in a row are taken for a loop.
 constexpr int kMaxLinkHops = 40;
+// Random temporary names tried before the folder is taken for one that refuses them all.
+constexpr int kMaxNameAttempts = 100;
 
 // The moment this run started; leftovers of interrupted saves are older than it. File times come
 // from the coarse clock, so the start does too: a file made after it is never dated before it.
@@ -84,15 +84,18 @@ const timespec g_runStart = [] {
     return now;
 }();
 
+const timespec* g_runStartMoved = nullptr;
+
 bool Before(const timespec& a, const timespec& b) {
     return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
 }
 
-std::string RandomTemporaryName(const std::string& folder) {
+// A temporary name, without its folder.
+std::string RandomTemporaryName() {
     static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     static std::mt19937 generator{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    std::string name = folder + "/" + kTemporaryPrefix;
+    std::string name = kTemporaryPrefix;
     for (std::size_t i = 0; i < kTemporarySuffixLength; ++i)
         name += kLetters[pick(generator)];
     return name;
@@ -122,72 +125,94 @@ std::string FollowLinks(const std::string& path) {
     xmldom_detail::Fail(xmldom_detail::kFail, "cannot create " + path + ": " + ErrnoText());
 }
 
-// The file being written. It has no name while it is written where the file system allows that,
-// so a crash leaves nothing behind; otherwise it has a temporary name beside the target, removed
-// unless the file was put in place.
+// The file being written, in the target's folder. The folder is opened once and every name in it
+// is given relative to it, so a target whose path just fits the system's limit is not refused for
+// a longer temporary name. The file has no name while it is written where the file system allows
+// that, so a crash leaves nothing behind; otherwise it has a temporary name beside the target,
+// removed unless the file was put in place.
 class PendingFile {
 public:
-    explicit PendingFile(const std::string& folder) : m_folder(folder), m_fd(-1) {
+    explicit PendingFile(const std::string& folder)
+        : m_folderPath(folder), m_folder(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)), m_fd(-1) {
+        if (m_folder.Get() < 0)
+            xmldom_detail::Fail(xmldom_detail::kFail, "cannot open the folder " + folder + ": " + ErrnoText());
         if (!g_unnamedFilesRefused)
-            m_fd.Reset(::open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
-        if (m_fd.Get() >= 0)
-            return;
-        const std::string pattern = folder + "/" + kTemporaryPrefix + std::string(kTemporarySuffixLength, 'X');
-        std::vector<char> name(pattern.begin(), pattern.end());
-        name.push_back('\0');
-        m_fd.Reset(::mkostemp(name.data(), O_CLOEXEC));
+            m_fd.Reset(::openat(m_folder.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
+        for (int attempt = 0; m_fd.Get() < 0 && attempt < kMaxNameAttempts; ++attempt) {
+            const std::string name = RandomTemporaryName();
+            m_fd.Reset(
+                ::openat(m_folder.Get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
+            if (m_fd.Get() >= 0)
+                m_name = name;
+            else if (errno != EEXIST)
+                break;
+        }
         if (m_fd.Get() < 0)
             xmldom_detail::Fail(xmldom_detail::kFail, "cannot create a file in " + folder + ": " + ErrnoText());
-        m_name = name.data();
     }
     ~PendingFile() {
         m_fd.Close();
         if (!m_name.empty())
-            ::unlink(m_name.c_str());
+            ::unlinkat(m_folder.Get(), m_name.c_str(), 0);
     }
     PendingFile(const PendingFile&) = delete;
     PendingFile& operator=(const PendingFile&) = delete;
     int Fd() const { return m_fd.Get(); }
 
-    // Gives the file the name path, never replacing a file of that name.
-    void LinkAs(const std::string& path) {
-        const bool linked = m_name.empty() ? LinkUnnamed(path) : ::link(m_name.c_str(), path.c_str()) == 0;
+    // Gives the file the name leaf in the folder, never replacing a file of that name.
+    void LinkAs(const std::string& leaf) {
+        const bool linked = m_name.empty()
+                                ? LinkUnnamed(leaf)
+                                : ::linkat(m_folder.Get(), m_name.c_str(), m_folder.Get(), leaf.c_str(), 0) == 0;
         if (!linked)
-            RefuseName(path);
+            RefuseName(m_folderPath + "/" + leaf);
         Finish();
     }
 
-    // Puts the file in place of path, whatever is there.
-    void ReplaceAt(const std::string& path) {
-        while (m_name.empty()) {
-            const std::string name = RandomTemporaryName(m_folder);
+    // Puts the file in place of leaf in the folder, whatever is there.
+    void ReplaceAt(const std::string& leaf) {
+        for (int attempt = 0; m_name.empty(); ++attempt) {
+            const std::string name = RandomTemporaryName();
             if (LinkUnnamed(name))
                 m_name = name;
-            else if (errno != EEXIST)
-                xmldom_detail::Fail(xmldom_detail::kFail, "cannot name a file in " + m_folder + ": " + ErrnoText());
+            else if (errno != EEXIST || attempt + 1 == kMaxNameAttempts)
+                xmldom_detail::Fail(xmldom_detail::kFail, "cannot name a file in " + m_folderPath + ": " + ErrnoText());
         }
-        if (::rename(m_name.c_str(), path.c_str()) != 0)
-            xmldom_detail::Fail(xmldom_detail::kFail, "cannot replace " + path + ": " + ErrnoText());
+        if (::renameat(m_folder.Get(), m_name.c_str(), m_folder.Get(), leaf.c_str()) != 0)
+            xmldom_detail::Fail(xmldom_detail::kFail,
+                                "cannot replace " + m_folderPath + "/" + leaf + ": " + ErrnoText());
         m_name.clear();
         Finish();
     }
 
 private:
-    bool LinkUnnamed(const std::string& path) const {
+    bool LinkUnnamed(const std::string& leaf) const {
         const std::string self = "/proc/self/fd/" + std::to_string(m_fd.Get());
-        return ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        return ::linkat(AT_FDCWD, self.c_str(), m_folder.Get(), leaf.c_str(), AT_SYMLINK_FOLLOW) == 0;
     }
 
-    // The file has its final name; a temporary one goes.
+    // The file has its final name; a temporary one goes, and the new name is made durable. A file
+    // system that cannot sync folders at all (EINVAL) is taken as it is.
     void Finish() {
         if (!m_name.empty())
-            ::unlink(m_name.c_str());
+            ::unlinkat(m_folder.Get(), m_name.c_str(), 0);
         m_name.clear();
         m_fd.Close();
-        SyncFolder(m_folder);
+        if (SyncFolder() != 0 && errno != EINVAL)
+            xmldom_detail::Fail(xmldom_detail::kFail,
+                                "cannot make the new name in " + m_folderPath + " durable: " + ErrnoText());
     }
 
-    std::string m_folder;
+    int SyncFolder() const {
+        if (g_failNextFolderSync.exchange(false)) {
+            errno = EIO;
+            return -1;
+        }
+        return ::fsync(m_folder.Get());
+    }
+
+    std::string m_folderPath;
+    Descriptor m_folder;
     std::string m_name; // empty while the file has no name
     Descriptor m_fd;
 };
@@ -283,17 +308,20 @@ void ReplaceFileAtomically(const std::string& path, const std::function<bool(int
     const mode_t mode = TargetMode(target);
     RequireExpected(target, expected);
     PendingFile pending(FolderOf(target));
+    const std::string leaf = LeafOf(target);
     if (::fchmod(pending.Fd(), mode) != 0 || !writeContent(pending.Fd()) || ::fsync(pending.Fd()) != 0)
         Fail(kFail, "cannot write the new " + target + ": " + ErrnoText());
     if (g_failNextSave.exchange(false))
         Fail(kFail, "save of " + path + " stopped before replacing it");
+    if (g_beforeReplacing)
+        std::exchange(g_beforeReplacing, nullptr)();
     // A file expected to be absent is created without ever replacing one that appeared meanwhile.
     if (expected && !expected->exists) {
-        pending.LinkAs(target);
+        pending.LinkAs(leaf);
         return;
     }
     RequireExpected(target, expected);
-    pending.ReplaceAt(target);
+    pending.ReplaceAt(leaf);
 }
 
 } // namespace xmldom_detail
@@ -323,7 +351,7 @@ bool IsLeftoverSaveName(const std::string& name) {
 }
 
 const timespec& RunStartTime() {
-    return g_runStart;
+    return g_runStartMoved ? *g_runStartMoved : g_runStart;
 }
 
 int RemoveLeftoverSaveFiles(const std::string& folder, const timespec& runStart) {
@@ -352,6 +380,18 @@ void FailNextSaveBeforeRename() {
 
 void RefuseUnnamedFiles(bool refuse) {
     g_unnamedFilesRefused = refuse;
+}
+
+void FailNextFolderSync() {
+    g_failNextFolderSync = true;
+}
+
+void RunBeforeReplacing(std::function<void()> action) {
+    g_beforeReplacing = std::move(action);
+}
+
+void MoveRunStart(const timespec* start) {
+    g_runStartMoved = start;
 }
 
 } // namespace xmldom_test

@@ -4,6 +4,7 @@
 
 #include "ManagerDlg.h"
 #include "resource.h"
+#include "xmldom.h"
 
 #include <QPalette>
 #include <QTimer>
@@ -15,6 +16,11 @@
 #include <libxml/tree.h>
 
 #include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
 #include <dlfcn.h>
 #include <fstream>
 #include <functional>
@@ -172,7 +178,7 @@ TEST_F(WholeRun, ClosingTheMainWindowEndsTheRun) {
         }
     });
     closer.start();
-    QObject scope; // the safety net goes with this test
+    QObject scope;                                              // the safety net goes with this test
     QTimer::singleShot(10000, &scope, [] { AfxEndSession(); }); // never hang, whatever happens
     EXPECT_EQ(AfxRunApplication(m_app), 0);
     EXPECT_EQ(m_app.m_pMainWnd, nullptr);
@@ -205,6 +211,99 @@ TEST_F(WholeRun, ProcessIsUndumpableWithoutCoreFilesFromTheStartOfStartUp) {
     ASSERT_EQ(getrlimit(RLIMIT_CORE, &core), 0);
     EXPECT_EQ(core.rlim_cur, 0u);
     EXPECT_EQ(core.rlim_max, 0u);
+}
+
+// The first column's width after the user widened it in the session.
+constexpr int kWidenedColumn = 123;
+constexpr char kSharedFolderVariable[] = "ZELVO_TEST_ENDED_RUN_FOLDER";
+
+// Runs that end the whole process. Each runs in a fresh copy of the test binary: a forked one
+// would inherit the toolkit's painting threads dead and hang on them. The copy runs in the
+// folder of the test that started it, named in the environment it inherits.
+class WholeRunEndedFromOutside : public WholeRun {
+protected:
+    void SetUp() override {
+        WholeRun::SetUp();
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        ::setenv(kSharedFolderVariable, m_dir.Path().c_str(), 0);
+        m_shared = std::getenv(kSharedFolderVariable);
+        Install(kLog);
+    }
+    void TearDown() override {
+        ::unsetenv(kSharedFolderVariable);
+        GTEST_FLAG_SET(death_test_style, "fast");
+        WholeRun::TearDown();
+    }
+
+    // Runs the program until the run ends by itself, ending the process with the run's exit code.
+    // Once the main window shows, its first column is widened and then ending is called for from
+    // outside the program.
+    [[noreturn]] void RunEndedFromOutside(const std::function<void()>& callForEnd) {
+        const std::string program = m_shared / "Manager";
+        afx_test::SetModuleFileName(program);
+        afx_test::SetCommandLine("\"" + program + "\"");
+        if (m_shared != m_dir.Path())
+            fs::remove_all(m_dir.Path()); // the copy's own folder, never used
+        AfxInstallSessionEndHandlers();
+        QTimer watch;
+        watch.setInterval(10);
+        QObject::connect(&watch, &QTimer::timeout, [&] {
+            CWnd* main = m_app.m_pMainWnd;
+            if (!main || !main->IsWindowVisible())
+                return;
+            watch.stop();
+            static_cast<CListCtrl*>(main->GetDlgItem(IDC_LIST_ACCOUNTS))->SetColumnWidth(0, kWidenedColumn);
+            callForEnd();
+        });
+        watch.start();
+        QTimer::singleShot(10000, [] { PostQuitMessage(2); }); // never hang; this end skips the close
+        const int exitCode = AfxRunApplication(m_app);
+        std::fflush(nullptr);
+        std::_Exit(exitCode);
+    }
+
+    int WidenedWidthSaved() {
+        const int width = WidthsInFile(m_shared / "Config.xml").first;
+        fs::remove(m_shared / "Config.xml");
+        return width;
+    }
+
+    fs::path m_shared;
+};
+
+TEST_F(WholeRunEndedFromOutside, TerminationSignalsEndTheRunAsTheCloseBoxDoes) {
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP}) {
+        SCOPED_TRACE(strsignal(signal));
+        EXPECT_EXIT(RunEndedFromOutside([signal] { ::raise(signal); }), testing::ExitedWithCode(0), "");
+        EXPECT_EQ(WidenedWidthSaved(), kWidenedColumn);
+    }
+}
+
+// The toolkit's last words before it ends a process whose display went away, on either desktop.
+TEST_F(WholeRunEndedFromOutside, ALostDisplayEndsTheRunAsTheCloseBoxDoes) {
+    for (const char* report : {"The X11 connection broke (error 1). Did the X11 server die?",
+                               "The Wayland connection broke. Did the Wayland compositor die?"}) {
+        SCOPED_TRACE(report);
+        EXPECT_EXIT(RunEndedFromOutside([report] { qWarning("%s", report); }), testing::ExitedWithCode(1),
+                    "connection broke");
+        EXPECT_EQ(WidenedWidthSaved(), kWidenedColumn);
+    }
+}
+
+// Only files older than the run count as leftovers; this one is dated before it by moving the start.
+TEST_F(WholeRun, StartUpRemovesLeftoversOfInterruptedSaves) {
+    Install(kLog);
+    const fs::path leftover = m_dir / ".xmldom-save-Ab12Cd";
+    std::ofstream(leftover) << "<alice/>";
+    timespec later{};
+    ::clock_gettime(CLOCK_REALTIME, &later);
+    later.tv_sec += 1;
+    xmldom_test::MoveRunStart(&later);
+    const bool started = m_app.InitInstance();
+    xmldom_test::MoveRunStart(nullptr);
+    ASSERT_TRUE(started);
+    EXPECT_FALSE(fs::exists(leftover));
+    m_app.ExitInstance();
 }
 
 class WholeRunConfigSize : public WholeRun, public testing::WithParamInterface<std::size_t> {};

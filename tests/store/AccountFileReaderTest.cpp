@@ -67,6 +67,7 @@ const LoadCase kLoads[] = {
     {"total_count_disagrees.xml", true, "alice", "secret", kAliceEntries},
     {"empty_admin_password.xml", true, "bob", "", {}},
     {"empty_admin_account.xml", false, "", "", {}},
+    {"empty_admin_account_no_password.xml", false, "", "", {}},
     {"password_before_account.xml", false, "", "", {}},
     {"identical_items.xml", true, "alice", "secret", {{0, "abc", "pw1", ""}, {0, "abc", "pw1", ""}}},
     {"value_128_bytes.xml", true, "alice", k128, {{0, k128, "pw1", k128}}},

@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <functional>
 #include <fcntl.h>
@@ -308,6 +310,7 @@ TEST(XmlDomSave, OnlyTheExpectedFileIsEverReplaced) {
         bool existsWhenRead;
         std::function<void(const std::string&)> meanwhile; // what another program does to the file
         bool saved;
+        bool duringSave = false; // meanwhile happens after the save's first checks, before the last
     };
     const auto replace = [](const std::string& path) {
         WriteBytes(path + ".new", "<Other/>");
@@ -319,6 +322,8 @@ TEST(XmlDomSave, OnlyTheExpectedFileIsEverReplaced) {
         {"rewritten in place", true, [](const std::string& path) { WriteBytes(path, "<Other/>"); }, false},
         {"still absent", false, [](const std::string&) {}, true},
         {"appeared", false, replace, false},
+        {"replaced during the save", true, replace, false, true},
+        {"appeared during the save", false, replace, false, true},
     };
     for (const bool named : kTemporaryKinds)
         for (const Case& c : cases) {
@@ -330,8 +335,10 @@ TEST(XmlDomSave, OnlyTheExpectedFileIsEverReplaced) {
                 WriteBytes(path, "<Config/>");
             FileIdentity read;
             ASSERT_TRUE(IdentifyFile(path, read));
-            c.meanwhile(path);
-            const std::string before = ReadBytes(path);
+            if (c.duringSave)
+                xmldom_test::RunBeforeReplacing([&] { c.meanwhile(path); });
+            else
+                c.meanwhile(path);
             const auto save = [&] {
                 CXMLDOMStreamWriter book;
                 book.StartElement("Book");
@@ -339,10 +346,58 @@ TEST(XmlDomSave, OnlyTheExpectedFileIsEverReplaced) {
                 book.Save(path, &read);
             };
             EXPECT_EQ(ThrowsComException(save), !c.saved);
-            EXPECT_EQ(ReadBytes(path) == before, !c.saved);
+            EXPECT_EQ(ReadBytes(path) == "<Other/>", !c.saved);
             EXPECT_EQ(FolderEntries(dir.Path()).size(), 1u);
         }
     xmldom_test::RefuseUnnamedFiles(false);
+}
+
+// A folder inside the directory, nested so deep that a file name of that length in it makes a
+// path of exactly the system's limit.
+std::string FolderFittingName(const TempDir& dir, std::size_t nameBytes) {
+    constexpr std::size_t kStep = 200; // "/" and a name
+    std::string folder = dir.Path().string();
+    const std::size_t wanted = PATH_MAX - 1 - 1 - nameBytes;
+    std::size_t first = (wanted - folder.size()) % kStep;
+    if (first < 2)
+        first += kStep;
+    folder += "/" + std::string(first - 1, 'f');
+    while (folder.size() < wanted)
+        folder += "/" + std::string(kStep - 1, 'd');
+    std::filesystem::create_directories(folder);
+    return folder;
+}
+
+TEST(XmlDomSave, APathThatJustFitsTheLimitIsSavedThoughItsTemporaryNameIsLonger) {
+    for (const bool named : kTemporaryKinds) {
+        SCOPED_TRACE(named ? "named" : "unnamed");
+        xmldom_test::RefuseUnnamedFiles(named);
+        TempDir dir;
+        const std::string folder = FolderFittingName(dir, std::strlen("Book.xml"));
+        const std::string path = folder + "/Book.xml";
+        ASSERT_EQ(path.size(), std::size_t(PATH_MAX - 1));
+        EXPECT_FALSE(ThrowsComException([&] { ConfigDocument("150").Save(path); }));
+        FileIdentity read;
+        ASSERT_TRUE(IdentifyFile(path, read));
+        // A book is replaced only while it is the file that was read.
+        EXPECT_FALSE(ThrowsComException([&] {
+            CXMLDOMStreamWriter book;
+            book.StartElement("Book");
+            book.EndElement();
+            book.Save(path, &read);
+        }));
+        EXPECT_NE(ReadBytes(path).find("<Book"), std::string::npos);
+        EXPECT_EQ(FolderEntries(folder), (std::set<std::string>{"Book.xml"}));
+    }
+    xmldom_test::RefuseUnnamedFiles(false);
+}
+
+// The new name is not yet durable when the folder cannot be synced: the save counts as failed.
+TEST(XmlDomSave, AFolderThatCannotBeSyncedFailsTheSave) {
+    TempDir dir;
+    xmldom_test::FailNextFolderSync();
+    EXPECT_TRUE(ThrowsComException([&] { ConfigDocument("150").Save(dir.File("Config.xml")); }));
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::set<std::string>{"Config.xml"}));
 }
 
 TEST(XmlDomSave, OnlyLeftoversOfEarlierRunsAreRemoved) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 
 namespace {
@@ -12,6 +13,11 @@ struct NameCase {
     std::string name;
     bool valid;
 };
+
+// Failures name the case instead of dumping its bytes.
+void PrintTo(const NameCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 class AccountNameValidity : public testing::TestWithParam<NameCase> {};
 

@@ -2,6 +2,7 @@
 // in the account book.
 #include "AccessTestSupport.h"
 #include "AccountBook.h"
+#include "FilePermissionsBind.h"
 #include "OtherCopy.h"
 #include "DlgLogin.h"
 #include "resource.h"
@@ -129,12 +130,19 @@ TEST_F(LoginDialogTest, ABookOpenInAnotherCopyIsNotLoaded) {
     EXPECT_EQ(LoginOnce("alice", "secret", &result).events, Events{}) << "the lock went with its process";
 }
 
+// A copy that ends just as this one locks removes the locked file; the lock is taken again on the
+// file of that name, so it still keeps other copies out.
+TEST_F(LoginDialogTest, ALockOnAFileRemovedMeanwhileIsTakenAgain) {
+    book_file_test::RunAfterLocking([&] { ::unlink(BookFile::LockPath(m_dir + "/alice.xml").c_str()); });
+    EXPECT_EQ(LoginOnce("alice", "secret").events, Events{});
+    EXPECT_FALSE(OtherCopy(m_dir, "alice", false).Claimed());
+}
+
 TEST_F(LoginDialogTest, UnreadableFileIsAnAccountError) {
-    if (::geteuid() == 0) {
-        GTEST_SKIP() << "file permissions do not bind the superuser";
-    }
     WriteProgramFile("locked.xml", BookXml(kAlice));
     ASSERT_EQ(::chmod((m_dir + "/locked.xml").c_str(), 0), 0);
+    const FilePermissionsBind bind;
+    ASSERT_TRUE(bind.Bound());
     EXPECT_EQ(LoginOnce("locked", "secret").events, Events{kAccountError});
 }
 
@@ -162,6 +170,7 @@ TEST_F(LoginDialogTest, WrongPasswordThenCancelLeavesNothingOfTheBook) {
     const INT_PTR result = Run(dialog, [&](CDialog& dlg) {
         EXPECT_EQ(Submit(dlg, {{IDC_EDIT_ACCOUNT, "alice"}, {IDC_EDIT_PASSWORD, "wrong"}}).events,
                   Events{kPasswordError});
+        EXPECT_TRUE(OtherCopy(m_dir, "alice", false).Claimed()) << "the book's lock went with the wrong password";
         static_cast<CButton*>(dlg.GetDlgItem(IDCANCEL))->Click();
     });
     EXPECT_EQ(result, IDCANCEL);

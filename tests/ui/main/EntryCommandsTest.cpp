@@ -5,6 +5,7 @@
 #include "resource.h"
 
 #include <cctype>
+#include <ostream>
 
 namespace {
 const std::string kDup = "The same item have been existent.";
@@ -35,6 +36,11 @@ struct EntryCase {
     Row edits;                         // the edit fields afterwards
     bool saved;                        // the book is written when the window is destroyed
 };
+
+// Failures name the case instead of dumping its bytes.
+void PrintTo(const EntryCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const std::vector<EntryCase> kCases = {
     {"insert with an empty comment", {}, {Type({"abc", "pw", ""}), kInsert},
