@@ -67,6 +67,7 @@ constexpr UINT WM_NCDESTROY = 0x0082;
 constexpr UINT WM_NCHITTEST = 0x0084;
 constexpr UINT WM_KEYDOWN = 0x0100;
 constexpr UINT WM_CHAR = 0x0102;
+constexpr UINT WM_CONTEXTMENU = 0x007B;
 constexpr UINT WM_COMMAND = 0x0111;
 constexpr UINT WM_SYSCOMMAND = 0x0112;
 constexpr UINT WM_TIMER = 0x0113;
@@ -91,11 +92,18 @@ constexpr UINT SC_RESTORE = 0xF120;
 // Menu flags.
 constexpr UINT MF_STRING = 0x0000;
 constexpr UINT MF_SEPARATOR = 0x0800;
+constexpr UINT TPM_RETURNCMD = 0x0100;
 
 // Virtual keys.
 constexpr UINT VK_RETURN = 0x0D;
+constexpr UINT VK_SHIFT = 0x10;
+constexpr UINT VK_CONTROL = 0x11;
+constexpr UINT VK_MENU = 0x12;
 constexpr UINT VK_ESCAPE = 0x1B;
+constexpr UINT VK_END = 0x23;
+constexpr UINT VK_HOME = 0x24;
 constexpr UINT VK_F1 = 0x70;
+constexpr UINT VK_F3 = 0x72;
 constexpr UINT VK_F10 = 0x79;
 constexpr UINT VK_APPS = 0x5D;
 

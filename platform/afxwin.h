@@ -107,6 +107,14 @@ template <class T> MessageMapEntry OnSetCursor(BOOL (T::*handler)(CWnd*, UINT, U
                                                      UINT((m.lParam >> 16) & 0xFFFF));
             }};
 }
+// The context menu of a control: wParam is the control's id, lParam the screen point.
+template <class T> MessageMapEntry OnContextMenu(void (T::*handler)(UINT, CPoint)) {
+    return {WM_CONTEXTMENU, 0, 0, [handler](CWnd& w, MSG& m) -> LRESULT {
+                (static_cast<T&>(w).*
+                 handler)(UINT(m.wParam), CPoint{int(short(m.lParam & 0xFFFF)), int(short((m.lParam >> 16) & 0xFFFF))});
+                return 0;
+            }};
+}
 template <class T> MessageMapEntry OnCtlColorReflect(HBRUSH (T::*handler)(CDC*, UINT)) {
     return {WM_REFLECT_CTLCOLOR, 0, 0, [handler](CWnd& w, MSG& m) -> LRESULT {
                 return reinterpret_cast<LRESULT>(
@@ -189,6 +197,10 @@ public:
     };
     BOOL AppendMenu(UINT flags, UINT_PTR id = 0, const std::string& text = {});
     const std::vector<Item>& Items() const { return m_items; }
+    // Shows the menu as a pop-up at the screen point and waits for a choice. With
+    // TPM_RETURNCMD the chosen item's id is returned (0 for none); otherwise the choice is sent
+    // to the owner as WM_COMMAND. A tab in an item's text sets off its key, shown on the right.
+    UINT TrackPopupMenu(UINT flags, int x, int y, CWnd* owner);
 
 private:
     std::vector<Item> m_items;
@@ -291,6 +303,9 @@ public:
     // Limit of the text the user can type, in UTF-8 bytes; a character is never cut.
     void SetLimitText(UINT maxBytes);
     UINT GetLimitText() const;
+    // Copies and cuts from the edit go to the clipboard guarded, as AfxCopySecretToClipboard
+    // does, and selecting its text never fills the primary selection.
+    void GuardClipboard();
 };
 
 class CStatic : public CWnd {};
@@ -312,11 +327,14 @@ public:
     UINT_PTR GetItemData(int item) const;
     BOOL DeleteItem(int item);
     BOOL DeleteAllItems();
-    // Selection and focus as the user would set them; changes raise LVN_ITEMCHANGING.
+    // Selection and focus as the user would set them; changes raise LVN_ITEMCHANGING. Item -1
+    // sets the selection of every row.
     UINT GetItemState(int item, UINT mask) const;
     BOOL SetItemState(int item, UINT state, UINT mask);
     // Reserves room for many rows before a bulk insert.
     void ReserveItems(int count);
+    // Scrolls the list until the row is in view.
+    BOOL EnsureVisible(int item, BOOL partialOK);
 
 protected:
     void OnAttached() override;
@@ -458,6 +476,20 @@ void AfxEndSession();
 void AfxInstallSessionEndHandlers();
 // Clears the ending state (for runs of several application objects in one process).
 void AfxResetSessionEnd();
+
+// ---------------------------------------------------------------------------------------------
+// The clipboard.
+
+// Puts a secret on the clipboard, guarded: it carries the hint clipboard managers honour and keep
+// no history of (x-kde-passwordManagerHint = secret), never goes into the primary selection, and
+// is taken off again after ten seconds, unless something else was copied meanwhile. The run's end
+// takes it off too.
+void AfxCopySecretToClipboard(const std::string& text);
+// Takes a guarded copy off the clipboard now, if the clipboard still holds it.
+void AfxClearSecretClipboard();
+
+// The state of a key as of the key message being handled: the high bit is set while it is down.
+short GetKeyState(int virtualKey);
 
 // ---------------------------------------------------------------------------------------------
 // Window classes.

@@ -48,6 +48,7 @@ bool ReportsLostDisplay(const QString& message) {
 [[noreturn]] void EndSessionWithoutDisplay() {
     g_displayLost = true;
     g_sessionEnding = true;
+    afx_detail::ForgetSecretClipboard();
     if (CWnd* main = AfxGetMainWnd())
         main->SendMessage(WM_CLOSE);
     if (CWinApp* app = AfxGetApp())
@@ -249,6 +250,8 @@ int AfxRunApplication(CWinApp& app) {
     } else if (app.m_pMainWnd && app.m_pMainWnd->HasWindow()) {
         app.m_pMainWnd->DestroyWindow();
     }
+    // Before the toolkit would hand the clipboard to a clipboard manager as the program ends.
+    AfxClearSecretClipboard();
     return app.ExitInstance();
 }
 

@@ -2,6 +2,8 @@
 // and the pointer and colouring messages of subclassed static controls.
 #include "internal.h"
 
+#include "testhooks.h"
+
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QGroupBox>
@@ -11,6 +13,8 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QTimer>
+
+#include <utility>
 
 namespace afx_detail {
 namespace {
@@ -28,6 +32,12 @@ UINT VirtualKey(const QKeyEvent* key) {
         return VK_ESCAPE;
     case Qt::Key_F1:
         return VK_F1;
+    case Qt::Key_F3:
+        return VK_F3;
+    case Qt::Key_Home:
+        return VK_HOME;
+    case Qt::Key_End:
+        return VK_END;
     case Qt::Key_F10:
         return VK_F10;
     case Qt::Key_Menu:
@@ -36,6 +46,28 @@ UINT VirtualKey(const QKeyEvent* key) {
         return UINT(key->key() & 0xFFFF);
     }
 }
+
+// The modifiers of the key press being offered to a dialog, as GetKeyState reports them.
+Qt::KeyboardModifiers g_offeredModifiers;
+bool g_offeringKey = false;
+
+class OfferingKey {
+public:
+    explicit OfferingKey(const QKeyEvent* key) : m_outer(g_offeringKey), m_outerModifiers(g_offeredModifiers) {
+        g_offeringKey = true;
+        g_offeredModifiers = key->modifiers();
+    }
+    ~OfferingKey() {
+        g_offeringKey = m_outer;
+        g_offeredModifiers = m_outerModifiers;
+    }
+    OfferingKey(const OfferingKey&) = delete;
+    OfferingKey& operator=(const OfferingKey&) = delete;
+
+private:
+    bool m_outer;
+    Qt::KeyboardModifiers m_outerModifiers;
+};
 
 // Gives every key press inside a dialog to the dialog's PreTranslateMessage first.
 class KeyboardFilter : public QObject {
@@ -56,6 +88,7 @@ public:
             return false;
         m_offered = {event, widget};
         const auto* key = static_cast<QKeyEvent*>(event);
+        const OfferingKey offering(key);
         MSG msg{WM_KEYDOWN, VirtualKey(key), (key->modifiers() & Qt::ShiftModifier) ? LPARAM(1) : LPARAM(0)};
         if (dlg->PreTranslateMessage(&msg))
             return true;
@@ -87,28 +120,34 @@ void EnsureKeyboardFilter() {
     }
 }
 
+// Fills a pop-up with a menu's items; each action carries its item's id.
+void FillPopup(QMenu& popup, const CMenu& menu) {
+    for (const CMenu::Item& item : menu.Items()) {
+        if (item.flags & MF_SEPARATOR)
+            popup.addSeparator();
+        else
+            popup.addAction(ToQString(item.text))->setData(item.id);
+    }
+}
+
 void ShowSystemMenu(CWnd* wnd, const QPoint& globalPos) {
     CMenu* menu = wnd ? wnd->GetSystemMenu(FALSE) : nullptr;
     if (!menu)
         return;
     QMenu popup(wnd->GetSafeHwnd());
-    for (const CMenu::Item& item : menu->Items()) {
-        if (item.flags & MF_SEPARATOR) {
-            popup.addSeparator();
-            continue;
-        }
-        QAction* action = popup.addAction(ToQString(item.text));
-        action->setData(item.id);
+    FillPopup(popup, *menu);
+    for (QAction* action : popup.actions()) {
+        const UINT id = action->data().toUInt();
         const QWidget* window = wnd->GetSafeHwnd();
-        if (item.id == SC_RESTORE)
+        if (id == SC_RESTORE)
             action->setEnabled(window->isMaximized() || window->isMinimized());
-        else if (item.id == SC_MAXIMIZE)
+        else if (id == SC_MAXIMIZE)
             action->setEnabled(!window->isMaximized() && (wnd->GetStyle() & WS_MAXIMIZEBOX));
-        else if (item.id == SC_MINIMIZE)
+        else if (id == SC_MINIMIZE)
             action->setEnabled(wnd->GetStyle() & WS_MINIMIZEBOX);
-        else if (item.id == SC_MOVE)
+        else if (id == SC_MOVE)
             action->setEnabled(!window->isMaximized());
-        else if (item.id == SC_SIZE)
+        else if (id == SC_SIZE)
             action->setEnabled((wnd->GetStyle() & WS_THICKFRAME) && !window->isMaximized() && !window->isMinimized() &&
                                WindowManagerMovesOnRequest());
     }
@@ -272,3 +311,41 @@ void WindowBridge::ApplyControlColours() {
 }
 
 } // namespace afx_detail
+
+short GetKeyState(int virtualKey) {
+    using afx_detail::g_offeredModifiers;
+    const Qt::KeyboardModifiers held =
+        afx_detail::g_offeringKey ? g_offeredModifiers : QGuiApplication::keyboardModifiers();
+    Qt::KeyboardModifier modifier = Qt::NoModifier;
+    if (virtualKey == int(VK_SHIFT))
+        modifier = Qt::ShiftModifier;
+    else if (virtualKey == int(VK_CONTROL))
+        modifier = Qt::ControlModifier;
+    else if (virtualKey == int(VK_MENU))
+        modifier = Qt::AltModifier;
+    return modifier != Qt::NoModifier && (held & modifier) ? short(0x8000) : short(0);
+}
+
+namespace {
+afx_test::PopupMenuHook g_popupMenuHook;
+} // namespace
+
+void afx_test::SetPopupMenuHook(PopupMenuHook hook) {
+    g_popupMenuHook = std::move(hook);
+}
+
+UINT CMenu::TrackPopupMenu(UINT flags, int x, int y, CWnd* owner) {
+    QPointer<QWidget> alive = owner ? owner->GetSafeHwnd() : nullptr;
+    UINT id = 0;
+    if (g_popupMenuHook) {
+        id = g_popupMenuHook(*this);
+    } else {
+        QMenu popup(owner ? owner->GetSafeHwnd() : nullptr);
+        afx_detail::FillPopup(popup, *this);
+        QAction* chosen = popup.exec(QPoint(x, y));
+        id = chosen ? chosen->data().toUInt() : 0;
+    }
+    if (!(flags & TPM_RETURNCMD) && id != 0 && alive)
+        owner->SendMessage(WM_COMMAND, id, 0);
+    return (flags & TPM_RETURNCMD) ? id : UINT(id != 0);
+}

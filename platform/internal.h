@@ -110,5 +110,7 @@ Qt::WindowFlags WindowFlagsFromStyles(DWORD style);
 void FitSizeLimitsToState(QWidget* window);
 // Forgets pending quits, a session end and a lost display, so that no run's state outlives it.
 void ResetRunState();
+// Forgets a guarded clipboard copy without touching the clipboard: the display is gone.
+void ForgetSecretClipboard();
 
 } // namespace afx_detail

@@ -6,6 +6,8 @@
 #include "wipe.h"
 
 #include <QAbstractTableModel>
+#include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPointer>
@@ -253,12 +255,49 @@ private:
 };
 
 // The report view: every input event is one user action for the notifications. Tab leaves the
-// list instead of walking its cells.
+// list instead of walking its cells; Home and End go to the first and the last row, as in a list
+// (not to the ends of a row, as in a table). A context menu is the dialog's to show.
 class ReportView : public QTableView {
 public:
     using QTableView::QTableView;
 
 protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override {
+        if (action == MoveHome || action == MoveEnd) {
+            const int row = action == MoveHome ? 0 : model()->rowCount() - 1;
+            const int column = std::max(currentIndex().column(), 0);
+            return model()->index(row, column);
+        }
+        return QTableView::moveCursor(action, modifiers);
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        // A copied cell could hold a password; copies are the dialog's, which guards them.
+        if (event->matches(QKeySequence::Copy)) {
+            event->accept();
+            return;
+        }
+        // With or without Ctrl, Home and End choose their row, even the one that has the focus
+        // already; a table would only move the focus.
+        const bool homeOrEnd = event->key() == Qt::Key_Home || event->key() == Qt::Key_End;
+        if (homeOrEnd && (event->modifiers() & ~Qt::ControlModifier) == Qt::NoModifier && model()->rowCount() > 0) {
+            const QModelIndex target = moveCursor(event->key() == Qt::Key_Home ? MoveHome : MoveEnd, {});
+            selectionModel()->setCurrentIndex(target, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+            scrollTo(target);
+            event->accept();
+            return;
+        }
+        QTableView::keyPressEvent(event);
+    }
+    void contextMenuEvent(QContextMenuEvent* event) override {
+        CDialog* dlg = DialogOfWidget(parentWidget());
+        if (!dlg) {
+            QTableView::contextMenuEvent(event);
+            return;
+        }
+        const QPoint at = event->globalPos();
+        dlg->SendMessage(WM_CONTEXTMENU, property(kCtrlIdProperty).toUInt(),
+                         LPARAM((at.x() & 0xFFFF) | ((at.y() & 0xFFFF) << 16)));
+    }
     bool event(QEvent* event) override {
         NotificationBatch batch(this);
         return QTableView::event(event);
@@ -446,6 +485,15 @@ UINT CListCtrl::GetItemState(int item, UINT mask) const {
 
 BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) {
     QTableView* view = ViewOf(m_hWnd);
+    if (view && item == -1 && (mask & LVIS_SELECTED)) {
+        // Every row at once: select all or none.
+        NotificationBatch batch(view);
+        if (state & LVIS_SELECTED)
+            view->selectAll();
+        else
+            view->selectionModel()->clearSelection();
+        return TRUE;
+    }
     if (!view || item < 0 || item >= view->model()->rowCount())
         return FALSE;
     QItemSelectionModel* selection = view->selectionModel();
@@ -463,4 +511,12 @@ BOOL CListCtrl::SetItemState(int item, UINT state, UINT mask) {
 void CListCtrl::ReserveItems(int count) {
     if (ListModel* model = ModelOf(m_hWnd))
         model->Reserve(count);
+}
+
+BOOL CListCtrl::EnsureVisible(int item, BOOL) {
+    QTableView* view = ViewOf(m_hWnd);
+    if (!view || item < 0 || item >= view->model()->rowCount())
+        return FALSE;
+    view->scrollTo(view->model()->index(item, std::max(view->currentIndex().column(), 0)));
+    return TRUE;
 }

@@ -77,6 +77,9 @@ int HandCursorLookups() {
 void ResetAll() {
     State() = Hooks{};
     SetModalHook(nullptr);
+    SetSecretClipboardLifetime(0);
+    SetPopupMenuHook(nullptr);
+    AfxClearSecretClipboard();
     afx_detail::ResetRunState();
 }
 } // namespace afx_test

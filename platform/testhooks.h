@@ -10,6 +10,7 @@
 #include <vector>
 
 class CDialog;
+class CMenu;
 
 namespace afx_test {
 
@@ -41,6 +42,13 @@ void SetModuleFileName(const std::string& path);
 // Replaces the platform's hand cursor lookup (true: one is found) and counts lookups.
 void SetHandCursorAvailable(bool available);
 int HandCursorLookups();
+
+// Chooses from a pop-up menu instead of showing it; returns the chosen item's id (0: none).
+using PopupMenuHook = std::function<UINT(const CMenu& menu)>;
+void SetPopupMenuHook(PopupMenuHook hook);
+
+// How long a guarded clipboard copy stays (0: the real ten seconds).
+void SetSecretClipboardLifetime(int milliseconds);
 
 // Clears every hook above.
 void ResetAll();

@@ -13,6 +13,7 @@ constexpr UINT IDD_ZELVO_MANAGER_DIALOG = 102; // main window
 constexpr UINT IDD_LOGIN = 129;                // Login dialog
 constexpr UINT IDD_CREATE_ADMIN = 130;         // Create Admin dialog
 constexpr UINT IDD_MESSAGE_BOX = 133;          // the program's own message box
+constexpr UINT IDD_FIND = 134;                 // Find
 
 // Icons, bitmaps and strings.
 constexpr UINT IDR_MAINFRAME = 128; // program icon group (48 x 48, 32-bit and 8-bit)
@@ -36,6 +37,7 @@ constexpr UINT IDC_EDIT_ACCOUNT = 1019;  // account ID / administrator account n
 constexpr UINT IDC_EDIT_PASSWORD = 1009; // password
 constexpr UINT IDC_EDIT_COMMENT = 1010;  // comment of an entry
 constexpr UINT IDC_EDIT_CONFIRM = 1017;  // password confirmation in Create Admin
+constexpr UINT IDC_EDIT_FIND = 1033;     // the text Find looks for
 
 // Main window list, frames and labels.
 constexpr UINT IDC_LIST_ACCOUNTS = 1005;  // the entry list (report view)

@@ -152,6 +152,17 @@ DlgTemplate MessageBoxDialog() {
     return dlg;
 }
 
+DlgTemplate FindDialog() {
+    DlgTemplate dlg = Dialog(IDD_FIND, "Find", 226, 57, 8, kModalStyle);
+    dlg.items = {
+        Label(IDC_STATIC, "Find what:", {7, 11, 40, 8}, SS_RIGHT),
+        Edit(IDC_EDIT_FIND, {51, 9, 165, 12}),
+        DefPushButton(IDOK, "Find &Next", {99, 34, 55, 14}),
+        PushButton(IDCANCEL, "&Cancel", {161, 34, 55, 14}),
+    };
+    return dlg;
+}
+
 DlgTemplate AboutDialog() {
     DlgTemplate dlg = Dialog(IDD_ABOUTBOX, std::string("About ") + kAppTitle, 234, 151, 8, kModalStyle);
     dlg.items = {
@@ -166,9 +177,9 @@ DlgTemplate AboutDialog() {
     return dlg;
 }
 
-const std::array<DlgTemplate, 5>& AllTemplates() {
-    static const std::array<DlgTemplate, 5> templates = {
-        MainWindow(), LoginDialog(), CreateAdminDialog(), MessageBoxDialog(), AboutDialog(),
+const std::array<DlgTemplate, 6>& AllTemplates() {
+    static const std::array<DlgTemplate, 6> templates = {
+        MainWindow(), LoginDialog(), CreateAdminDialog(), MessageBoxDialog(), AboutDialog(), FindDialog(),
     };
     return templates;
 }

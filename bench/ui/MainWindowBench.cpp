@@ -1,5 +1,5 @@
 // The main window's list with large books: filling it from the book, collecting the book back,
-// and one Insert whose duplicate scan reads every row.
+// one Insert whose duplicate scan reads every row, and a Find Next that matches no row.
 #include "AccountBook.h"
 #include "ManagerDlg.h"
 #include "resource.h"
@@ -17,6 +17,7 @@ namespace {
 // Opens the window's protected command to the benchmark.
 class BenchDlg : public CManagerDlg {
 public:
+    using CManagerDlg::FindAndChoose;
     using CManagerDlg::OnBnClickedInsert;
 };
 
@@ -86,6 +87,18 @@ void BM_InsertIntoList(benchmark::State& state) {
     CloseWindow(dlg);
 }
 
+// Find Next at its worst: no row holds the text, so every cell of every row is searched.
+void BM_FindNextWithoutMatch(benchmark::State& state) {
+    MakeBook(int(state.range(0)));
+    BenchDlg* dlg = OpenWindow();
+    dlg->FillAccountList();
+    for (auto _ : state)
+        if (dlg->FindAndChoose("no row holds this", true))
+            state.SkipWithError("a row matched");
+    state.SetItemsProcessed(state.iterations() * state.range(0));
+    CloseWindow(dlg);
+}
+
 // Responsiveness while a large list is scrolled: one page down and a full repaint of the rows in
 // view, as a scroll wheel or Page Down causes.
 void BM_ScrollAndRepaintPage(benchmark::State& state) {
@@ -107,6 +120,7 @@ void BM_ScrollAndRepaintPage(benchmark::State& state) {
 BENCHMARK(BM_FillAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertIntoList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FindNextWithoutMatch)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollAndRepaintPage)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
 } // namespace

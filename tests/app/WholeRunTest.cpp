@@ -6,6 +6,8 @@
 #include "resource.h"
 #include "xmldom.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QPalette>
 #include <QTimer>
 #include <QWidget>
@@ -174,6 +176,7 @@ TEST_F(WholeRun, ClosingTheMainWindowEndsTheRun) {
     QObject::connect(&closer, &QTimer::timeout, [this, &closer] {
         if (m_app.m_pMainWnd && m_app.m_pMainWnd->IsWindowVisible()) {
             closer.stop();
+            AfxCopySecretToClipboard("secret");
             m_app.m_pMainWnd->PostMessage(WM_CLOSE);
         }
     });
@@ -182,6 +185,7 @@ TEST_F(WholeRun, ClosingTheMainWindowEndsTheRun) {
     QTimer::singleShot(10000, &scope, [] { AfxEndSession(); }); // never hang, whatever happens
     EXPECT_EQ(AfxRunApplication(m_app), 0);
     EXPECT_EQ(m_app.m_pMainWnd, nullptr);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString()) << "a copied secret outlived the run";
     EXPECT_EQ(WidthsInFile(m_dir / "Config.xml"), std::make_pair(g_nCol0Width, g_nCol1Width));
 }
 

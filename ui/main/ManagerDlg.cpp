@@ -70,6 +70,7 @@ CManagerDlg::~CManagerDlg() {
     WipeString(m_strAccount);
     WipeString(m_strPassword);
     WipeString(m_strComment);
+    WipeString(m_strFindText);
 }
 
 const MessageMap& CManagerDlg::GetMessageMap() const {
@@ -91,6 +92,7 @@ const MessageMap& CManagerDlg::GetMessageMap() const {
         msgmap::OnBnClicked(IDC_BTN_UPDATE, &C::OnBnClickedUpdate),
         msgmap::OnBnClicked(IDC_BTN_DELETE, &C::OnBnClickedDelete),
         msgmap::OnNotify(LVN_ITEMCHANGING, IDC_LIST_ACCOUNTS, &C::OnLvnItemchangingList),
+        msgmap::OnContextMenu(&C::OnContextMenu),
     };
     return map;
 }
@@ -145,6 +147,9 @@ void CManagerDlg::InitControls() {
     m_btnInsert.EnableWindow(FALSE);
     m_btnUpdate.EnableWindow(FALSE);
     m_btnDelete.EnableWindow(FALSE);
+    // The field shows the password in clear; what is copied from it is guarded all the same.
+    if (auto* password = static_cast<CEdit*>(GetDlgItem(IDC_EDIT_PASSWORD)))
+        password->GuardClipboard();
 }
 
 void CManagerDlg::InitListCtrl() {
@@ -216,6 +221,8 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg) {
             OnBnClickedInsert();
             return TRUE;
         }
+        if (HandleCopyAndFindKeys(*msg))
+            return TRUE;
     }
     return CDialog::PreTranslateMessage(msg);
 }
@@ -253,6 +260,7 @@ void CManagerDlg::FocusAccountField() {
 }
 
 void CManagerDlg::EnableEntryEditing() {
+    m_bBookOpen = true;
     for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
         if (CWnd* edit = GetDlgItem(id))
             edit->EnableWindow(TRUE);

@@ -8,6 +8,8 @@
 
 #include <string>
 
+class TextSearch;
+
 class CManagerDlg : public CDialog {
 public:
     // Binds the main window template and loads the program icon; the window is made by Create().
@@ -60,11 +62,16 @@ protected:
     void OnBnClickedUpdate();
     void OnBnClickedDelete();
     void OnLvnItemchangingList(NMHDR* hdr, LRESULT* result);
+    // The entry list's menu: copy the chosen row's password or account ID.
+    void OnContextMenu(UINT controlId, CPoint at);
 
     // Appends a row unless one with the same three texts exists; false when it does.
     bool AddAccountItem(const std::string& account, const std::string& password, const std::string& comment);
     // Whether any row, the chosen one included, holds exactly these three texts.
     bool FindAccountItem(const std::string& account, const std::string& password, const std::string& comment) const;
+    // Chooses, as a click would, the next row after the chosen one (wrapping around) that holds
+    // the text in any column; false when none does.
+    bool FindAndChoose(const std::string& text, bool forward);
 
     HICON m_hIcon = nullptr; // the program icon, shown in the title bar and when minimised
     CBase64 m_base64;        // the codec the account file operations use
@@ -81,6 +88,8 @@ public:
     CButton m_btnDelete;       // removes the chosen row
     int m_nSelItem = -1;       // the chosen row, -1 for none
     int m_bModified = 0;       // set once a row or the book itself changed; decides the save
+    bool m_bBookOpen = false;  // a book was opened or created; the entry commands work from then on
+    std::string m_strFindText; // the text Find last looked for, again with F3 and Shift+F3
 
 private:
     void AddAboutItemToSystemMenu();
@@ -96,4 +105,16 @@ private:
     void SaveBookAtExit();
     BookSaveResult SaveHeldBook(const char* account);
     void CopyRowText(int row, int column, TextField& field);
+
+    // Copying and finding entries.
+    // The keys of the list's copies (Ctrl+C, Ctrl+B) and of Find (Ctrl+F, F3, Shift+F3).
+    bool HandleCopyAndFindKeys(const MSG& msg);
+    // Puts a cell of the chosen row on the clipboard, guarded.
+    void CopyChosenCell(int column);
+    void OnFind();
+    // Finds the last text again, forwards or backwards; says so when no row holds it.
+    void FindAgain(bool forward);
+    int FindRow(const std::string& text, bool forward) const;
+    bool RowContains(int row, const TextSearch& search) const;
+    void ChooseRowAsClick(int row);
 };
