@@ -10,6 +10,7 @@
 #include <QAccessibleWidget>
 #include <QAbstractButton>
 #include <QApplication>
+#include <QContextMenuEvent>
 #include <QEventLoop>
 #include <QFontMetrics>
 #include <QGroupBox>
@@ -522,6 +523,14 @@ BOOL CDialog::PreTranslateMessage(MSG* msg) {
     case VK_APPS:
     case VK_F10:
         if (msg->wParam == VK_APPS || (msg->lParam & 1)) {
+            // In a list the key opens the list's own menu, beside its current row.
+            if (auto* list = qobject_cast<QTableView*>(m_hWnd->focusWidget())) {
+                const QRect row = list->visualRect(list->currentIndex());
+                const QPoint at = row.isValid() ? row.bottomLeft() : QPoint(0, 0);
+                QContextMenuEvent event(QContextMenuEvent::Keyboard, at, list->viewport()->mapToGlobal(at));
+                QCoreApplication::sendEvent(list, &event);
+                return TRUE;
+            }
             ShowSystemMenu(this, m_hWnd->mapToGlobal(QPoint(0, 0)));
             return TRUE;
         }

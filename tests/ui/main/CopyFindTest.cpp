@@ -55,8 +55,8 @@ TEST_F(CopyFindTest, CopiesTheChosenRowsCellGuardedWhicheverCellHasTheFocus) {
         std::function<void(CopyFindTest&)> copy;
         std::string expected;
     };
-    const auto menu = [](const char* item) {
-        return [item](CopyFindTest& t) {
+    const auto menu = [](const char* item, bool byKey = false) {
+        return [item, byKey](CopyFindTest& t) {
             afx_test::SetPopupMenuHook([item](const CMenu& menu) -> UINT {
                 for (const CMenu::Item& entry : menu.Items())
                     if (entry.text == item)
@@ -64,7 +64,10 @@ TEST_F(CopyFindTest, CopiesTheChosenRowsCellGuardedWhicheverCellHasTheFocus) {
                 return 0;
             });
             QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), QPoint(5, 5));
-            QCoreApplication::sendEvent(t.ListView()->viewport(), &event);
+            if (byKey)
+                t.Key(Qt::Key_Menu);
+            else
+                QCoreApplication::sendEvent(t.ListView()->viewport(), &event);
         };
     };
     const Case cases[] = {
@@ -75,6 +78,7 @@ TEST_F(CopyFindTest, CopiesTheChosenRowsCellGuardedWhicheverCellHasTheFocus) {
         {"Ctrl+B on the password cell", 1, [](CopyFindTest& t) { t.Key(Qt::Key_B, Qt::ControlModifier); }, "Beta"},
         {"menu: password", 0, menu("Copy &Password\tCtrl+C"), "pw-two"},
         {"menu: account ID", 2, menu("Copy Account &ID\tCtrl+B"), "Beta"},
+        {"menu key: account ID", 0, menu("Copy Account &ID\tCtrl+B", true), "Beta"},
         {"Ctrl+C in the Password field", 0,
          [](CopyFindTest& t) {
              auto* edit = qobject_cast<QLineEdit*>(t.Item(IDC_EDIT_PASSWORD)->GetSafeHwnd());
