@@ -8,12 +8,15 @@
 #include <QSocketNotifier>
 #include <QThread>
 
+#include <atomic>
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <cstdio>
 #include <cstdlib>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -26,6 +29,10 @@ unsigned g_quitRequests = 0;
 unsigned g_quitRequestsAnswered = 0;
 bool g_sessionEnding = false;
 bool g_displayLost = false;
+// Set once a thread other than the user-interface thread heard that the display is gone.
+std::atomic<bool> g_displayLossHeard{false};
+// How long a thread other than the user-interface thread holds the process for the save.
+constexpr int kSaveBeforeLossSeconds = 20;
 QtMessageHandler g_previousMessageHandler = nullptr;
 // The status of a run ended by the loss of its display, after its work was saved.
 constexpr int kDisplayLostExitCode = 1;
@@ -62,9 +69,26 @@ void OnToolkitMessage(QtMsgType type, const QMessageLogContext& context, const Q
         g_previousMessageHandler(type, context, message);
     else
         std::fprintf(stderr, "%s\n", qUtf8Printable(qFormatLogMessage(type, context, message)));
-    // Only the user-interface thread may run the shutdown; the toolkit reports the loss there too.
-    if (!g_displayLost && ReportsLostDisplay(message) && qApp && QThread::currentThread() == qApp->thread())
-        EndSessionWithoutDisplay();
+    if (!ReportsLostDisplay(message) || !qApp)
+        return;
+    // The toolkit ends the whole process right after its report, on whichever thread made it.
+    // The user-interface thread runs the shutdown there and then, unless it already is.
+    if (QThread::currentThread() == qApp->thread()) {
+        if (!g_displayLost)
+            EndSessionWithoutDisplay();
+        return;
+    }
+    // Another thread (the toolkit's Wayland event thread) asks the user-interface thread to, and
+    // waits here for the end the shutdown brings.
+    if (!g_displayLossHeard.exchange(true))
+        QMetaObject::invokeMethod(
+            qApp,
+            [] {
+                if (!g_displayLost)
+                    EndSessionWithoutDisplay();
+            },
+            Qt::QueuedConnection);
+    std::this_thread::sleep_for(std::chrono::seconds(kSaveBeforeLossSeconds));
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -83,11 +107,23 @@ void EndProcessAfterShutdown(int exitCode) {
     std::_Exit(exitCode);
 }
 
-bool HasDisplay() {
-    const QByteArray platform = qgetenv("QT_QPA_PLATFORM");
-    if (!platform.isEmpty())
+// Says, in the program's own words, that there is no desktop to show it; false when there is.
+bool ExplainMissingDisplay() {
+    switch (afx_detail::ProbeDisplay()) {
+    case afx_detail::DisplayState::Reachable:
+        return false;
+    case afx_detail::DisplayState::NoneNamed:
+        std::fprintf(stderr, "Zelvo Password Manager needs a graphical desktop, but no display was found "
+                             "(DISPLAY and WAYLAND_DISPLAY are not set).\n");
         return true;
-    return !qgetenv("DISPLAY").isEmpty() || !qgetenv("WAYLAND_DISPLAY").isEmpty();
+    case afx_detail::DisplayState::Unreachable:
+        std::fprintf(stderr,
+                     "Zelvo Password Manager needs a graphical desktop, but none could be reached "
+                     "(DISPLAY \"%s\", WAYLAND_DISPLAY \"%s\"): is the desktop session still running?\n",
+                     qgetenv("DISPLAY").constData(), qgetenv("WAYLAND_DISPLAY").constData());
+        return true;
+    }
+    return true;
 }
 } // namespace
 
@@ -126,6 +162,7 @@ void afx_detail::ResetRunState() {
     g_quitRequestsAnswered = g_quitRequests;
     g_sessionEnding = false;
     g_displayLost = false;
+    g_displayLossHeard = false;
 }
 
 void AfxInstallSessionEndHandlers() {
@@ -256,11 +293,8 @@ int AfxRunApplication(CWinApp& app) {
 }
 
 int AfxWinMain(int argc, char** argv) {
-    if (!HasDisplay()) {
-        std::fprintf(stderr, "Zelvo Password Manager needs a graphical desktop, but no display was found "
-                             "(DISPLAY and WAYLAND_DISPLAY are not set).\n");
+    if (ExplainMissingDisplay())
         return 1;
-    }
     QApplication::setQuitOnLastWindowClosed(false);
     // The program takes no command-line options, so the toolkit is given none to act on either
     // (-platform, -style, -geometry...): only the program's own name.

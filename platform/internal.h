@@ -110,6 +110,9 @@ Qt::WindowFlags WindowFlagsFromStyles(DWORD style);
 void FitSizeLimitsToState(QWidget* window);
 // Forgets pending quits, a session end and a lost display, so that no run's state outlives it.
 void ResetRunState();
+// Whether a desktop to show windows on is named in the environment and takes a connection.
+enum class DisplayState { Reachable, NoneNamed, Unreachable };
+DisplayState ProbeDisplay();
 // Forgets a guarded clipboard copy without touching the clipboard: the display is gone.
 void ForgetSecretClipboard();
 

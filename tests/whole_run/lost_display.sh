@@ -7,8 +7,8 @@
 set -euo pipefail
 program_folder=$1
 . "$(dirname "$0")/display_session.sh"
-sed -i 's|<Col0Width>[0-9]*<|<Col0Width>97<|' "$dir/program/Config.xml"
-config_before=$(stat -c %i "$dir/program/Config.xml")
+. "$(dirname "$0")/session_checks.sh"
+mark_config
 
 # The toolkit's own options are not the program's: this one would hide every window.
 "$dir/program/Manager" -platform offscreen >"$dir/output" 2>&1 &
@@ -23,19 +23,11 @@ else
     kill -KILL "$xvfb"
     xvfb=
 fi
-for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done
-! kill -0 "$app" 2>/dev/null || fail "the program still runs"
-status=0
-wait "$app" || status=$?
-app=
+wait_for_end
 if [ "${2:-}" = window ]; then
     [ "$status" -eq 0 ] || fail "the program ended with status $status"
 else
     [ "$status" -ne 0 ] || fail "the program ended with status 0"
 fi
-grep -q '<Account>bob</Account>' "$dir/program/bob.xml" || fail "the new book was not saved"
-grep -q '<Account>c2l0ZQ==</Account>' "$dir/program/bob.xml" || fail "the entry was not saved"
-[ "$(stat -c %i "$dir/program/Config.xml")" != "$config_before" ] || fail "Config.xml was not written"
-grep -q '<Col0Width>97</Col0Width>' "$dir/program/Config.xml" || fail "the column widths were not kept"
-[ ! -e "$dir/program/bob.xml.lock" ] || fail "the lock file was left"
+expect_session_saved
 echo "saved; status $status"
