@@ -30,8 +30,7 @@ public:
 
     // Takes the lock of the account's book in the folder and remembers the book's file as it is
     // now, before it is read; another book held before is let go. False when another process
-    // holds the lock. A folder where no lock file can be made gives no lock, but no refusal: no
-    // book there can be replaced either.
+    // holds the lock, and when no lock can be had there at all (LockUnavailable tells which).
     bool ClaimExisting(const std::string& folder, const std::string& account);
     // As ClaimExisting, for a new book: false also when anything bears the book's name already.
     // The lock reserves the name until the end of the run.
@@ -39,6 +38,10 @@ public:
     // Takes the lock for a book whose file this run never read: any file of that name is kept,
     // never replaced. False when another process holds the lock.
     bool ClaimUnread(const std::string& folder, const std::string& account);
+    // Whether the last claim was refused because no lock can be had: the lock file cannot be made
+    // or locked (a read-only folder, no free inodes, no locks on that file system), or its name is
+    // a link or another user's file. A book is never opened without its lock.
+    bool LockUnavailable() const { return m_lockUnavailable; }
     // Whether this run holds the lock of the account's book in the folder.
     bool Holds(const std::string& folder, const std::string& account) const;
     // Lets the lock go and removes the lock file.
@@ -46,7 +49,9 @@ public:
 
     // Saves the book to its file, if that is still the file that was read (or still absent, for a
     // new book). Otherwise that file is left as it is and the book is saved beside it, under a
-    // name that no book can have: the book's file name followed by ".kept-" and the time.
+    // name that no book can have: the book's file name followed by ".kept-" and the time. The
+    // file a save replaces stays as an earlier version, the book's file name followed by
+    // ".previous-" and the time; the three newest are kept.
     BookSaveResult Save(const AccountBook& book, const CBase64& codec);
 
     // The lock file of an account's book: the book's file name followed by ".lock", so it is never
@@ -55,11 +60,15 @@ public:
 
 private:
     bool Claim(const std::string& folder, const std::string& account);
-    std::string KeptPath() const;
+    // A name beside the book that no book can have: the book's file name, the marker and the time.
+    std::string StampedPath(const char* marker) const;
+    // Removes all but the newest earlier versions of the book.
+    void RemoveOldVersions() const;
 
     std::string m_bookPath;
     std::string m_lockPath;
     int m_lockFd = -1;
+    bool m_lockUnavailable = false;
     FileIdentity m_onDisk; // the book's file as this run last read or wrote it
 };
 
@@ -71,4 +80,6 @@ namespace book_file_test {
 // checked to be still the file of that name. A test removes the file there, as a holder ending
 // at that instant does.
 void RunAfterLocking(std::function<void()> action);
+// Makes the next lock attempt fail with the error, as flock would (ENOLCK, EWOULDBLOCK ...).
+void FailNextLock(int error);
 } // namespace book_file_test

@@ -22,6 +22,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <vector>
@@ -390,6 +391,37 @@ TEST_F(WholeRunTest, ABookWrittenElsewhereMeanwhileIsKeptBesideIt) {
         fs::remove(BookPath("bob"));
         fs::remove(kept);
     }
+}
+
+} // namespace
+
+namespace {
+
+// Five runs, each adding one entry: the four saves that replace the book keep what they replaced,
+// and only the three newest of those stay, each a book of its time with the book's own mode.
+TEST_F(WholeRunTest, EachSaveKeepsTheBookItReplacesAndTheThreeNewestStay) {
+    const auto row = [](int i) { return Row{"site" + std::to_string(i), "pw", ""}; };
+    RunProgram([&](CManagerDlg& main) {
+        CreateAdmin(main, "bob", "pw");
+        Insert(main, row(1));
+    });
+    fs::permissions(BookPath("bob"), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    for (int run = 2; run <= 5; ++run)
+        RunProgram([&](CManagerDlg& main) {
+            Login(main, "bob", {"pw"});
+            Insert(main, row(run));
+        });
+    std::vector<std::size_t> versionRows;
+    for (const auto& entry : fs::directory_iterator(m_dir)) {
+        if (entry.path().filename().string().rfind("bob.xml.previous-", 0) != 0)
+            continue;
+        versionRows.push_back(ReadStoredBook(entry.path().string()).rows.size());
+        EXPECT_EQ(fs::status(entry).permissions() & fs::perms::all,
+                  fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    }
+    std::sort(versionRows.begin(), versionRows.end());
+    EXPECT_EQ(versionRows, (std::vector<std::size_t>{2, 3, 4}));
+    EXPECT_EQ(ReadStoredBook(BookPath("bob")).rows.size(), 5u);
 }
 
 } // namespace

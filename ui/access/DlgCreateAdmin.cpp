@@ -83,7 +83,9 @@ void CDlgCreateAdmin::OnBnClickedOk() {
     }
     // The lock reserves the name: no other copy of the program can create this book meanwhile.
     if (AccountTaken() || !g_BookFile.ClaimNew(g_szAppDir, m_strAccount)) {
-        ShowMessageAndFocus(*this, "Error:The Account is existend.", IDC_EDIT_ACCOUNT);
+        const bool unlockable = !AccountTaken() && g_BookFile.LockUnavailable();
+        ShowMessageAndFocus(*this, unlockable ? kMsgCreateCannotLock : "Error:The Account is existend.",
+                            IDC_EDIT_ACCOUNT);
         return;
     }
     CopyFieldText(g_AccountBook.szAdminAccount, m_strAccount);

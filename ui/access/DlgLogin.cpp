@@ -62,7 +62,7 @@ void CDlgLogin::OnBnClickedOk() {
     }
     // One copy of the program at a time may hold a book open; nothing is read while another does.
     if (!g_BookFile.ClaimExisting(g_szAppDir, m_strAccount)) {
-        ShowMessage("Login Failed:Account is in use.", this);
+        ShowMessage(g_BookFile.LockUnavailable() ? kMsgLoginCannotLock : "Login Failed:Account is in use.", this);
         return;
     }
     // A book that is not opened is wiped before anything else happens: its secrets are another

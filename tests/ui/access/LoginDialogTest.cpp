@@ -11,6 +11,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <functional>
 #include <iterator>
 #include <ostream>
 #include <string>
@@ -136,6 +138,40 @@ TEST_F(LoginDialogTest, ALockOnAFileRemovedMeanwhileIsTakenAgain) {
     book_file_test::RunAfterLocking([&] { ::unlink(BookFile::LockPath(m_dir + "/alice.xml").c_str()); });
     EXPECT_EQ(LoginOnce("alice", "secret").events, Events{});
     EXPECT_FALSE(OtherCopy(m_dir, "alice", false).Claimed());
+}
+
+// Wherever no lock can be had, the book is not opened: another copy could open it too.
+TEST_F(LoginDialogTest, ABookThatCannotBeLockedIsNotOpened) {
+    const std::string lock = BookFile::LockPath(m_dir + "/alice.xml");
+    struct Case {
+        const char* name;
+        std::function<void()> arrange;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"a link planted at the lock's name", [&] { ASSERT_EQ(::symlink((m_dir + "/x").c_str(), lock.c_str()), 0); },
+         "box:Login Failed:The account cannot be locked in this folder."},
+        {"no locks on the file system", [] { book_file_test::FailNextLock(ENOLCK); },
+         "box:Login Failed:The account cannot be locked in this folder."},
+        {"a read-only folder", [&] { ASSERT_EQ(::chmod(m_dir.c_str(), 0500), 0); },
+         "box:Login Failed:The account cannot be locked in this folder."},
+        {"held by another copy", [] { book_file_test::FailNextLock(EWOULDBLOCK); },
+         "box:Login Failed:Account is in use."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        Outcome outcome;
+        {
+            const FilePermissionsBind bind;
+            ASSERT_TRUE(bind.Bound());
+            outcome = LoginOnce("alice", "secret");
+        }
+        ::chmod(m_dir.c_str(), 0700);
+        ::unlink(lock.c_str());
+        EXPECT_EQ(outcome.events, Events{c.message});
+        EXPECT_TRUE(FieldText(g_AccountBook.szAdminAccount).empty()) << "nothing of the book was read";
+    }
 }
 
 TEST_F(LoginDialogTest, UnreadableFileIsAnAccountError) {
