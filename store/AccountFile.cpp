@@ -292,11 +292,13 @@ bool ReadBookFromTree(AccountBook& book, const std::string& path, const CBase64&
 } // namespace
 
 bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec,
-                     const FileIdentity* expected) {
-    return RunGuarded([&] {
-        BookWriter(codec).Write(book, path, expected);
-        return true;
-    });
+                     const FileIdentity* expected, std::string* reason) {
+    return RunGuarded(
+        [&] {
+            BookWriter(codec).Write(book, path, expected);
+            return true;
+        },
+        reason);
 }
 
 bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec) {

@@ -17,9 +17,10 @@ inline constexpr std::size_t kMaxAccountPathBytes = 4095;
 
 // Writes the whole book to the file at path, replacing it atomically. False on any failure, in which
 // case a file already there is left untouched. With an expected identity, only a file that still
-// has it is replaced (for an absent one: only a path where no file appeared).
+// has it is replaced (for an absent one: only a path where no file appeared). Why a save failed
+// (the system's error, as the file component words it) goes to reason, when one is given.
 bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec,
-                     const FileIdentity* expected = nullptr);
+                     const FileIdentity* expected = nullptr, std::string* reason = nullptr);
 
 // Reads the account file at path into the book, which starts empty. True once the file was read to
 // its end; false for a file that is missing, unreadable or not an account file, in which case the

@@ -164,23 +164,24 @@ BookSaveResult BookFile::Save(const AccountBook& book, const CBase64& codec) {
                                     ? StampedPath(kEarlierVersionMarker)
                                     : std::string();
     const bool versioned = !version.empty() && KeepSecondName(m_bookPath, version);
-    if (SaveAccountBook(book, m_bookPath, codec, &m_onDisk)) {
+    std::string reason;
+    if (SaveAccountBook(book, m_bookPath, codec, &m_onDisk, &reason)) {
         IdentifyFile(m_bookPath, m_onDisk);
         if (versioned)
             RemoveOldVersions();
-        return {BookSaveOutcome::Saved, {}};
+        return {BookSaveOutcome::Saved, {}, {}};
     }
     if (versioned)
         ::unlink(version.c_str());
     FileIdentity now;
     if (!IdentifyFile(m_bookPath, now) || now == m_onDisk)
-        return {};
+        return {BookSaveOutcome::Failed, {}, reason};
     // Another program's file stands there now; both versions are kept.
     const FileIdentity absent;
     const std::string kept = StampedPath(kKeptMarker);
-    if (!kept.empty() && SaveAccountBook(book, kept, codec, &absent))
-        return {BookSaveOutcome::KeptBeside, kept};
-    return {};
+    if (!kept.empty() && SaveAccountBook(book, kept, codec, &absent, &reason))
+        return {BookSaveOutcome::KeptBeside, kept, {}};
+    return {BookSaveOutcome::Failed, {}, reason};
 }
 
 std::string BookFile::StampedPath(const char* marker) const {

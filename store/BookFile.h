@@ -19,6 +19,7 @@ enum class BookSaveOutcome {
 struct BookSaveResult {
     BookSaveOutcome outcome = BookSaveOutcome::Failed;
     std::string keptPath; // where the book went when it was kept beside the changed file
+    std::string reason;   // why it failed, in the system's words; empty when unknown
 };
 
 class BookFile {

@@ -242,11 +242,17 @@ public:
 };
 
 // Runs work that uses the component and passes on its truth value. The component's error (freed
-// here) and any other exception give false instead: nothing escapes to the caller.
-template <class Work> bool RunGuarded(Work&& work) noexcept {
+// here) and any other exception give false instead: nothing escapes to the caller. The error's
+// description goes to reason, when one is given.
+template <class Work> bool RunGuarded(Work&& work, std::string* reason = nullptr) noexcept {
     try {
         return work();
     } catch (CComException* error) {
+        try {
+            if (reason)
+                *reason = error->GetDescription();
+        } catch (...) {
+        }
         error->Delete();
     } catch (...) {
     }

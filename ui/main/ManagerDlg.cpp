@@ -317,7 +317,9 @@ void CManagerDlg::SaveBookAtExit() {
             MessageBox(nullptr, kMsgKeptBeside + result.keptPath, kAppTitle, MB_ICONWARNING | MB_OK);
             return;
         }
-        if (MessageBox(nullptr, kMsgSaveFailed, kAppTitle, MB_ICONERROR | MB_RETRYCANCEL) != IDRETRY) {
+        // What to free or mend before Retry, under the message.
+        const std::string text = result.reason.empty() ? kMsgSaveFailed : kMsgSaveFailed + ("\n" + result.reason);
+        if (MessageBox(nullptr, text, kAppTitle, MB_ICONERROR | MB_RETRYCANCEL) != IDRETRY) {
             WriteTrace(kSaveFailedTraceLine, kDestroyFunction);
             return;
         }

@@ -214,7 +214,8 @@ TEST_F(MainWindowTest, AFailedSaveCanBeRetriedOrGivenUp) {
         afx_test::ResetBeeps();
         DestroyWindow();
         g_pFileLog = nullptr;
-        EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed."});
+        EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed.\nsave of " + BookPath("erin") +
+                                                             " stopped before replacing it"});
         EXPECT_EQ(afx_test::RequestedSounds(), std::vector<std::string>{"dialog-error"}); // the error box's sound
         if (retry) {
             EXPECT_TRUE(log.lines.empty());
