@@ -1,6 +1,7 @@
 // Throughput of the Base64 codec beside Qt's and OpenSSL's, and time to save and load account books
 // beside a bare libxml2 parse and save of the same files (and a bare save flushed to disk).
 #include "AccountFile.h"
+#include "BookFile.h"
 #include "BookFiles.h"
 
 #include <QByteArray>
@@ -116,6 +117,25 @@ void BM_SaveBook_Store(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_SaveBook_Store)->Apply(BookSizes);
+
+// The save at the end of a session, which keeps the replaced file as an earlier version (a second
+// name) and removes the oldest: against BM_SaveBook_Store, the cost of keeping versions.
+void BM_SaveHeldBook_KeepingVersions(benchmark::State& state) {
+    const AccountBook book = bench_store::MakeBook(static_cast<std::size_t>(state.range(0)));
+    const std::string saved = bench_store::SavedBookPath(static_cast<std::size_t>(state.range(0)));
+    const std::string folder = saved.substr(0, saved.find_last_of('/'));
+    const std::string account = "held" + std::to_string(state.range(0));
+    const CBase64 codec;
+    BookFile held;
+    if (!SaveAccountBook(book, folder + "/" + account + ".xml", codec) || !held.ClaimExisting(folder, account)) {
+        state.SkipWithError("no book to hold");
+        return;
+    }
+    for (auto _ : state)
+        if (held.Save(book, codec).outcome != BookSaveOutcome::Saved)
+            state.SkipWithError("save failed");
+}
+BENCHMARK(BM_SaveHeldBook_KeepingVersions)->Apply(BookSizes);
 
 void BM_LoadBook_Store(benchmark::State& state) {
     const std::string path = bench_store::SavedBookPath(static_cast<std::size_t>(state.range(0)));
