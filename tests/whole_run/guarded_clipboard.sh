@@ -20,7 +20,7 @@ sleep 0.5
 [ "$(read_selection primary)" != s3cret-pw ] || fail "the selected password became the primary selection"
 # Insert, then into the list (past Comment and Insert): End chooses the row, Ctrl+C copies its password.
 xdotool key Return Tab Tab Tab End ctrl+c
-sleep 0.5
+for _ in $(seq 50); do [ "$(read_selection clipboard)" = s3cret-pw ] && break; sleep 0.1; done
 [ "$(read_selection clipboard)" = s3cret-pw ] || fail "Ctrl+C did not copy the chosen row's password"
 read_selection clipboard -t TARGETS | grep -qx 'x-kde-passwordManagerHint' || fail "the copy carries no secret hint"
 [ "$(read_selection clipboard -t x-kde-passwordManagerHint)" = secret ] || fail "the hint is not 'secret'"

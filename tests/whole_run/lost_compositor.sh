@@ -5,7 +5,7 @@
 # desktop that answers: the program says so in its own words and ends with status 1, never an abort.
 #   lost_compositor.sh <built program folder> [unreachable]
 set -euo pipefail
-for tool in sway wtype; do
+for tool in sway swaymsg wtype; do
     command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/packages.txt)"; exit 1; }
 done
 dir=$(mktemp -d)
@@ -54,9 +54,22 @@ mark_config
 
 "$dir/program/Manager" >"$dir/output" 2>&1 &
 app=$!
-# One virtual keyboard for the whole journey: the window takes its keys once the seat has it.
-wtype -s 1500 -M alt -k c -m alt -s 800 bob -k Tab pw -k Tab pw -k Return -s 800 \
-    site -k Tab secret -k Return -s 800
+# The compositor's view of the program's windows, through its own control socket.
+has_window() {
+    swaymsg -s "$(find "$dir/runtime" -maxdepth 1 -type s -name 'sway-ipc.*' | head -n1)" -t get_tree 2>/dev/null |
+        grep -q "\"name\": \"$1\""
+}
+wait_for_window() {
+    for _ in $(seq 200); do has_window "$1" && return; sleep 0.1; done
+    fail "no window named $1 appeared"
+}
+# Each wtype is a virtual keyboard of its own: it waits a moment for the window to take it.
+wait_for_window 'Zelvo Password Manager'
+wtype -s 400 -M alt -k c -m alt
+wait_for_window 'Create Admin Dialog'
+wtype -s 400 bob -k Tab pw -k Tab pw -k Return
+for _ in $(seq 100); do has_window 'Create Admin Dialog' || break; sleep 0.1; done
+wtype -s 400 site -k Tab secret -k Return -s 500
 kill -KILL "$sway"
 sway=
 wait_for_end
