@@ -45,9 +45,11 @@ void OnTerminationSignal(int) {
 }
 
 // The toolkit reports a lost display ("The X11 connection broke", "The Wayland connection
-// broke") and ends the process right after; the report is the last moment to save the session.
+// broke", or in later versions "The Wayland connection experienced a fatal error") and ends the
+// process right after; the report is the last moment to save the session.
 bool ReportsLostDisplay(const QString& message) {
-    return message.contains(QLatin1String("connection broke"));
+    return message.contains(QLatin1String("connection broke")) ||
+           message.contains(QLatin1String("Wayland connection experienced a fatal error"));
 }
 
 // Ends the run as a closed main window would, while no window may be touched: the close message

@@ -286,10 +286,11 @@ TEST_F(WholeRunEndedFromOutside, TerminationSignalsEndTheRunAsTheCloseBoxDoes) {
 // The toolkit's last words before it ends a process whose display went away, on either desktop.
 TEST_F(WholeRunEndedFromOutside, ALostDisplayEndsTheRunAsTheCloseBoxDoes) {
     for (const char* report : {"The X11 connection broke (error 1). Did the X11 server die?",
-                               "The Wayland connection broke. Did the Wayland compositor die?"}) {
+                               "The Wayland connection broke. Did the Wayland compositor die?",
+                               "The Wayland connection experienced a fatal error: Broken pipe"}) {
         SCOPED_TRACE(report);
         EXPECT_EXIT(RunEndedFromOutside([report] { qWarning("%s", report); }), testing::ExitedWithCode(1),
-                    "connection broke");
+                    "Wayland connection|X11 connection");
         EXPECT_EQ(WidenedWidthSaved(), kWidenedColumn);
     }
 }
