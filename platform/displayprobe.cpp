@@ -5,44 +5,55 @@
 #include <QByteArray>
 #include <QList>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <unistd.h>
 
-// The X headers come last: their macros would clash with the toolkit's.
-#include <X11/Xlib.h>
-
 namespace afx_detail {
 namespace {
 
-bool X11Reachable() {
-    Display* display = XOpenDisplay(nullptr);
-    if (display)
-        XCloseDisplay(display);
-    return display != nullptr;
+// Whether a local socket takes a connection: a name starting with '\0' is in the abstract space.
+bool SocketAnswers(const std::string& path) {
+    sockaddr_un address{};
+    if (path.empty() || path.size() >= sizeof address.sun_path)
+        return false;
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, path.data(), path.size());
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const auto length = socklen_t(offsetof(sockaddr_un, sun_path) + path.size() + (path[0] == '\0' ? 0 : 1));
+    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), length) == 0;
+    ::close(fd);
+    return connected;
 }
 
-// The compositor's socket, named by WAYLAND_DISPLAY (in XDG_RUNTIME_DIR unless absolute), takes a
-// connection.
+// A local X display (":0", "unix:0.1") answers on its socket, in the file system or the abstract
+// space; a display on another host is left to the toolkit. Only a connect, no X handshake, so the
+// start-up does not pay for a second connection.
+bool X11Reachable() {
+    const std::string display = qgetenv("DISPLAY").toStdString();
+    const std::size_t colon = display.rfind(':');
+    if (colon == std::string::npos)
+        return false;
+    const std::string host = display.substr(0, colon);
+    if (!host.empty() && host != "unix")
+        return true;
+    const std::string number = display.substr(colon + 1, display.find('.', colon) - colon - 1);
+    const std::string socket = "/tmp/.X11-unix/X" + number;
+    return SocketAnswers(socket) || SocketAnswers(std::string(1, '\0') + socket);
+}
+
+// The compositor's socket, named by WAYLAND_DISPLAY (in XDG_RUNTIME_DIR unless absolute).
 bool WaylandReachable() {
     const QByteArray name = qgetenv("WAYLAND_DISPLAY");
     const QByteArray folder = qgetenv("XDG_RUNTIME_DIR");
     if (name.isEmpty() || (!name.startsWith('/') && folder.isEmpty()))
         return false;
-    const std::string path = name.startsWith('/') ? name.toStdString() : (folder + '/' + name).toStdString();
-    sockaddr_un address{};
-    if (path.size() >= sizeof address.sun_path)
-        return false;
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return false;
-    const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    ::close(fd);
-    return connected;
+    return SocketAnswers(name.startsWith('/') ? name.toStdString() : (folder + '/' + name).toStdString());
 }
 
 } // namespace

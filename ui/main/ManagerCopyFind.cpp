@@ -52,12 +52,9 @@ bool CManagerDlg::HandleCopyAndFindKeys(const MSG& msg) {
 void CManagerDlg::CopyChosenCell(int column) {
     if (m_nSelItem < 0 || m_nSelItem >= m_listAccounts.GetItemCount())
         return;
-    std::array<char, kMaxTextBytes * 2 + 1> cell{};
-    const int length = m_listAccounts.GetItemText(m_nSelItem, column, cell.data(), int(cell.size()));
-    std::string text(cell.data(), std::size_t(length));
+    std::string text = m_listAccounts.GetItemText(m_nSelItem, column);
     AfxCopySecretToClipboard(text);
     WipeString(text);
-    WipeBytes(cell.data(), cell.size());
 }
 
 void CManagerDlg::OnContextMenu(UINT controlId, CPoint at) {
