@@ -16,8 +16,6 @@
 #include <utility>
 #include <vector>
 
-BookFile g_BookFile;
-
 namespace {
 
 // A lock file removed by a holder that was ending is tried again this often before giving up.
@@ -96,8 +94,7 @@ std::string BookFile::LockPath(const std::string& bookPath) {
     return bookPath + ".lock";
 }
 
-bool BookFile::Claim(const std::string& folder, const std::string& account) {
-    const std::string bookPath = AccountFilePath(folder, account);
+bool BookFile::Claim(const std::string& bookPath) {
     if (bookPath.empty())
         return false;
     if (bookPath == m_bookPath)
@@ -113,8 +110,8 @@ bool BookFile::Claim(const std::string& folder, const std::string& account) {
     return true;
 }
 
-bool BookFile::ClaimExisting(const std::string& folder, const std::string& account) {
-    if (!Claim(folder, account))
+bool BookFile::ClaimExisting(const std::string& bookPath) {
+    if (!Claim(bookPath))
         return false;
     // Taken before the book is read: a file replaced meanwhile then differs at save time, and the
     // book is kept beside it rather than over it.
@@ -122,25 +119,21 @@ bool BookFile::ClaimExisting(const std::string& folder, const std::string& accou
     return true;
 }
 
-bool BookFile::ClaimNew(const std::string& folder, const std::string& account) {
-    if (!Claim(folder, account))
+bool BookFile::ClaimNew(const std::string& bookPath) {
+    if (!Claim(bookPath))
         return false;
     if (DirectoryEntryExists(m_bookPath)) {
         Release();
         return false;
     }
-    return ClaimUnread(folder, account);
+    return ClaimUnread(bookPath);
 }
 
-bool BookFile::ClaimUnread(const std::string& folder, const std::string& account) {
-    if (!Claim(folder, account))
+bool BookFile::ClaimUnread(const std::string& bookPath) {
+    if (!Claim(bookPath))
         return false;
     m_onDisk = FileIdentity{};
     return true;
-}
-
-bool BookFile::Holds(const std::string& folder, const std::string& account) const {
-    return !m_bookPath.empty() && m_bookPath == AccountFilePath(folder, account);
 }
 
 void BookFile::Release() {
@@ -177,8 +170,13 @@ BookSaveResult BookFile::Save(const AccountBook& book, const CBase64& codec) {
     if (!IdentifyFile(m_bookPath, now) || now == m_onDisk)
         return {BookSaveOutcome::Failed, {}, reason};
     // Another program's file stands there now; both versions are kept.
+    return SaveBeside(book, codec);
+}
+
+BookSaveResult BookFile::SaveBeside(const AccountBook& book, const CBase64& codec) const {
     const FileIdentity absent;
     const std::string kept = StampedPath(kKeptMarker);
+    std::string reason;
     if (!kept.empty() && SaveAccountBook(book, kept, codec, &absent, &reason))
         return {BookSaveOutcome::KeptBeside, kept, {}};
     return {BookSaveOutcome::Failed, {}, reason};

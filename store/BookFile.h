@@ -29,22 +29,26 @@ public:
     BookFile(const BookFile&) = delete;
     BookFile& operator=(const BookFile&) = delete;
 
-    // Takes the lock of the account's book in the folder and remembers the book's file as it is
-    // now, before it is read; another book held before is let go. False when another process
-    // holds the lock, and when no lock can be had there at all (LockUnavailable tells which).
-    bool ClaimExisting(const std::string& folder, const std::string& account);
+    // Takes the lock of the book at bookPath and remembers the book's file as it is now, before it
+    // is read; another book held before is let go. False when another process holds the lock, and
+    // when no lock can be had there at all (LockUnavailable tells which).
+    bool ClaimExisting(const std::string& bookPath);
     // As ClaimExisting, for a new book: false also when anything bears the book's name already.
     // The lock reserves the name until the end of the run.
-    bool ClaimNew(const std::string& folder, const std::string& account);
+    bool ClaimNew(const std::string& bookPath);
     // Takes the lock for a book whose file this run never read: any file of that name is kept,
     // never replaced. False when another process holds the lock.
-    bool ClaimUnread(const std::string& folder, const std::string& account);
+    bool ClaimUnread(const std::string& bookPath);
     // Whether the last claim was refused because no lock can be had: the lock file cannot be made
     // or locked (a read-only folder, no free inodes, no locks on that file system), or its name is
     // a link or another user's file. A book is never opened without its lock.
     bool LockUnavailable() const { return m_lockUnavailable; }
-    // Whether this run holds the lock of the account's book in the folder.
-    bool Holds(const std::string& folder, const std::string& account) const;
+    // Whether this run holds the lock of the book at bookPath.
+    bool Holds(const std::string& bookPath) const { return !m_bookPath.empty() && m_bookPath == bookPath; }
+    // The held book's path; empty while none is held.
+    const std::string& Path() const { return m_bookPath; }
+    // The held book's file as this run last read or wrote it.
+    const FileIdentity& OnDisk() const { return m_onDisk; }
     // Lets the lock go and removes the lock file.
     void Release();
 
@@ -54,15 +58,17 @@ public:
     // file a save replaces stays as an earlier version, the book's file name followed by
     // ".previous-" and the time; the three newest are kept.
     BookSaveResult Save(const AccountBook& book, const CBase64& codec);
+    // Saves the book beside the held book's file under the ".kept-" name, leaving that file alone.
+    BookSaveResult SaveBeside(const AccountBook& book, const CBase64& codec) const;
+    // A name beside the book that no book can have: the book's file name, the marker and the time.
+    std::string StampedPath(const char* marker) const;
 
     // The lock file of an account's book: the book's file name followed by ".lock", so it is never
     // taken for a book.
     static std::string LockPath(const std::string& bookPath);
 
 private:
-    bool Claim(const std::string& folder, const std::string& account);
-    // A name beside the book that no book can have: the book's file name, the marker and the time.
-    std::string StampedPath(const char* marker) const;
+    bool Claim(const std::string& bookPath);
     // Removes all but the newest earlier versions of the book.
     void RemoveOldVersions() const;
 
@@ -72,9 +78,6 @@ private:
     bool m_lockUnavailable = false;
     FileIdentity m_onDisk; // the book's file as this run last read or wrote it
 };
-
-// The book this run has opened, held from its login or creation until the run ends.
-extern BookFile g_BookFile;
 
 namespace book_file_test {
 // Runs the action once, in the next claim, just after its lock file was locked and before it is

@@ -127,7 +127,8 @@ void BM_SaveHeldBook_KeepingVersions(benchmark::State& state) {
     const std::string account = "held" + std::to_string(state.range(0));
     const CBase64 codec;
     BookFile held;
-    if (!SaveAccountBook(book, folder + "/" + account + ".xml", codec) || !held.ClaimExisting(folder, account)) {
+    if (!SaveAccountBook(book, folder + "/" + account + ".xml", codec) ||
+        !held.ClaimExisting(folder + "/" + account + ".xml")) {
         state.SkipWithError("no book to hold");
         return;
     }

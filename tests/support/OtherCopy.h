@@ -3,6 +3,7 @@
 #pragma once
 
 #include "BookFile.h"
+#include "OpenBook.h"
 
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,7 +20,8 @@ public:
         if (m_pid == 0) {
             ::close(m_end[1]); // the end comes when the test closes its side
             BookFile held;
-            const char claimed = newBook ? held.ClaimNew(folder, account) : held.ClaimExisting(folder, account);
+            const std::string path = OpenBook::PathOf(folder, account);
+            const char claimed = newBook ? held.ClaimNew(path) : held.ClaimExisting(path);
             char ignored = 0;
             ::_exit(::write(ready[1], &claimed, 1) == 1 && ::read(m_end[0], &ignored, 1) >= 0 ? 0 : 1);
         }

@@ -3,7 +3,7 @@
 #include "AccessMessages.h"
 #include "AccountBook.h"
 #include "AccountFile.h"
-#include "BookFile.h"
+#include "OpenBook.h"
 #include "AccountName.h"
 #include "Globals.h"
 #include "resource.h"
@@ -54,14 +54,6 @@ bool CDlgCreateAdmin::PasswordsAccepted() {
     return true;
 }
 
-bool CDlgCreateAdmin::AccountTaken() const {
-    std::string path;
-    if (IsReservedAccountName(m_strAccount) || !AppDirPath((m_strAccount + ".xml").c_str(), path)) {
-        return true;
-    }
-    return DirectoryEntryExists(path);
-}
-
 void CDlgCreateAdmin::OnBnClickedOk() {
     UpdateData(TRUE);
     if (m_strAccount.empty()) {
@@ -81,14 +73,12 @@ void CDlgCreateAdmin::OnBnClickedOk() {
         WriteTrace(kNoMainWindowTraceLine, "CDlgCreateAdmin::OnBnClickedOk");
         return;
     }
-    // The lock reserves the name: no other copy of the program can create this book meanwhile.
-    if (AccountTaken() || !g_BookFile.ClaimNew(g_szAppDir, m_strAccount)) {
-        const bool unlockable = !AccountTaken() && g_BookFile.LockUnavailable();
-        ShowMessageAndFocus(*this, unlockable ? kMsgCreateCannotLock : "Error:The Account is existend.",
-                            IDC_EDIT_ACCOUNT);
+    const CreateOutcome created = g_OpenBook.Create(g_szAppDir, m_strAccount, m_strPassword);
+    if (created != CreateOutcome::Created) {
+        ShowMessageAndFocus(
+            *this, created == CreateOutcome::CannotLock ? kMsgCreateCannotLock : "Error:The Account is existend.",
+            IDC_EDIT_ACCOUNT);
         return;
     }
-    CopyFieldText(g_AccountBook.szAdminAccount, m_strAccount);
-    CopyFieldText(g_AccountBook.szAdminPassword, m_strPassword);
     CDialog::OnOK();
 }

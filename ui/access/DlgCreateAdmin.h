@@ -28,8 +28,4 @@ protected:
 private:
     // Whether the password checks pass; otherwise reports the first failure and moves the focus.
     bool PasswordsAccepted();
-    // Whether the typed name is taken: reserved by the program, its file cannot be named in the
-    // program directory, or anything of that file name is there (even a file nobody can read or a
-    // link that leads nowhere), so an existing file is never replaced by a new book.
-    bool AccountTaken() const;
 };

@@ -3,7 +3,7 @@
 #include "AccessMessages.h"
 #include "MessageBox.h"
 #include "AccountBook.h"
-#include "BookFile.h"
+#include "OpenBook.h"
 #include "Globals.h"
 #include "ManagerDlg.h"
 #include "resource.h"
@@ -35,11 +35,6 @@ void CDlgLogin::DoDataExchange(CDataExchange* dx) {
     DDV_MaxChars(dx, m_strPassword, kFieldLimit);
 }
 
-bool CDlgLogin::CredentialsMatchBook() const {
-    return m_strAccount == FieldText(g_AccountBook.szAdminAccount) &&
-           m_strPassword == FieldText(g_AccountBook.szAdminPassword);
-}
-
 void CDlgLogin::OnBnClickedOk() {
     UpdateData(TRUE);
     if (m_strAccount.empty()) {
@@ -55,30 +50,27 @@ void CDlgLogin::OnBnClickedOk() {
     if (mainDlg == nullptr) {
         return;
     }
-    std::string path;
-    if (!CManagerDlg::AccountFileExists(m_strAccount.c_str()) || !AppDirPath((m_strAccount + ".xml").c_str(), path)) {
+    // A book that is not opened leaves nothing in memory: its secrets are another person's until
+    // the password matched.
+    switch (g_OpenBook.Open(g_szAppDir, m_strAccount, m_strPassword, CBase64())) {
+    case OpenOutcome::Opened:
+        CDialog::OnOK();
+        return;
+    case OpenOutcome::NoSuchBook:
         ShowMessage("Login Failed:Account error.", this);
         return;
-    }
-    // One copy of the program at a time may hold a book open; nothing is read while another does.
-    if (!g_BookFile.ClaimExisting(g_szAppDir, m_strAccount)) {
-        ShowMessage(g_BookFile.LockUnavailable() ? kMsgLoginCannotLock : "Login Failed:Account is in use.", this);
+    case OpenOutcome::InUse:
+        ShowMessage("Login Failed:Account is in use.", this);
         return;
-    }
-    // A book that is not opened is wiped before anything else happens: its secrets are another
-    // person's until the password matched.
-    if (!mainDlg->LoadAccountFile(path.c_str())) {
-        g_AccountBook.Clear();
-        g_BookFile.Release();
+    case OpenOutcome::CannotLock:
+        ShowMessage(kMsgLoginCannotLock, this);
+        return;
+    case OpenOutcome::NotABook:
         ShowMessage("Invalid file.", this);
         WriteTrace(kInvalidFileTraceLine, "CDlgLogin::OnBnClickedOk");
         return;
-    }
-    if (CredentialsMatchBook()) {
-        CDialog::OnOK();
+    case OpenOutcome::WrongPassword:
+        ShowMessage("Login Failed:Password error.", this);
         return;
     }
-    g_AccountBook.Clear();
-    g_BookFile.Release();
-    ShowMessage("Login Failed:Password error.", this);
 }

@@ -22,8 +22,4 @@ protected:
     void DoDataExchange(CDataExchange* dx) override;
     // Checks the input, loads the named book and ends the dialog only when name and password match.
     void OnBnClickedOk();
-
-private:
-    // Whether the loaded book's administrator record matches what was typed, byte for byte.
-    bool CredentialsMatchBook() const;
 };

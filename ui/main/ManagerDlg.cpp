@@ -5,7 +5,7 @@
 #include "AccountBook.h"
 #include "AccountFile.h"
 #include "AccountName.h"
-#include "BookFile.h"
+#include "OpenBook.h"
 #include "DlgAbout.h"
 #include "DlgCreateAdmin.h"
 #include "DlgLogin.h"
@@ -26,7 +26,6 @@ namespace {
 constexpr UINT_PTR kStartupTimerId = 100;
 constexpr UINT kStartupTimerMs = 5;
 
-constexpr const char* kBookFileExtension = ".xml";
 constexpr const char* kHelpFileName = "Manager.chm";
 
 constexpr const char* kMsgNoAccount = "Please input the account.";
@@ -36,6 +35,17 @@ constexpr const char* kMsgLoginSuccess = "Login success.";
 constexpr const char* kMsgSaveFailed = "Save account file failed.";
 constexpr const char* kMsgKeptBeside = "Account file changed by another program:Both versions were kept. "
                                        "This session's book was saved as ";
+constexpr const char* kMsgRecovered = "Unsaved session recovered:";
+constexpr const char* kMsgRecoveredKept = "Unsaved session recovered:The account file was changed by another program "
+                                          "since, so both versions were kept. The session's book was saved as ";
+constexpr const char* kMsgJournalSetAside = "Unsaved session not recovered:";
+constexpr const char* kMsgJournalFailed = "Session journal failed:This change and the later ones are kept only until "
+                                          "Exit saves the book. Should the program end before, they are lost.\n";
+
+// "1 change" or "N changes".
+std::string CountOfChanges(std::size_t count) {
+    return std::to_string(count) + (count == 1 ? " change" : " changes");
+}
 
 // Line and function of the trace written when the book could not be saved at exit.
 constexpr int kSaveFailedTraceLine = 89;
@@ -45,17 +55,6 @@ constexpr const char* kDestroyFunction = "CManagerDlg::OnDestroy";
 int RemainingColumnWidth(int listWidth, int col0Width, int col1Width) {
     const std::int64_t rest = std::int64_t(listWidth) - col0Width - col1Width;
     return int(std::clamp<std::int64_t>(rest, 0, INT_MAX));
-}
-
-// The book's file in the program directory; false when the name cannot name a book (the program's
-// own files, such as the configuration file, share that folder) or the path is too long.
-bool BookFilePath(const char* account, std::string& path) {
-    if (!account)
-        return false;
-    const std::string name(account);
-    if (!IsValidAccountName(name) || IsReservedAccountName(name))
-        return false;
-    return AppDirPath((name + kBookFileExtension).c_str(), path);
 }
 
 } // namespace
@@ -236,10 +235,30 @@ void CManagerDlg::OnBnClickedLogin() {
         return;
     ShowMessage(kMsgLoginSuccess, this);
     FillAccountList();
+    ReportRecovery();
     EnableEntryEditing();
     m_btnCreateAdmin.EnableWindow(FALSE);
     m_btnLogin.EnableWindow(FALSE);
     FocusAccountField();
+}
+
+// Tells what the login brought back of a session that ended without saving; a session brought
+// back into the book is saved at Exit.
+void CManagerDlg::ReportRecovery() {
+    const SessionRecovery& recovery = g_OpenBook.Recovery();
+    if (recovery.recovered) {
+        m_bModified = 1;
+        ShowMessage(kMsgRecovered + CountOfChanges(recovery.changesRecovered) +
+                        " of the session that ended without saving were restored. Exit saves them.",
+                    this);
+    } else if (!recovery.keptPath.empty()) {
+        ShowMessage(kMsgRecoveredKept + recovery.keptPath, this);
+    } else if (!recovery.setAsidePath.empty()) {
+        const std::string why = recovery.failure.empty() ? "Its journal cannot be read." : recovery.failure;
+        ShowMessage(kMsgJournalSetAside + why + " The journal was set aside as " + recovery.setAsidePath +
+                        ". The book was opened as last saved.",
+                    this);
+    }
 }
 
 void CManagerDlg::OnBnClickedCreateAdmin() {
@@ -303,7 +322,7 @@ void CManagerDlg::OnDestroy() {
     StoreAccountList();
     if (m_bModified != 0 && g_AccountBook.szAdminAccount[0] != '\0')
         SaveBookAtExit();
-    g_BookFile.Release();
+    g_OpenBook.Close();
 }
 
 // The book is whole in g_AccountBook, so a failed save can be tried again once the user has freed
@@ -326,16 +345,10 @@ void CManagerDlg::SaveBookAtExit() {
     }
 }
 
-// A book this run did not open through a login or a creation holds no claim yet; it is treated
-// as new, so whatever file bears its name is kept, never replaced.
 BookSaveResult CManagerDlg::SaveHeldBook(const char* account) {
-    std::string path;
-    if (!BookFilePath(account, path))
+    if (!account)
         return {};
-    const std::string name(account);
-    if (!g_BookFile.Holds(g_szAppDir, name) && !g_BookFile.ClaimUnread(g_szAppDir, name))
-        return {};
-    return g_BookFile.Save(g_AccountBook, m_base64);
+    return g_OpenBook.Save(g_szAppDir, account, m_base64);
 }
 
 void CManagerDlg::PostNcDestroy() {
@@ -402,8 +415,8 @@ bool CManagerDlg::SaveAccountFile(const char* account) {
 }
 
 bool CManagerDlg::AccountFileExists(const char* account) {
-    std::string path;
-    return BookFilePath(account, path) && AccountFileReadable(path);
+    const std::string path = account ? OpenBook::PathOf(g_szAppDir, account) : std::string();
+    return !path.empty() && AccountFileReadable(path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -450,12 +463,14 @@ void CManagerDlg::OnBnClickedUpdate() {
     m_listAccounts.SetItemText(m_nSelItem, 1, m_strPassword);
     m_listAccounts.SetItemText(m_nSelItem, 2, m_strComment);
     m_bModified = 1;
+    RecordChange(JournalChange::Update, m_nSelItem);
 }
 
 void CManagerDlg::OnBnClickedDelete() {
     if (m_nSelItem == -1)
         return;
     m_listAccounts.DeleteItem(m_nSelItem);
+    RecordChange(JournalChange::Delete, m_nSelItem);
     m_nSelItem = -1;
     m_btnUpdate.EnableWindow(FALSE);
     m_btnDelete.EnableWindow(FALSE);
@@ -488,7 +503,26 @@ bool CManagerDlg::AddAccountItem(const std::string& account, const std::string& 
     m_listAccounts.SetItemText(row, 1, password);
     m_listAccounts.SetItemText(row, 2, comment);
     m_bModified = 1;
+    RecordChange(JournalChange::Insert, row);
     return true;
+}
+
+// The change is durable before the command returns. The first time in a session that it cannot
+// be, the user learns that the session is protected only up to there.
+void CManagerDlg::RecordChange(JournalChange change, int row) {
+    AccountEntry entry;
+    if (change != JournalChange::Delete) {
+        CopyRowText(row, 0, entry.szAccount);
+        CopyRowText(row, 1, entry.szPassword);
+        CopyRowText(row, 2, entry.szComment);
+    }
+    std::string reason;
+    const bool recorded = g_OpenBook.Record(change, std::size_t(row), entry, &reason);
+    WipeBytes(&entry, sizeof entry);
+    if (recorded || m_bJournalFailureShown)
+        return;
+    m_bJournalFailureShown = true;
+    ShowMessage(kMsgJournalFailed + reason, this);
 }
 
 bool CManagerDlg::FindAccountItem(const std::string& account, const std::string& password,

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "Base64.h"
-#include "BookFile.h"
+#include "OpenBook.h"
 #include "afxwin.h"
 
 #include <string>
@@ -77,19 +77,20 @@ protected:
     CBase64 m_base64;        // the codec the account file operations use
 
 public:
-    std::string m_strAccount;  // text of the account ID edit
-    std::string m_strPassword; // text of the password edit
-    std::string m_strComment;  // text of the comment edit
-    CListCtrl m_listAccounts;  // the entry rows: account ID, password, comment
-    CButton m_btnLogin;        // opens an existing book
-    CButton m_btnCreateAdmin;  // starts a new book
-    CButton m_btnInsert;       // appends the edited entry
-    CButton m_btnUpdate;       // replaces the chosen row
-    CButton m_btnDelete;       // removes the chosen row
-    int m_nSelItem = -1;       // the chosen row, -1 for none
-    int m_bModified = 0;       // set once a row or the book itself changed; decides the save
-    bool m_bBookOpen = false;  // a book was opened or created; the entry commands work from then on
-    std::string m_strFindText; // the text Find last looked for, again with F3 and Shift+F3
+    std::string m_strAccount;            // text of the account ID edit
+    std::string m_strPassword;           // text of the password edit
+    std::string m_strComment;            // text of the comment edit
+    CListCtrl m_listAccounts;            // the entry rows: account ID, password, comment
+    CButton m_btnLogin;                  // opens an existing book
+    CButton m_btnCreateAdmin;            // starts a new book
+    CButton m_btnInsert;                 // appends the edited entry
+    CButton m_btnUpdate;                 // replaces the chosen row
+    CButton m_btnDelete;                 // removes the chosen row
+    int m_nSelItem = -1;                 // the chosen row, -1 for none
+    int m_bModified = 0;                 // set once a row or the book itself changed; decides the save
+    bool m_bBookOpen = false;            // a book was opened or created; the entry commands work from then on
+    std::string m_strFindText;           // the text Find last looked for, again with F3 and Shift+F3
+    bool m_bJournalFailureShown = false; // the journal could not be written, and the user was told
 
 private:
     void AddAboutItemToSystemMenu();
@@ -105,6 +106,9 @@ private:
     void SaveBookAtExit();
     BookSaveResult SaveHeldBook(const char* account);
     void CopyRowText(int row, int column, TextField& field);
+    // Makes a change to a row durable in the session journal.
+    void RecordChange(JournalChange change, int row);
+    void ReportRecovery();
 
     // Copying and finding entries.
     // The keys of the list's copies (Ctrl+C, Ctrl+B) and of Find (Ctrl+F, F3, Shift+F3).

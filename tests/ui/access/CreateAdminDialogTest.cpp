@@ -127,11 +127,14 @@ TEST_F(CreateAdminDialogTest, FreeNamesBecomeTheAdministratorWithoutWritingAFile
         EXPECT_EQ(FieldText(g_AccountBook.szAdminAccount), c.account);
         EXPECT_EQ(FieldText(g_AccountBook.szAdminPassword), c.password);
         EXPECT_EQ(g_AccountBook.vecEntries.size(), 1u) << "the entries are not the dialog's";
-        // The name is reserved by its lock; the book itself is written only at the end of the run.
+        // The name is reserved by its lock, and the new book lives in its journal until it is saved
+        // at the end of the run.
         std::vector<std::string> expected = m_filesBefore;
         expected.push_back(c.account + ".xml.lock");
+        expected.push_back(c.account + ".xml.journal");
         std::sort(expected.begin(), expected.end());
         EXPECT_EQ(ProgramFiles(), expected) << c.account;
+        m_filesBefore.push_back(c.account + ".xml.journal"); // the lock goes with the next book
     }
 }
 

@@ -1,5 +1,6 @@
 // The main window's start-up, keyboard, menus, close and destroy behaviour.
 #include "MainWindowFixture.h"
+#include "BookJournal.h"
 
 #include "AccountBook.h"
 #include "Globals.h"
@@ -217,12 +218,16 @@ TEST_F(MainWindowTest, AFailedSaveCanBeRetriedOrGivenUp) {
         EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed.\nsave of " + BookPath("erin") +
                                                              " stopped before replacing it"});
         EXPECT_EQ(afx_test::RequestedSounds(), std::vector<std::string>{"dialog-error"}); // the error box's sound
+        // The session's journal goes with the save, and stays after Cancel for the next login.
+        const std::string journal = BookJournal::PathFor(BookPath("erin"));
+        EXPECT_EQ(std::filesystem::exists(journal), !retry);
         if (retry) {
             EXPECT_TRUE(log.lines.empty());
             EXPECT_EQ(ReadBookRows(BookPath("erin")), (std::vector<Row>{{"a", "1", ""}, {"b", "2", ""}}));
         } else {
             EXPECT_EQ(log.lines, std::vector<std::string>{"Line:89,Fun:CManagerDlg::OnDestroy"});
             EXPECT_EQ(FileText(BookPath("erin")), before);
+            BookJournal::RemoveFor(BookPath("erin"));
         }
         m_systemMessages.clear();
         g_AccountBook.Clear();
