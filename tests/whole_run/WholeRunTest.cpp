@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <csignal>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -422,6 +423,79 @@ TEST_F(WholeRunTest, EachSaveKeepsTheBookItReplacesAndTheThreeNewestStay) {
     std::sort(versionRows.begin(), versionRows.end());
     EXPECT_EQ(versionRows, (std::vector<std::size_t>{2, 3, 4}));
     EXPECT_EQ(ReadStoredBook(BookPath("bob")).rows.size(), 5u);
+}
+
+constexpr char kSharedFolderVariable[] = "ZELVO_TEST_KILLED_RUN_FOLDER";
+
+// Runs killed in the middle of their session. Each runs in a fresh copy of the test binary (a
+// forked one would inherit the toolkit's threads dead), in the folder of the test that started it.
+class WholeRunKilled : public WholeRunTest {
+protected:
+    void SetUp() override {
+        WholeRunTest::SetUp();
+        GTEST_FLAG_SET(death_test_style, "threadsafe");
+        ::setenv(kSharedFolderVariable, m_dir.c_str(), 0);
+        const std::string shared = std::getenv(kSharedFolderVariable);
+        if (shared != m_dir) {
+            fs::remove_all(m_dir); // the copy's own folder, never used
+            m_dir = shared;
+            afx_test::SetModuleFileName(m_dir + "/Manager");
+        }
+    }
+    void TearDown() override {
+        ::unsetenv(kSharedFolderVariable);
+        GTEST_FLAG_SET(death_test_style, "fast");
+        WholeRunTest::TearDown();
+    }
+};
+
+// Five edits of each kind in a mix, then the process is killed: the next login brings the list
+// back as it was, says so, and Exit saves it. For a book saved before, and for a new one never saved.
+TEST_F(WholeRunKilled, TheEditsOfAKilledSessionComeBackAtTheNextLogin) {
+    const Row changed = {"bank", "b-pass", "checking"};
+    const Row added = {"shop", "s-pass", ""};
+    for (const bool savedBefore : {true, false}) {
+        SCOPED_TRACE(savedBefore ? "saved before" : "never saved");
+        const std::string account = savedBefore ? "saved" : "unsaved";
+        const auto session = [&] {
+            if (savedBefore)
+                RunProgram([&](CManagerDlg& main) {
+                    CreateAdmin(main, account, "pw");
+                    for (const Row& row : kFirstRows)
+                        Insert(main, row);
+                });
+            RunProgram([&](CManagerDlg& main) {
+                if (savedBefore) {
+                    Login(main, account, {"pw"});
+                } else {
+                    CreateAdmin(main, account, "pw");
+                    for (const Row& row : kFirstRows)
+                        Insert(main, row);
+                }
+                Insert(main, added);
+                Choose(main, 1);
+                SetEntry(main, changed);
+                Click(main, IDC_BTN_UPDATE);
+                Choose(main, 0);
+                Click(main, IDC_BTN_DELETE);
+                ::raise(SIGKILL);
+            });
+        };
+        EXPECT_EXIT(session(), testing::KilledBySignal(SIGKILL), "");
+        const Rows expected = {changed, kFirstRows[2], added};
+        m_boxes.clear();
+        RunProgram([&](CManagerDlg& main) {
+            Login(main, account, {"PW", "pw"});
+            EXPECT_EQ(ListRows(main), expected);
+        });
+        const std::string recovered = savedBefore ? "3 changes" : "6 changes";
+        EXPECT_EQ(m_boxes, (std::vector<std::string>{"Login Failed:Password error.", "Login success.",
+                                                     "Unsaved session recovered:" + recovered +
+                                                         " of the session that ended without saving were "
+                                                         "restored. Exit saves them."}));
+        EXPECT_EQ(ReadStoredBook(BookPath(account)).rows, expected);
+        EXPECT_FALSE(fs::exists(BookPath(account) + ".journal"));
+    }
 }
 
 } // namespace
