@@ -7,11 +7,13 @@
 #include "DlgLogin.h"
 #include "resource.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <functional>
 #include <iterator>
 #include <ostream>
@@ -145,22 +147,35 @@ TEST_F(LoginDialogTest, ABookThatCannotBeLockedIsNotOpened) {
     const std::string lock = BookFile::LockPath(m_dir + "/alice.xml");
     struct Case {
         const char* name;
-        std::function<void()> arrange;
+        std::function<bool()> arrange; // false where this user cannot arrange it
         std::string message;
     };
     const Case cases[] = {
-        {"a link planted at the lock's name", [&] { ASSERT_EQ(::symlink((m_dir + "/x").c_str(), lock.c_str()), 0); },
+        {"a link planted at the lock's name", [&] { return ::symlink((m_dir + "/x").c_str(), lock.c_str()) == 0; },
          "box:Login Failed:The account cannot be locked in this folder."},
-        {"no locks on the file system", [] { book_file_test::FailNextLock(ENOLCK); },
+        // Open to everyone, so that only its owner tells it from this user's own lock file.
+        {"another user's file at the lock's name",
+         [&] {
+             const int fd = ::open(lock.c_str(), O_CREAT | O_WRONLY, 0666);
+             const bool planted = fd >= 0 && ::fchmod(fd, 0666) == 0 && ::fchown(fd, 65534, 65534) == 0;
+             ::close(fd);
+             return planted;
+         },
          "box:Login Failed:The account cannot be locked in this folder."},
-        {"a read-only folder", [&] { ASSERT_EQ(::chmod(m_dir.c_str(), 0500), 0); },
+        {"no locks on the file system", [] { return book_file_test::FailNextLock(ENOLCK), true; },
          "box:Login Failed:The account cannot be locked in this folder."},
-        {"held by another copy", [] { book_file_test::FailNextLock(EWOULDBLOCK); },
+        {"a read-only folder", [&] { return ::chmod(m_dir.c_str(), 0500) == 0; },
+         "box:Login Failed:The account cannot be locked in this folder."},
+        {"held by another copy", [] { return book_file_test::FailNextLock(EWOULDBLOCK), true; },
          "box:Login Failed:Account is in use."},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        c.arrange();
+        if (!c.arrange()) {
+            ::unlink(lock.c_str());
+            std::printf("not arranged as this user: %s\n", c.name);
+            continue;
+        }
         Outcome outcome;
         {
             const FilePermissionsBind bind;
