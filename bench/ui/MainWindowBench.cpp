@@ -1,7 +1,10 @@
 // The main window's list with large books: filling it from the book, collecting the book back,
-// one Insert whose duplicate scan reads every row, and a Find Next that matches no row.
+// one Insert whose duplicate scan reads every row, one Insert, Update and Delete with and without
+// the session journal that makes each durable, and a Find Next that matches no row.
 #include "AccountBook.h"
+#include "Globals.h"
 #include "ManagerDlg.h"
+#include "OpenBook.h"
 #include "resource.h"
 
 #include <QAbstractScrollArea>
@@ -10,6 +13,9 @@
 #include <QScrollBar>
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
 #include <string>
 
 namespace {
@@ -18,7 +24,36 @@ namespace {
 class BenchDlg : public CManagerDlg {
 public:
     using CManagerDlg::FindAndChoose;
+    using CManagerDlg::OnBnClickedDelete;
     using CManagerDlg::OnBnClickedInsert;
+    using CManagerDlg::OnBnClickedUpdate;
+};
+
+// A new book in a folder of its own, as after Create Admin: from then on every entry command
+// writes the session journal. Without it no book is held, and the commands change the list only.
+class JournaledBook {
+public:
+    explicit JournaledBook(bool journaled) {
+        if (!journaled)
+            return;
+        char pattern[] = "/tmp/zelvo-bench-journal-XXXXXX";
+        if (!::mkdtemp(pattern))
+            return;
+        m_folder = pattern;
+        std::strncpy(g_szAppDir, pattern, MAX_PATH - 1);
+        g_OpenBook.Create(m_folder, "bench", "administrator password");
+    }
+    ~JournaledBook() {
+        g_OpenBook.Close();
+        std::error_code ignored;
+        if (!m_folder.empty())
+            std::filesystem::remove_all(m_folder, ignored);
+    }
+    JournaledBook(const JournaledBook&) = delete;
+    JournaledBook& operator=(const JournaledBook&) = delete;
+
+private:
+    std::string m_folder;
 };
 
 // The worst case for the duplicate scan: every row shares the account ID and password, so each
@@ -87,6 +122,46 @@ void BM_InsertIntoList(benchmark::State& state) {
     CloseWindow(dlg);
 }
 
+// One entry command on a list of range(0) rows, with the session journal (range(1) = 1) or without.
+// The row the command changed is put back outside the timing.
+void RunEntryCommand(benchmark::State& state, void (BenchDlg::*command)(), bool deletes) {
+    MakeBook(int(state.range(0)));
+    const JournaledBook journal(state.range(1) != 0);
+    BenchDlg* dlg = OpenWindow();
+    dlg->FillAccountList();
+    for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
+        dlg->GetDlgItem(id)->EnableWindow(TRUE);
+    dlg->GetDlgItem(IDC_EDIT_ACCOUNT)->SetWindowText("someone@example.org");
+    dlg->GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("correct horse battery staple");
+    const int last = int(state.range(0)) - 1;
+    int round = 0;
+    for (auto _ : state) {
+        dlg->GetDlgItem(IDC_EDIT_COMMENT)->SetWindowText("no row has comment " + std::to_string(++round));
+        dlg->m_nSelItem = last;
+        (dlg->*command)();
+        state.PauseTiming();
+        const int expected = command == &BenchDlg::OnBnClickedInsert ? last + 2 : deletes ? last : last + 1;
+        if (dlg->m_listAccounts.GetItemCount() != expected)
+            state.SkipWithError("the command did not change the list");
+        if (expected > last + 1)
+            dlg->m_listAccounts.DeleteItem(last + 1);
+        if (deletes)
+            dlg->m_listAccounts.InsertItem(last, "someone@example.org");
+        state.ResumeTiming();
+    }
+    CloseWindow(dlg);
+}
+
+void BM_InsertCommand(benchmark::State& state) {
+    RunEntryCommand(state, &BenchDlg::OnBnClickedInsert, false);
+}
+void BM_UpdateCommand(benchmark::State& state) {
+    RunEntryCommand(state, &BenchDlg::OnBnClickedUpdate, false);
+}
+void BM_DeleteCommand(benchmark::State& state) {
+    RunEntryCommand(state, &BenchDlg::OnBnClickedDelete, true);
+}
+
 // Find Next at its worst: no row holds the text, so every cell of every row is searched.
 void BM_FindNextWithoutMatch(benchmark::State& state) {
     MakeBook(int(state.range(0)));
@@ -120,6 +195,13 @@ void BM_ScrollAndRepaintPage(benchmark::State& state) {
 BENCHMARK(BM_FillAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertIntoList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+// Each command at 1,000 and 100,000 rows, without the journal (0) and with it (1).
+void EntryCommandSizes(benchmark::internal::Benchmark* benchmark) {
+    benchmark->ArgsProduct({{1'000, 100'000}, {0, 1}})->Unit(benchmark::kMillisecond);
+}
+BENCHMARK(BM_InsertCommand)->Apply(EntryCommandSizes);
+BENCHMARK(BM_UpdateCommand)->Apply(EntryCommandSizes);
+BENCHMARK(BM_DeleteCommand)->Apply(EntryCommandSizes);
 BENCHMARK(BM_FindNextWithoutMatch)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollAndRepaintPage)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
