@@ -2,7 +2,6 @@
 
 #include "AccessMessages.h"
 #include "AccountBook.h"
-#include "AccountFile.h"
 #include "OpenBook.h"
 #include "AccountName.h"
 #include "Globals.h"

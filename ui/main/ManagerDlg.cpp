@@ -4,7 +4,6 @@
 
 #include "AccountBook.h"
 #include "AccountFile.h"
-#include "AccountName.h"
 #include "OpenBook.h"
 #include "DlgAbout.h"
 #include "DlgCreateAdmin.h"
