@@ -41,19 +41,26 @@ OpenOutcome OpenBook::Open(const std::string& folder, const std::string& account
     if (!m_file.ClaimExisting(path))
         return m_file.LockUnavailable() ? OpenOutcome::CannotLock : OpenOutcome::InUse;
     m_book.Clear();
+    const std::string journalPath = BookJournal::PathFor(path);
     JournalContents journal;
-    const JournalReadOutcome read = BookJournal::Read(BookJournal::PathFor(path), journal);
-    // A book that was never saved lives in its journal alone, with its administrator.
-    const bool saved = m_file.OnDisk().exists;
-    if (saved ? !LoadAccountBook(m_book, path, codec) : read != JournalReadOutcome::Read)
-        return Refuse(OpenOutcome::NotABook);
-    if (!saved) {
+    JournalReadOutcome read = JournalReadOutcome::Absent;
+    if (m_file.OnDisk().exists) {
+        if (!LoadAccountBook(m_book, path, codec))
+            return Refuse(OpenOutcome::NotABook);
+    } else {
+        // A book that was never saved lives in its journal alone, with its administrator.
+        read = BookJournal::Read(journalPath, journal);
+        if (read != JournalReadOutcome::Read)
+            return Refuse(OpenOutcome::NotABook);
         CopyFieldText(m_book.szAdminAccount, FieldText(journal.admin));
         CopyFieldText(m_book.szAdminPassword, FieldText(journal.adminPassword));
     }
-    // The journal is left untouched until the password matched: it is another person's until then.
+    // The journal of a saved book is read only once the password matched: it is another person's
+    // until then.
     if (account != FieldText(m_book.szAdminAccount) || password != FieldText(m_book.szAdminPassword))
         return Refuse(OpenOutcome::WrongPassword);
+    if (m_file.OnDisk().exists)
+        read = BookJournal::Read(journalPath, journal);
     if (read == JournalReadOutcome::Unreadable)
         SetJournalAside();
     else if (read == JournalReadOutcome::Read)
