@@ -72,14 +72,24 @@ void DamageLastRecord(const std::string&, const std::string& journal) {
     FlipByte(journal, fs::file_size(journal) - 14);
 }
 
-// Another program (a sync tool) replaces the book with a file of its own.
-void ReplaceBook(const std::string& book, const std::string&) {
+void ReplaceBookWith(const std::string& book, const std::vector<std::string>& accounts) {
     AccountBook other;
     CopyFieldText(other.szAdminAccount, "alice");
     CopyFieldText(other.szAdminPassword, "pw");
-    other.vecEntries.push_back(Entry("x"));
+    for (const std::string& account : accounts)
+        other.vecEntries.push_back(Entry(account));
     ASSERT_TRUE(SaveAccountBook(other, book + ".new", CBase64()));
     fs::rename(book + ".new", book);
+}
+
+// Another program (a sync tool) replaces the book with a file of its own.
+void ReplaceBook(const std::string& book, const std::string&) {
+    ReplaceBookWith(book, {"x"});
+}
+
+// The run was killed after its save had replaced the book, before the journal was removed.
+void SaveSession(const std::string& book, const std::string&) {
+    ReplaceBookWith(book, {"A", "c", "d"});
 }
 
 // The session below inserts c and d, updates a to A and deletes b: "A c d".
@@ -89,6 +99,7 @@ const DamageCase kDamageCases[] = {
     {"damaged last record", DamageLastRecord, "pw", OpenOutcome::Opened, {"A", "b", "c", "d"}, 3, false, {}, false},
     {"damaged header", DamageHeader, "pw", OpenOutcome::Opened, {"a", "b"}, 0, false, {}, true},
     {"book changed on disk", ReplaceBook, "pw", OpenOutcome::Opened, {"x"}, 4, false, {"A", "c", "d"}, false},
+    {"saved before the journal went", SaveSession, "pw", OpenOutcome::Opened, {"A", "c", "d"}, 0, false, {}, false},
     {"wrong password", Untouched, "PW", OpenOutcome::WrongPassword, {}, 0, true, {}, false},
 };
 
