@@ -1,5 +1,7 @@
 #include "MainWindowFixture.h"
 
+#include <cstdio>
+
 #include "AccountBook.h"
 #include "Globals.h"
 #include "resource.h"
@@ -157,17 +159,27 @@ bool MainWindowTest::QuitPosted(int timeoutMs) {
     return !timedOut;
 }
 
-void MainWindowTest::LoginTo(const std::string& admin, const std::vector<Row>& rows) {
-    QFile file(QString::fromStdString(BookPath(admin)));
+void MainWindowTest::WriteBook(const std::string& admin, const std::vector<Row>& rows) {
+    // Written under another name and renamed into place, as a sync tool replaces a file.
+    QFile file(QString::fromStdString(BookPath(admin) + ".new"));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(QByteArray::fromStdString(BookXml(admin, "pw", rows)));
     file.close();
+    ASSERT_EQ(std::rename((BookPath(admin) + ".new").c_str(), BookPath(admin).c_str()), 0);
+}
+
+void MainWindowTest::Login(const std::string& admin) {
     m_script.push_back([admin](CDialog& dlg) {
         dlg.GetDlgItem(IDC_EDIT_ACCOUNT)->SetWindowText(admin);
         dlg.GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("pw");
         static_cast<CButton*>(dlg.GetDlgItem(IDOK))->Click();
     });
     Click(IDC_BTN_LOGIN);
+}
+
+void MainWindowTest::LoginTo(const std::string& admin, const std::vector<Row>& rows) {
+    WriteBook(admin, rows);
+    Login(admin);
     ASSERT_EQ(m_messages, std::vector<std::string>{"Login success."});
     m_messages.clear();
     m_templates.clear();

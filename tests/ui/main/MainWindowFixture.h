@@ -43,6 +43,10 @@ public: // the case tables below drive the window through these
 
     // Writes a hand-made book into the program directory and logs in to it.
     void LoginTo(const std::string& admin, const std::vector<Row>& rows);
+    // Writes a hand-made book into the program directory, replacing any file of its name.
+    void WriteBook(const std::string& admin, const std::vector<Row>& rows);
+    // Logs in to the book with its password, through the Login dialog.
+    void Login(const std::string& admin);
     // Creates a new book through the Create Admin dialog.
     void CreateAdmin(const std::string& admin);
 

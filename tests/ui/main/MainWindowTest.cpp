@@ -1,6 +1,7 @@
 // The main window's start-up, keyboard, menus, close and destroy behaviour.
 #include "MainWindowFixture.h"
 #include "BookJournal.h"
+#include "OpenBook.h"
 
 #include "AccountBook.h"
 #include "Globals.h"
@@ -8,6 +9,8 @@
 #include "testhooks.h"
 #include "xmldom.h"
 
+#include <fstream>
+#include <functional>
 #include <QAbstractItemModel>
 #include <QDir>
 #include <QTableView>
@@ -230,6 +233,58 @@ TEST_F(MainWindowTest, AFailedSaveCanBeRetriedOrGivenUp) {
             BookJournal::RemoveFor(BookPath("erin"));
         }
         m_systemMessages.clear();
+        g_AccountBook.Clear();
+    }
+}
+
+// What the login says of a session that ended without its save, where the journal it left cannot
+// be applied to the book: damaged, or written against a book another program has since replaced.
+TEST_F(MainWindowTest, TheLoginSaysWhatBecameOfAnUnfinishedSession) {
+    const std::string journal = BookJournal::PathFor(BookPath("gina"));
+    const struct {
+        const char* label;
+        std::function<void()> leaveSession;
+        std::string says;
+        std::string where; // the file the message names
+    } cases[] = {
+        {"damaged journal", [&] { std::ofstream(journal) << "not a journal\n"; },
+         "Unsaved session not recovered:Its journal cannot be read. The journal was set aside as ",
+         BookPath("gina") + ".journal-set-aside-"},
+        {"book replaced since",
+         [&] {
+             AccountBook book;
+             OpenBook session(book);
+             ASSERT_EQ(session.Open(m_dir.path().toStdString(), "gina", "pw", CBase64()), OpenOutcome::Opened);
+             AccountEntry entry;
+             CopyFieldText(entry.szAccount, "b");
+             CopyFieldText(entry.szPassword, "2");
+             ASSERT_TRUE(session.Record(JournalChange::Insert, 1, entry, nullptr));
+             WriteBook("gina", {{"x", "9", ""}});
+         },
+         "Unsaved session recovered:The account file was changed by another program since, so both versions "
+         "were kept. The session's book was saved as ",
+         BookPath("gina") + ".kept-"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        OpenWindow();
+        WriteBook("gina", {{"a", "1", ""}});
+        c.leaveSession();
+        Login("gina");
+        ASSERT_EQ(m_messages.size(), 2u);
+        EXPECT_EQ(m_messages[1].substr(0, c.says.size()), c.says);
+        const std::size_t at = m_messages[1].find(c.where);
+        ASSERT_NE(at, std::string::npos) << m_messages[1];
+        // What the message names holds the session, never lost.
+        const std::string named = m_messages[1].substr(at, m_messages[1].find(". The book", at) - at);
+        if (c.where.find(".kept-") != std::string::npos)
+            EXPECT_EQ(ReadBookRows(named), (std::vector<Row>{{"a", "1", ""}, {"b", "2", ""}}));
+        else
+            EXPECT_EQ(FileText(named), "not a journal\n");
+        EXPECT_EQ(m_dlg->m_listAccounts.GetItemCount(), 1) << "the book as it is on disk";
+        EXPECT_FALSE(std::filesystem::exists(journal));
+        DestroyWindow();
+        m_messages.clear();
         g_AccountBook.Clear();
     }
 }
