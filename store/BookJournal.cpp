@@ -212,10 +212,11 @@ bool BookJournal::Start(const std::string& bookPath, const FileIdentity& loaded,
     if (!Open(bookPath, O_CREAT | O_EXCL, reason))
         return false;
     m_end = 0;
-    // Where the file system has no second names, a replaced book cannot be rebuilt; the journal
-    // then still serves a book that stays in place.
+    // The file a linked book leads to gets the name. Where it cannot have one (another file
+    // system, none with second names), a replaced book cannot be rebuilt; the journal then still
+    // serves a book that stays in place.
     if (loaded.exists)
-        ::link(bookPath.c_str(), BasePathFor(bookPath).c_str());
+        ::linkat(AT_FDCWD, bookPath.c_str(), AT_FDCWD, BasePathFor(bookPath).c_str(), AT_SYMLINK_FOLLOW);
     char identity[160];
     std::snprintf(identity, sizeof identity, " %d %" PRIu64 " %" PRIu64 " %" PRIu64 " %" PRIu64 " %ld",
                   loaded.exists ? 1 : 0, std::uint64_t(loaded.device), std::uint64_t(loaded.inode),
