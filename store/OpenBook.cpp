@@ -133,8 +133,11 @@ void OpenBook::KeepSessionBeside(const JournalContents& journal, const CBase64& 
 void OpenBook::SetJournalAside() {
     const std::string aside = m_file.StampedPath(kSetAsideMarker);
     const std::string journal = BookJournal::PathFor(m_file.Path());
-    if (aside.empty() || std::rename(journal.c_str(), aside.c_str()) != 0)
+    // Where it cannot be moved, it stays where it is, and the user is told that name.
+    if (aside.empty() || std::rename(journal.c_str(), aside.c_str()) != 0) {
+        m_recovery.setAsidePath = journal;
         return;
+    }
     m_recovery.setAsidePath = aside;
     std::rename(BookJournal::BasePathFor(m_file.Path()).c_str(), (aside + "-base").c_str());
 }

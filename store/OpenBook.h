@@ -32,7 +32,7 @@ struct SessionRecovery {
     bool recovered = false;           // the session was brought back into the book, which needs saving
     std::size_t changesRecovered = 0; // how many changes it made
     std::string keptPath;             // the book had changed on disk: the session was kept here instead
-    std::string setAsidePath;         // the journal could not be read and was moved here
+    std::string setAsidePath;         // the journal could not be read or applied, and is kept here
     std::string failure;              // the session could not be kept beside a changed book: why
 };
 

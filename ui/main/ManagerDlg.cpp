@@ -253,8 +253,10 @@ void CManagerDlg::ReportRecovery() {
     } else if (!recovery.keptPath.empty()) {
         ShowMessage(kMsgRecoveredKept + recovery.keptPath, this);
     } else if (!recovery.setAsidePath.empty()) {
-        const std::string why = recovery.failure.empty() ? "Its journal cannot be read." : recovery.failure;
-        ShowMessage(kMsgJournalSetAside + why + " The journal was set aside as " + recovery.setAsidePath +
+        std::string why = recovery.failure.empty() ? "Its journal cannot be read." : recovery.failure;
+        if (why.back() != '.')
+            why += '.';
+        ShowMessage(kMsgJournalSetAside + why + " The journal was kept as " + recovery.setAsidePath +
                         ". The book was opened as last saved.",
                     this);
     }

@@ -248,7 +248,7 @@ TEST_F(MainWindowTest, TheLoginSaysWhatBecameOfAnUnfinishedSession) {
         std::string where; // the file the message names
     } cases[] = {
         {"damaged journal", [&] { std::ofstream(journal) << "not a journal\n"; },
-         "Unsaved session not recovered:Its journal cannot be read. The journal was set aside as ",
+         "Unsaved session not recovered:Its journal cannot be read. The journal was kept as ",
          BookPath("gina") + ".journal-set-aside-"},
         {"book replaced since",
          [&] {
