@@ -490,9 +490,7 @@ TEST_F(WholeRunKilled, TheEditsOfAKilledSessionComeBackAtTheNextLogin) {
         });
         const std::string recovered = savedBefore ? "3 changes" : "6 changes";
         EXPECT_EQ(m_boxes, (std::vector<std::string>{"Login Failed:Password error.", "Login success.",
-                                                     "Unsaved session recovered:" + recovered +
-                                                         " of the session that ended without saving were "
-                                                         "restored. Exit saves them."}));
+                                                     "Unsaved session recovered:" + recovered + " restored."}));
         EXPECT_EQ(ReadStoredBook(BookPath(account)).rows, expected);
         EXPECT_FALSE(fs::exists(BookPath(account) + ".journal"));
     }

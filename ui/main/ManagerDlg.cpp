@@ -34,9 +34,11 @@ constexpr const char* kMsgLoginSuccess = "Login success.";
 constexpr const char* kMsgSaveFailed = "Save account file failed.";
 constexpr const char* kMsgKeptBeside = "Account file changed by another program:Both versions were kept. "
                                        "This session's book was saved as ";
+// The program's own message box holds one line, so only the short message is shown there; those
+// that name a file or give the system's reason go to the system message box, as at exit.
 constexpr const char* kMsgRecovered = "Unsaved session recovered:";
-constexpr const char* kMsgRecoveredKept = "Unsaved session recovered:The account file was changed by another program "
-                                          "since, so both versions were kept. The session's book was saved as ";
+constexpr const char* kMsgRecoveredKept = "Unsaved session recovered:Account file changed by another program since, "
+                                          "so both versions were kept. The session's book was saved as ";
 constexpr const char* kMsgJournalSetAside = "Unsaved session not recovered:";
 constexpr const char* kMsgJournalFailed = "Session journal failed:This change and the later ones are kept only until "
                                           "Exit saves the book. Should the program end before, they are lost.\n";
@@ -247,18 +249,17 @@ void CManagerDlg::ReportRecovery() {
     const SessionRecovery& recovery = g_OpenBook.Recovery();
     if (recovery.recovered) {
         m_bModified = 1;
-        ShowMessage(kMsgRecovered + CountOfChanges(recovery.changesRecovered) +
-                        " of the session that ended without saving were restored. Exit saves them.",
-                    this);
+        ShowMessage(kMsgRecovered + CountOfChanges(recovery.changesRecovered) + " restored.", this);
     } else if (!recovery.keptPath.empty()) {
-        ShowMessage(kMsgRecoveredKept + recovery.keptPath, this);
+        MessageBox(nullptr, kMsgRecoveredKept + recovery.keptPath, kAppTitle, MB_ICONWARNING | MB_OK);
     } else if (!recovery.setAsidePath.empty()) {
         std::string why = recovery.failure.empty() ? "Its journal cannot be read." : recovery.failure;
         if (why.back() != '.')
             why += '.';
-        ShowMessage(kMsgJournalSetAside + why + " The journal was kept as " + recovery.setAsidePath +
-                        ". The book was opened as last saved.",
-                    this);
+        MessageBox(nullptr,
+                   kMsgJournalSetAside + why + " The journal was kept as " + recovery.setAsidePath +
+                       ". The book was opened as last saved.",
+                   kAppTitle, MB_ICONWARNING | MB_OK);
     }
 }
 
@@ -523,7 +524,7 @@ void CManagerDlg::RecordChange(JournalChange change, int row) {
     if (recorded || m_bJournalFailureShown)
         return;
     m_bJournalFailureShown = true;
-    ShowMessage(kMsgJournalFailed + reason, this);
+    MessageBox(nullptr, kMsgJournalFailed + reason, kAppTitle, MB_ICONWARNING | MB_OK);
 }
 
 bool CManagerDlg::FindAccountItem(const std::string& account, const std::string& password,
