@@ -186,6 +186,25 @@ TEST_F(MainWindowTest, DestroySavesTheRowsOnlyWhenTheBookChanged) {
     }
 }
 
+// Where the journal cannot be written, the user hears of it once; the changes stay in the window
+// and Exit saves them.
+TEST_F(MainWindowTest, AJournalThatCannotBeWrittenIsReportedOnceAndTheBookStillSaved) {
+    OpenWindow();
+    LoginTo("hal", {{"a", "1", ""}});
+    const std::string journal = BookJournal::PathFor(BookPath("hal"));
+    ASSERT_TRUE(std::filesystem::create_directory(journal)); // something else bears the journal's name
+    for (const Row& row : {Row{"b", "2", ""}, Row{"c", "3", ""}}) {
+        TypeEntry(row);
+        Click(IDC_BTN_INSERT);
+    }
+    EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Session journal failed:This change and the later ones are "
+                                                         "kept only until Exit saves the book. Should the program end "
+                                                         "before, they are lost.\nFile exists"});
+    DestroyWindow();
+    EXPECT_EQ(ReadBookRows(BookPath("hal")), (std::vector<Row>{{"a", "1", ""}, {"b", "2", ""}, {"c", "3", ""}}));
+    EXPECT_TRUE(std::filesystem::is_directory(journal)) << "what bears the name is not the program's to remove";
+}
+
 TEST_F(MainWindowTest, AFullListIsSavedWhole) {
     std::vector<Row> book;
     for (int i = 0; i < 500; ++i)
