@@ -157,6 +157,29 @@ TEST_P(SessionJournal, TheNextLoginFindsWhatTheJournalHolds) {
     EXPECT_EQ(Accounts(reread), c.opened);
 }
 
+// A book that is a link into a synced folder, whose file the sync tool replaces: the session is
+// rebuilt on the file the link led to when the session began, and kept beside.
+TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
+    const ScratchFolder folder;
+    const std::string target = folder / "synced-alice.xml";
+    ReplaceBookWith(target, {"a"});
+    ASSERT_EQ(::symlink(target.c_str(), (folder / "alice.xml").c_str()), 0);
+    {
+        AccountBook session;
+        OpenBook open(session);
+        ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
+        ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("b"), nullptr));
+    }
+    ReplaceBookWith(target, {"x"});
+    AccountBook next;
+    OpenBook open(next);
+    ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
+    AccountBook kept;
+    ASSERT_TRUE(LoadAccountBook(kept, open.Recovery().keptPath, CBase64())) << open.Recovery().failure;
+    EXPECT_EQ(Accounts(kept), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(Accounts(next), std::vector<std::string>{"x"});
+}
+
 INSTANTIATE_TEST_SUITE_P(Damage, SessionJournal, testing::ValuesIn(kDamageCases),
                          [](const testing::TestParamInfo<DamageCase>& info) {
                              std::string name = info.param.label;
