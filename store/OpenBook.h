@@ -70,9 +70,6 @@ public:
     // Lets the book's lock and journal go; a journal of a book not saved stays for the next login.
     void Close();
 
-    // The book's lock file and journal; for another copy's lock and for tests.
-    const BookFile& File() const { return m_file; }
-
 private:
     OpenOutcome Refuse(OpenOutcome outcome);
     // Applies the journal to the book read, or keeps the session beside a book that changed.
