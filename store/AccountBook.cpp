@@ -1,5 +1,6 @@
 #include "AccountBook.h"
 
+#include <algorithm>
 #include <cstring>
 
 AccountBook g_AccountBook;
@@ -23,6 +24,13 @@ std::string_view FieldText(const TextField& field) {
     const std::size_t length =
         terminator ? static_cast<std::size_t>(static_cast<const char*>(terminator) - field) : kMaxTextBytes;
     return {field, length};
+}
+
+bool SameEntryTexts(const AccountEntries& a, const AccountEntries& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const AccountEntry& x, const AccountEntry& y) {
+        return FieldText(x.szAccount) == FieldText(y.szAccount) && FieldText(x.szPassword) == FieldText(y.szPassword) &&
+               FieldText(x.szComment) == FieldText(y.szComment);
+    });
 }
 
 void AccountBook::Clear() {

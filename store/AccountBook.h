@@ -33,6 +33,9 @@ struct AccountEntry {
 // The entries of a book; their storage is zeroed whenever it is given back.
 using AccountEntries = std::vector<AccountEntry, WipingAllocator<AccountEntry>>;
 
+// Whether both hold the same texts in the same order; item numbers are not compared.
+bool SameEntryTexts(const AccountEntries& a, const AccountEntries& b);
+
 // The administrator record and the entries, in list order. Its secrets are wiped when it is
 // cleared or destroyed.
 struct AccountBook {

@@ -3,7 +3,6 @@
 #include "AccountFile.h"
 #include "AccountName.h"
 
-#include <algorithm>
 #include <cstdio>
 
 OpenBook g_OpenBook(g_AccountBook);
@@ -11,13 +10,6 @@ OpenBook g_OpenBook(g_AccountBook);
 namespace {
 // A journal that cannot be read or applied is moved to the book's file name, this marker and the time.
 constexpr char kSetAsideMarker[] = ".journal-set-aside-";
-bool SameTexts(const AccountEntries& a, const AccountEntries& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const AccountEntry& x, const AccountEntry& y) {
-        return FieldText(x.szAccount) == FieldText(y.szAccount) && FieldText(x.szPassword) == FieldText(y.szPassword) &&
-               FieldText(x.szComment) == FieldText(y.szComment);
-    });
-}
-
 } // namespace
 
 std::string OpenBook::PathOf(const std::string& folder, std::string_view account) {
@@ -112,7 +104,7 @@ void OpenBook::KeepSessionBeside(const JournalContents& journal, const CBase64& 
     }
     const std::size_t applied = BookJournal::Apply(journal, session.vecEntries);
     // A run ended between its save and the journal's removal: the book is the session already.
-    if (SameTexts(session.vecEntries, m_book.vecEntries)) {
+    if (SameEntryTexts(session.vecEntries, m_book.vecEntries)) {
         BookJournal::RemoveFor(m_file.Path());
         return;
     }

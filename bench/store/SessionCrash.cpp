@@ -56,17 +56,6 @@ private:
     std::mt19937 m_random;
 };
 
-bool SameTexts(const AccountEntries& a, const AccountEntries& b) {
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (FieldText(a[i].szAccount) != FieldText(b[i].szAccount) ||
-            FieldText(a[i].szPassword) != FieldText(b[i].szPassword) ||
-            FieldText(a[i].szComment) != FieldText(b[i].szComment))
-            return false;
-    return true;
-}
-
 // The session: edits until it is killed, one byte to the parent for each edit that returned.
 [[noreturn]] void RunSession(const std::string& folder, unsigned seed, int returned) {
     AccountBook book;
@@ -124,8 +113,8 @@ Round KillOneSession(const std::string& folder, AccountEntries& model, unsigned 
         edits.Next(model, row, entry);
     AccountEntries oneMore = model;
     edits.Next(oneMore, row, entry);
-    round.matches = SameTexts(book.vecEntries, model) || SameTexts(book.vecEntries, oneMore);
-    if (SameTexts(book.vecEntries, oneMore))
+    round.matches = SameEntryTexts(book.vecEntries, model) || SameEntryTexts(book.vecEntries, oneMore);
+    if (SameEntryTexts(book.vecEntries, oneMore))
         model = oneMore;
     else
         model = book.vecEntries;

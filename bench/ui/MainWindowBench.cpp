@@ -78,6 +78,18 @@ BenchDlg* OpenWindow() {
     return dlg;
 }
 
+// The window with the book's rows and its edit fields open, holding an entry's account ID and
+// password as every row has them.
+BenchDlg* OpenWindowReadyToEdit() {
+    BenchDlg* dlg = OpenWindow();
+    dlg->FillAccountList();
+    for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
+        dlg->GetDlgItem(id)->EnableWindow(TRUE);
+    dlg->GetDlgItem(IDC_EDIT_ACCOUNT)->SetWindowText("someone@example.org");
+    dlg->GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("correct horse battery staple");
+    return dlg;
+}
+
 void CloseWindow(BenchDlg* dlg) {
     dlg->m_listAccounts.DeleteAllItems(); // nothing to collect, nothing to save
     dlg->DestroyWindow();
@@ -104,12 +116,7 @@ void BM_StoreAccountList(benchmark::State& state) {
 
 void BM_InsertIntoList(benchmark::State& state) {
     MakeBook(int(state.range(0)));
-    BenchDlg* dlg = OpenWindow();
-    dlg->FillAccountList();
-    for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
-        dlg->GetDlgItem(id)->EnableWindow(TRUE);
-    dlg->GetDlgItem(IDC_EDIT_ACCOUNT)->SetWindowText("someone@example.org");
-    dlg->GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("correct horse battery staple");
+    BenchDlg* dlg = OpenWindowReadyToEdit();
     dlg->GetDlgItem(IDC_EDIT_COMMENT)->SetWindowText("a comment no row has");
     for (auto _ : state) {
         dlg->OnBnClickedInsert();
@@ -127,12 +134,7 @@ void BM_InsertIntoList(benchmark::State& state) {
 void RunEntryCommand(benchmark::State& state, void (BenchDlg::*command)(), bool deletes) {
     MakeBook(int(state.range(0)));
     const JournaledBook journal(state.range(1) != 0);
-    BenchDlg* dlg = OpenWindow();
-    dlg->FillAccountList();
-    for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
-        dlg->GetDlgItem(id)->EnableWindow(TRUE);
-    dlg->GetDlgItem(IDC_EDIT_ACCOUNT)->SetWindowText("someone@example.org");
-    dlg->GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("correct horse battery staple");
+    BenchDlg* dlg = OpenWindowReadyToEdit();
     const int last = int(state.range(0)) - 1;
     int round = 0;
     for (auto _ : state) {

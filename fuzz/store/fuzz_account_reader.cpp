@@ -2,30 +2,12 @@
 // the file's whole tree. A book that loads and can be written again reads back the same.
 #include "AccountFile.h"
 
-#include <unistd.h>
+#include "ScratchFile.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <string>
 
 namespace {
-
-// Scratch files of this run, in memory-backed storage where there is some.
-std::string ScratchPath(const char* role) {
-    const char* folder = ::access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-    return std::string(folder) + "/zelvo-fuzz-" + std::to_string(::getpid()) + "-" + role + ".xml";
-}
-
-struct ScratchFiles {
-    std::string input = ScratchPath("input");
-    std::string output = ScratchPath("output");
-    ~ScratchFiles() {
-        std::remove(input.c_str());
-        std::remove(output.c_str());
-    }
-};
 
 // Whether b holds a's texts, its entries numbered as a's are or, once written, by position.
 bool SameBooks(const AccountBook& a, const AccountBook& b, bool numberedByPosition) {
@@ -48,27 +30,25 @@ bool SameBooks(const AccountBook& a, const AccountBook& b, bool numberedByPositi
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const ScratchFiles files;
-    {
-        std::ofstream out(files.input, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
-    }
+    static const ScratchFile input("input.xml");
+    static const ScratchFile output("output.xml");
+    input.Write(data, size);
     const CBase64 codec;
     AccountBook loaded;
-    const bool readable = LoadAccountBook(loaded, files.input, codec);
+    const bool readable = LoadAccountBook(loaded, input.Path(), codec);
     AccountBook fromTree;
-    if (account_file_test::LoadAccountBookFromTree(fromTree, files.input, codec) != readable ||
+    if (account_file_test::LoadAccountBookFromTree(fromTree, input.Path(), codec) != readable ||
         !SameBooks(loaded, fromTree, false)) {
         std::abort();
     }
     if (!readable || FieldText(loaded.szAdminAccount).empty()) {
         return 0;
     }
-    if (!SaveAccountBook(loaded, files.output, codec)) {
+    if (!SaveAccountBook(loaded, output.Path(), codec)) {
         return 0;
     }
     AccountBook reloaded;
-    if (!LoadAccountBook(reloaded, files.output, codec) || !SameBooks(loaded, reloaded, true)) {
+    if (!LoadAccountBook(reloaded, output.Path(), codec) || !SameBooks(loaded, reloaded, true)) {
         std::abort();
     }
     return 0;

@@ -389,14 +389,17 @@ void CManagerDlg::StoreAccountList() {
         WipeBytes(entries.data() + count, (entries.size() - std::size_t(count)) * sizeof(AccountEntry));
     }
     entries.resize(std::size_t(count));
-    for (int row = 0; row < count; ++row) {
-        AccountEntry& entry = entries[std::size_t(row)];
-        entry = AccountEntry{};
-        entry.nIndex = -1;
-        CopyRowText(row, 0, entry.szAccount);
-        CopyRowText(row, 1, entry.szPassword);
-        CopyRowText(row, 2, entry.szComment);
-    }
+    for (int row = 0; row < count; ++row)
+        CopyRow(row, entries[std::size_t(row)]);
+}
+
+// The row's three texts as an entry collected from the list.
+void CManagerDlg::CopyRow(int row, AccountEntry& entry) {
+    entry = AccountEntry{};
+    entry.nIndex = -1;
+    CopyRowText(row, 0, entry.szAccount);
+    CopyRowText(row, 1, entry.szPassword);
+    CopyRowText(row, 2, entry.szComment);
 }
 
 // Copies a cell into a field without a string of its own, so nothing of it is left on the heap.
@@ -513,11 +516,8 @@ bool CManagerDlg::AddAccountItem(const std::string& account, const std::string& 
 // be, the user learns that the session is protected only up to there.
 void CManagerDlg::RecordChange(JournalChange change, int row) {
     AccountEntry entry;
-    if (change != JournalChange::Delete) {
-        CopyRowText(row, 0, entry.szAccount);
-        CopyRowText(row, 1, entry.szPassword);
-        CopyRowText(row, 2, entry.szComment);
-    }
+    if (change != JournalChange::Delete)
+        CopyRow(row, entry);
     std::string reason;
     const bool recorded = g_OpenBook.Record(change, std::size_t(row), entry, &reason);
     WipeBytes(&entry, sizeof entry);

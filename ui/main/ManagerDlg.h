@@ -105,6 +105,7 @@ private:
     void FocusControl(UINT id);
     void SaveBookAtExit();
     BookSaveResult SaveHeldBook(const char* account);
+    void CopyRow(int row, AccountEntry& entry);
     void CopyRowText(int row, int column, TextField& field);
     // Makes a change to a row durable in the session journal.
     void RecordChange(JournalChange change, int row);
