@@ -161,18 +161,6 @@ bool ReadWhole(int fd, std::string& bytes) {
     return true;
 }
 
-// Makes the journal's name durable with its folder.
-bool SyncFolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
-    ::close(fd);
-    return synced;
-}
-
 } // namespace
 
 JournalContents::~JournalContents() {
@@ -240,7 +228,7 @@ bool BookJournal::Start(const std::string& bookPath, const FileIdentity& loaded,
 bool BookJournal::Resume(const std::string& bookPath, off_t end, std::string* reason) {
     if (!Open(bookPath, 0, reason))
         return false;
-    if (::ftruncate(m_fd, end) != 0 || ::lseek(m_fd, end, SEEK_SET) != end || ::fdatasync(m_fd) != 0) {
+    if (::ftruncate(m_fd, end) != 0 || ::lseek(m_fd, end, SEEK_SET) != end || !SyncFileData(m_fd)) {
         if (reason)
             *reason = SystemReason();
         Close();
@@ -280,7 +268,7 @@ bool BookJournal::WriteDurably(const std::string& line, std::string* reason) {
             break;
         done += std::size_t(wrote);
     }
-    if (done == line.size() && ::fdatasync(m_fd) == 0) {
+    if (done == line.size() && SyncFileData(m_fd)) {
         m_end += off_t(line.size());
         return true;
     }

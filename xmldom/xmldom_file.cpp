@@ -25,7 +25,24 @@ namespace {
 
 std::atomic<bool> g_failNextSave{false};
 std::atomic<bool> g_unnamedFilesRefused{false};
-std::atomic<bool> g_failNextFolderSync{false};
+std::function<void(SyncKind)> g_syncWatcher;
+int g_syncCounts[2] = {};
+int g_syncFailures[2] = {};
+
+// Counts the sync for a watching test, and fails it when a test asked for that.
+bool SyncAllowed(SyncKind kind) {
+    const auto which = std::size_t(kind);
+    if (g_syncWatcher) {
+        ++g_syncCounts[which];
+        g_syncWatcher(kind);
+    }
+    if (g_syncFailures[which] > 0) {
+        --g_syncFailures[which];
+        errno = EIO;
+        return false;
+    }
+    return true;
+}
 std::function<void()> g_beforeReplacing;
 
 std::string ErrnoText() {
@@ -198,17 +215,9 @@ private:
             ::unlinkat(m_folder.Get(), m_name.c_str(), 0);
         m_name.clear();
         m_fd.Close();
-        if (SyncFolder() != 0 && errno != EINVAL)
+        if (!SyncFolderNames(m_folder.Get()))
             xmldom_detail::Fail(xmldom_detail::kFail,
                                 "cannot make the new name in " + m_folderPath + " durable: " + ErrnoText());
-    }
-
-    int SyncFolder() const {
-        if (g_failNextFolderSync.exchange(false)) {
-            errno = EIO;
-            return -1;
-        }
-        return ::fsync(m_folder.Get());
     }
 
     std::string m_folderPath;
@@ -309,7 +318,7 @@ void ReplaceFileAtomically(const std::string& path, const std::function<bool(int
     RequireExpected(target, expected);
     PendingFile pending(FolderOf(target));
     const std::string leaf = LeafOf(target);
-    if (::fchmod(pending.Fd(), mode) != 0 || !writeContent(pending.Fd()) || ::fsync(pending.Fd()) != 0)
+    if (::fchmod(pending.Fd(), mode) != 0 || !writeContent(pending.Fd()) || !SyncWholeFile(pending.Fd()))
         Fail(kFail, "cannot write the new " + target + ": " + ErrnoText());
     if (g_failNextSave.exchange(false))
         Fail(kFail, "save of " + path + " stopped before replacing it");
@@ -340,6 +349,23 @@ bool IdentifyFile(const std::string& path, FileIdentity& identity) {
         return errno == ENOENT;
     identity = FileIdentity{true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
     return true;
+}
+
+bool SyncFileData(int fd) {
+    return SyncAllowed(SyncKind::FileData) && ::fdatasync(fd) == 0;
+}
+
+bool SyncWholeFile(int fd) {
+    return SyncAllowed(SyncKind::FileData) && ::fsync(fd) == 0;
+}
+
+bool SyncFolderNames(int folderFd) {
+    return SyncAllowed(SyncKind::FolderNames) && (::fsync(folderFd) == 0 || errno == EINVAL);
+}
+
+bool SyncFolderOf(const std::string& path) {
+    const Descriptor folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    return folder.Get() >= 0 && SyncFolderNames(folder.Get());
 }
 
 bool IsLeftoverSaveName(const std::string& name) {
@@ -383,7 +409,7 @@ void RefuseUnnamedFiles(bool refuse) {
 }
 
 void FailNextFolderSync() {
-    g_failNextFolderSync = true;
+    file_sync_test::FailNext(SyncKind::FolderNames);
 }
 
 void RunBeforeReplacing(std::function<void()> action) {
@@ -395,3 +421,20 @@ void MoveRunStart(const timespec* start) {
 }
 
 } // namespace xmldom_test
+
+namespace file_sync_test {
+
+void Watch(std::function<void(SyncKind)> watcher) {
+    g_syncWatcher = std::move(watcher);
+    g_syncCounts[0] = g_syncCounts[1] = 0;
+}
+
+int Count(SyncKind kind) {
+    return g_syncCounts[std::size_t(kind)];
+}
+
+void FailNext(SyncKind kind, int count) {
+    g_syncFailures[std::size_t(kind)] = count;
+}
+
+} // namespace file_sync_test

@@ -5,6 +5,7 @@
 #include <sys/types.h>
 
 #include <ctime>
+#include <functional>
 #include <string>
 
 // A file as it stood when the program read it (device, inode, size, modification time), or the
@@ -33,3 +34,26 @@ int RemoveLeftoverSaveFiles(const std::string& folder, const timespec& runStart 
 
 // Whether a file name is one of the component's temporary names.
 bool IsLeftoverSaveName(const std::string& name);
+
+// What a sync makes durable: the data written to a file, or the names in a folder.
+enum class SyncKind { FileData, FolderNames };
+
+// Makes what was written to the file durable, with what is needed to read it back (fdatasync).
+// False, with errno set, when it cannot be.
+bool SyncFileData(int fd);
+// As SyncFileData, with every attribute of the file as well (fsync).
+bool SyncWholeFile(int fd);
+// Makes the names in the folder durable. A file system that cannot sync a folder at all (EINVAL)
+// is taken as it is.
+bool SyncFolderNames(int folderFd);
+// As SyncFolderNames, for the folder of the file at path.
+bool SyncFolderOf(const std::string& path);
+
+namespace file_sync_test {
+// Counts every sync from now on and tells the watcher of each before it is made; null stops both.
+void Watch(std::function<void(SyncKind)> watcher);
+// How many syncs of the kind were made (or failed) since the watch began.
+int Count(SyncKind kind);
+// Makes the next `count` syncs of the kind fail with EIO, whether watched or not.
+void FailNext(SyncKind kind, int count = 1);
+} // namespace file_sync_test
