@@ -176,6 +176,9 @@ public:
     PendingFile& operator=(const PendingFile&) = delete;
     int Fd() const { return m_fd.Get(); }
 
+    // A second descriptor of the file being written, which stays open once it has its name.
+    int Duplicate() const { return ::fcntl(m_fd.Get(), F_DUPFD_CLOEXEC, 0); }
+
     // Gives the file the name leaf in the folder, never replacing a file of that name.
     void LinkAs(const std::string& leaf) {
         const bool linked = m_name.empty()
@@ -335,6 +338,33 @@ void ReplaceFileAtomically(const std::string& path, const std::function<bool(int
 
 } // namespace xmldom_detail
 
+bool PlaceNewFile(const std::string& path, std::string_view bytes, bool replace, int& fd, std::string* reason) {
+    fd = -1;
+    try {
+        PendingFile pending(FolderOf(path));
+        if (::fchmod(pending.Fd(), S_IRUSR | S_IWUSR) != 0 ||
+            !xmldom_detail::WriteBytes(pending.Fd(), bytes.data(), bytes.size()) || !SyncFileData(pending.Fd()))
+            xmldom_detail::Fail(xmldom_detail::kFail, "cannot write " + path + ": " + ErrnoText());
+        Descriptor kept(pending.Duplicate());
+        if (kept.Get() < 0 || ::lseek(kept.Get(), 0, SEEK_END) < 0)
+            xmldom_detail::Fail(xmldom_detail::kFail, "cannot keep " + path + " open: " + ErrnoText());
+        if (replace)
+            pending.ReplaceAt(LeafOf(path));
+        else
+            pending.LinkAs(LeafOf(path));
+        fd = kept.Release();
+        return true;
+    } catch (CComException* error) {
+        if (reason)
+            *reason = error->GetDescription();
+        error->Delete();
+    } catch (...) {
+        if (reason)
+            *reason = "cannot write " + path;
+    }
+    return false;
+}
+
 bool FileIdentity::operator==(const FileIdentity& other) const {
     if (exists != other.exists)
         return false;
@@ -349,6 +379,10 @@ bool IdentifyFile(const std::string& path, FileIdentity& identity) {
         return errno == ENOENT;
     identity = FileIdentity{true, info.st_dev, info.st_ino, info.st_size, info.st_mtim};
     return true;
+}
+
+bool WriteAllBytes(int fd, std::string_view bytes) {
+    return xmldom_detail::WriteBytes(fd, bytes.data(), bytes.size());
 }
 
 bool SyncFileData(int fd) {

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <functional>
 #include <string>
+#include <string_view>
 
 // A file as it stood when the program read it (device, inode, size, modification time), or the
 // fact that there was none. Two identities are equal when they name the same unchanged file.
@@ -34,6 +35,17 @@ int RemoveLeftoverSaveFiles(const std::string& folder, const timespec& runStart 
 
 // Whether a file name is one of the component's temporary names.
 bool IsLeftoverSaveName(const std::string& name);
+
+// Writes the bytes to a new file, readable and writable by its owner only, syncs it, and gives it
+// the name at path in one step, so that the name never stands for a part of them. A link at that
+// name is never followed. With replace false, a file already bearing the name is kept and the call
+// fails; with replace true, it is replaced. On success the file stays open for writing at its end,
+// and its descriptor goes to fd. False, with the reason, on any failure; nothing is left behind.
+bool PlaceNewFile(const std::string& path, std::string_view bytes, bool replace, int& fd, std::string* reason);
+
+// Writes all the bytes at the descriptor's position, going on after interruptions. False, with
+// errno set, when the file takes no more.
+bool WriteAllBytes(int fd, std::string_view bytes);
 
 // What a sync makes durable: the data written to a file, or the names in a folder.
 enum class SyncKind { FileData, FolderNames };

@@ -90,6 +90,12 @@ public:
         Close();
         m_fd = fd;
     }
+    // Gives up charge of the descriptor held, which stays open, and returns it.
+    int Release() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd;
+    }
     // Closes now and reports whether the close succeeded.
     bool Close() {
         const int fd = m_fd;
