@@ -10,8 +10,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
-#include <string_view>
+#include <limits>
 
 namespace {
 
@@ -23,8 +24,14 @@ constexpr std::size_t kRecordFields = 6;
 // The header's fields: the magic's two words, the book's file identity (exists, device, inode, size,
 // modified seconds and nanoseconds), the administrator's two texts and the checksum.
 constexpr std::size_t kHeaderFields = 11;
-// The longest journal read: far more changes than a session makes.
-constexpr off_t kMaxJournalBytes = off_t(1) << 31;
+// The longest journal read. A session's journal is compacted long before; anything longer was not
+// written by the program.
+constexpr off_t kMaxJournalBytes = off_t(1) << 30;
+// The longest line a record or the header can take (three texts of 128 bytes in Base64, a row
+// number and the checksum), with room to spare; a longer one is damaged.
+constexpr std::size_t kMaxLineBytes = 1024;
+// How much of the journal is read at a time.
+constexpr std::size_t kReadChunk = 64 * 1024;
 
 std::uint32_t Crc32(std::string_view bytes) {
     static const std::array<std::uint32_t, 256> table = [] {
@@ -43,11 +50,12 @@ std::uint32_t Crc32(std::string_view bytes) {
     return crc ^ 0xFFFFFFFFu;
 }
 
-// Ends a line with the checksum of everything before it, so a torn or damaged line is known.
-void Seal(std::string& line) {
+// Ends the line that starts at lineStart with the checksum of it, so a torn or damaged line is known.
+void Seal(std::string& text, std::size_t lineStart) {
     char crc[16];
-    std::snprintf(crc, sizeof crc, " %08" PRIx32 "\n", Crc32(line));
-    line += crc;
+    std::snprintf(crc, sizeof crc, " %08" PRIx32 "\n",
+                  Crc32(std::string_view(text).substr(lineStart, text.size() - lineStart)));
+    text += crc;
 }
 
 std::string SystemReason() {
@@ -55,7 +63,7 @@ std::string SystemReason() {
 }
 
 // The fields of one sealed line (without its line break), when its checksum holds.
-bool Unseal(std::string_view line, std::size_t fieldCount, std::vector<std::string_view>& fields) {
+bool Unseal(std::string_view line, std::size_t fieldCount, std::array<std::string_view, kHeaderFields>& fields) {
     const std::size_t lastSpace = line.rfind(' ');
     if (lastSpace == std::string_view::npos || line.size() - lastSpace != 9)
         return false;
@@ -63,25 +71,30 @@ bool Unseal(std::string_view line, std::size_t fieldCount, std::vector<std::stri
     std::snprintf(crc, sizeof crc, "%08" PRIx32, Crc32(line.substr(0, lastSpace)));
     if (line.substr(lastSpace + 1) != crc)
         return false;
-    fields.clear();
-    for (std::size_t start = 0;;) {
+    std::size_t count = 0;
+    for (std::size_t start = 0;; ++count) {
         const std::size_t space = line.find(' ', start);
-        fields.push_back(line.substr(start, space - start));
+        if (count == fieldCount)
+            return false;
+        fields[count] = line.substr(start, space - start);
         if (space == std::string_view::npos)
-            break;
+            return count + 1 == fieldCount;
         start = space + 1;
     }
-    return fields.size() == fieldCount;
 }
 
+// A number as the journal writes it: decimal digits, no sign, no leading zero, within 64 bits.
 bool ParseNumber(std::string_view text, std::uint64_t& value) {
-    if (text.empty() || text.size() > 20)
+    if (text.empty() || (text.size() > 1 && text[0] == '0'))
         return false;
     value = 0;
     for (const char c : text) {
         if (c < '0' || c > '9')
             return false;
-        value = value * 10 + std::uint64_t(c - '0');
+        const auto digit = std::uint64_t(c - '0');
+        if (value > (std::numeric_limits<std::uint64_t>::max() - digit) / 10)
+            return false;
+        value = value * 10 + digit;
     }
     return true;
 }
@@ -95,78 +108,183 @@ bool DecodeField(std::string_view text, TextField& field) {
     return fits;
 }
 
-void AppendEncoded(std::string& line, const TextField& field) {
+void AppendEncoded(std::string& line, std::string_view text) {
     std::string encoded;
-    CBase64().Encode(FieldText(field), encoded);
+    CBase64().Encode(text, encoded);
     line += ' ';
     line += encoded;
     WipeString(encoded);
 }
 
-bool ParseHeader(std::string_view line, JournalContents& contents) {
-    std::vector<std::string_view> fields;
-    if (!Unseal(line, kHeaderFields, fields) || line.substr(0, kMagic.size()) != kMagic)
+bool ParseHeader(std::string_view line, JournalHeader& header) {
+    std::array<std::string_view, kHeaderFields> fields;
+    if (line.substr(0, kMagic.size()) != kMagic || !Unseal(line, kHeaderFields, fields))
         return false;
     std::uint64_t number[6] = {};
     for (int i = 0; i < 6; ++i)
         if (!ParseNumber(fields[std::size_t(2 + i)], number[i]))
             return false;
-    FileIdentity& base = contents.base;
+    FileIdentity& base = header.base;
     base.exists = number[0] != 0;
     base.device = dev_t(number[1]);
     base.inode = ino_t(number[2]);
     base.size = off_t(number[3]);
     base.modified = {time_t(number[4]), long(number[5])};
-    return DecodeField(fields[8], contents.admin) && DecodeField(fields[9], contents.adminPassword) &&
-           contents.admin[0] != '\0';
+    return number[0] <= 1 && DecodeField(fields[8], header.admin) && DecodeField(fields[9], header.adminPassword) &&
+           header.admin[0] != '\0';
 }
 
 bool ParseRecord(std::string_view line, JournalRecord& record) {
-    std::vector<std::string_view> fields;
+    std::array<std::string_view, kHeaderFields> fields;
     std::uint64_t row = 0;
-    if (!Unseal(line, kRecordFields, fields) || fields[0].size() != 1 || !ParseNumber(fields[1], row))
+    if (!Unseal(line, kRecordFields, fields) || fields[0].size() != 1 || !ParseNumber(fields[1], row) ||
+        row > std::numeric_limits<std::size_t>::max())
         return false;
     record.change = JournalChange(fields[0][0]);
     record.row = std::size_t(row);
     record.entry = AccountEntry{};
     record.entry.nIndex = -1;
+    AccountEntry& entry = record.entry;
+    const bool textsFit = DecodeField(fields[2], entry.szAccount) && DecodeField(fields[3], entry.szPassword) &&
+                          DecodeField(fields[4], entry.szComment);
     switch (record.change) {
     case JournalChange::Insert:
     case JournalChange::Update:
-        return DecodeField(fields[2], record.entry.szAccount) && DecodeField(fields[3], record.entry.szPassword) &&
-               DecodeField(fields[4], record.entry.szComment) && record.entry.szAccount[0] != '\0';
+        return textsFit && entry.szAccount[0] != '\0';
+    case JournalChange::AdminPassword:
+        return textsFit && entry.szPassword[0] != '\0';
     case JournalChange::Delete:
-        return true;
+    case JournalChange::Batch:
+    case JournalChange::Snapshot:
+        return textsFit;
     }
     return false;
 }
 
-// Reads the whole file the descriptor leads to; false on any failure.
-bool ReadWhole(int fd, std::string& bytes) {
+// Opens a journal or its base for reading: never blocking on a pipe, never through a link, and
+// only a regular file of the user's own. -1 when it is absent or refused (errno tells which).
+int OpenOwnRegularFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0)
+        return -1;
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
-        info.st_size > kMaxJournalBytes)
-        return false;
-    bytes.resize(std::size_t(info.st_size));
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t got = ::read(fd, bytes.data() + done, bytes.size() - done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got <= 0)
-            break;
-        done += std::size_t(got);
-    }
-    bytes.resize(done);
-    return true;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+        info.st_size <= kMaxJournalBytes)
+        return fd;
+    ::close(fd);
+    errno = EPERM;
+    return -1;
 }
 
 } // namespace
 
-JournalContents::~JournalContents() {
+JournalHeader::~JournalHeader() {
     WipeBytes(admin, sizeof admin);
     WipeBytes(adminPassword, sizeof adminPassword);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Reading.
+
+JournalReader::~JournalReader() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+JournalReadOutcome JournalReader::Open(const std::string& path, JournalHeader& header) {
+    m_fd = OpenOwnRegularFile(path);
+    if (m_fd < 0)
+        return errno == ENOENT ? JournalReadOutcome::Absent : JournalReadOutcome::Unreadable;
+    m_buffer.resize(kReadChunk + kMaxLineBytes);
+    std::string_view line;
+    bool complete = false;
+    // A start that never finished left no whole header, and so no change.
+    if (!NextLine(line, complete) || !complete)
+        return JournalReadOutcome::Empty;
+    if (!ParseHeader(line, header))
+        return JournalReadOutcome::Unreadable;
+    m_recordEnd = m_bufferStart + off_t(m_begin);
+    return JournalReadOutcome::Read;
+}
+
+bool JournalReader::Fill() {
+    if (m_begin > 0) {
+        std::copy(m_buffer.begin() + std::ptrdiff_t(m_begin), m_buffer.begin() + std::ptrdiff_t(m_filled),
+                  m_buffer.begin());
+        WipeBytes(m_buffer.data() + (m_filled - m_begin), m_begin);
+        m_bufferStart += off_t(m_begin);
+        m_filled -= m_begin;
+        m_begin = 0;
+    }
+    if (m_atEnd || m_filled == m_buffer.size())
+        return false;
+    ssize_t got = 0;
+    do
+        got = ::read(m_fd, m_buffer.data() + m_filled, m_buffer.size() - m_filled);
+    while (got < 0 && errno == EINTR);
+    if (got <= 0) {
+        m_atEnd = true;
+        return false;
+    }
+    m_filled += std::size_t(got);
+    return true;
+}
+
+bool JournalReader::NextLine(std::string_view& line, bool& complete) {
+    for (;;) {
+        const char* start = m_buffer.data() + m_begin;
+        const std::size_t available = m_filled - m_begin;
+        const void* lineBreak = std::memchr(start, '\n', std::min(available, kMaxLineBytes + 1));
+        if (lineBreak) {
+            const auto length = std::size_t(static_cast<const char*>(lineBreak) - start);
+            line = std::string_view(start, length);
+            m_begin += length + 1;
+            complete = true;
+            return true;
+        }
+        // A line longer than any record is damaged, whatever follows.
+        if (available > kMaxLineBytes) {
+            line = std::string_view(start, available);
+            complete = true;
+            return true;
+        }
+        if (!Fill()) {
+            line = std::string_view(m_buffer.data() + m_begin, m_filled - m_begin);
+            m_begin = m_filled;
+            complete = false;
+            return !line.empty();
+        }
+    }
+}
+
+JournalStep JournalReader::Next(JournalRecord& record) {
+    std::string_view line;
+    bool complete = false;
+    if (m_fd < 0 || !NextLine(line, complete))
+        return JournalStep::End;
+    if (!complete)
+        return JournalStep::Torn;
+    if (line.size() > kMaxLineBytes || !ParseRecord(line, record))
+        return JournalStep::Damaged;
+    m_recordEnd = m_bufferStart + off_t(m_begin);
+    return JournalStep::Record;
+}
+
+std::size_t JournalReader::CountRecordsFrom(off_t offset) const {
+    std::size_t records = 0;
+    bool inLine = false;
+    std::array<char, 4096> chunk{};
+    for (ssize_t got; (got = ::pread(m_fd, chunk.data(), chunk.size(), offset)) > 0; offset += got)
+        for (ssize_t i = 0; i < got; ++i) {
+            inLine = chunk[std::size_t(i)] != '\n';
+            records += inLine ? 0 : 1;
+        }
+    WipeBytes(chunk.data(), chunk.size());
+    return records + (inLine ? 1 : 0);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Writing.
 
 BookJournal::~BookJournal() {
     Close();
@@ -180,53 +298,90 @@ std::string BookJournal::BasePathFor(const std::string& bookPath) {
     return bookPath + kBaseSuffix;
 }
 
-bool BookJournal::Open(const std::string& bookPath, int flags, std::string* reason) {
-    Close();
-    m_failure.clear();
-    m_fd = ::open(PathFor(bookPath).c_str(), flags | O_WRONLY | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
-    if (m_fd < 0) {
+void BookJournal::AppendHeader(std::string& text, const FileIdentity& base, std::string_view admin,
+                               std::string_view adminPassword) {
+    const std::size_t start = text.size();
+    char identity[160];
+    std::snprintf(identity, sizeof identity, " %d %" PRIu64 " %" PRIu64 " %" PRIu64 " %" PRIu64 " %ld",
+                  base.exists ? 1 : 0, std::uint64_t(base.device), std::uint64_t(base.inode), std::uint64_t(base.size),
+                  std::uint64_t(base.modified.tv_sec), long(base.modified.tv_nsec));
+    text += kMagic;
+    text += identity;
+    AppendEncoded(text, admin);
+    AppendEncoded(text, adminPassword);
+    Seal(text, start);
+}
+
+void BookJournal::AppendRecord(std::string& text, JournalChange change, std::size_t row, const AccountEntry& entry) {
+    const std::size_t start = text.size();
+    text += char(change);
+    text += ' ';
+    text += std::to_string(row);
+    const bool hasTexts = change == JournalChange::Insert || change == JournalChange::Update;
+    AppendEncoded(text, hasTexts ? FieldText(entry.szAccount) : std::string_view());
+    AppendEncoded(text, hasTexts || change == JournalChange::AdminPassword ? FieldText(entry.szPassword)
+                                                                           : std::string_view());
+    AppendEncoded(text, hasTexts ? FieldText(entry.szComment) : std::string_view());
+    Seal(text, start);
+}
+
+void BookJournal::KeepBase(const std::string& bookPath, const FileIdentity& base) {
+    const std::string basePath = BasePathFor(bookPath);
+    FileIdentity named;
+    if (IdentifyFile(basePath, named) && named.exists && named == base)
+        return;
+    // A second name left by an earlier session is not this session's base. The file a linked book
+    // leads to gets the name. Where it cannot have one (another file system, none with second
+    // names), a replaced book cannot be rebuilt; the journal then still serves a book that stays.
+    ::unlink(basePath.c_str());
+    FileIdentity book;
+    if (base.exists && IdentifyFile(bookPath, book) && book == base)
+        ::linkat(AT_FDCWD, bookPath.c_str(), AT_FDCWD, basePath.c_str(), AT_SYMLINK_FOLLOW);
+}
+
+bool BookJournal::Start(const std::string& bookPath, const FileIdentity& base, std::string_view admin,
+                        std::string_view basePassword, const AccountBook* book, bool replace, std::string* reason) {
+    // An earlier journal that is not the session's own, and its base, are never touched.
+    struct stat existing {};
+    if (!replace && ::lstat(PathFor(bookPath).c_str(), &existing) == 0) {
+        errno = EEXIST;
         if (reason)
             *reason = SystemReason();
         return false;
     }
-    m_path = PathFor(bookPath);
-    return true;
-}
-
-bool BookJournal::Start(const std::string& bookPath, const FileIdentity& loaded, const AccountBook& book,
-                        std::string* reason) {
-    // A second name left by an earlier session is not this session's base.
-    ::unlink(BasePathFor(bookPath).c_str());
-    if (!Open(bookPath, O_CREAT | O_EXCL, reason))
-        return false;
-    m_end = 0;
-    // The file a linked book leads to gets the name. Where it cannot have one (another file
-    // system, none with second names), a replaced book cannot be rebuilt; the journal then still
-    // serves a book that stays in place.
-    if (loaded.exists)
-        ::linkat(AT_FDCWD, bookPath.c_str(), AT_FDCWD, BasePathFor(bookPath).c_str(), AT_SYMLINK_FOLLOW);
-    char identity[160];
-    std::snprintf(identity, sizeof identity, " %d %" PRIu64 " %" PRIu64 " %" PRIu64 " %" PRIu64 " %ld",
-                  loaded.exists ? 1 : 0, std::uint64_t(loaded.device), std::uint64_t(loaded.inode),
-                  std::uint64_t(loaded.size), std::uint64_t(loaded.modified.tv_sec), long(loaded.modified.tv_nsec));
-    std::string header(kMagic);
-    header += identity;
-    AppendEncoded(header, book.szAdminAccount);
-    AppendEncoded(header, book.szAdminPassword);
-    Seal(header);
-    const bool written = WriteDurably(header, reason) && SyncFolderOf(m_path);
-    WipeString(header);
-    if (!written) {
-        if (reason && reason->empty())
-            *reason = SystemReason();
-        Close();
-        ::unlink(PathFor(bookPath).c_str());
+    std::string text;
+    AppendHeader(text, base, admin, basePassword);
+    if (book) {
+        AppendRecord(text, JournalChange::Snapshot, book->vecEntries.size(), AccountEntry{});
+        for (std::size_t row = 0; row < book->vecEntries.size(); ++row)
+            AppendRecord(text, JournalChange::Insert, row, book->vecEntries[row]);
+        if (FieldText(book->szAdminPassword) != basePassword) {
+            AccountEntry password;
+            CopyFieldText(password.szPassword, FieldText(book->szAdminPassword));
+            AppendRecord(text, JournalChange::AdminPassword, 0, password);
+            WipeBytes(&password, sizeof password);
+        }
     }
-    return written;
+    // The base is named before the journal that needs it.
+    KeepBase(bookPath, base);
+    int fd = -1;
+    const bool placed = PlaceNewFile(PathFor(bookPath), text, replace, fd, reason);
+    if (placed) {
+        // The journal it replaces, if any, goes on no longer.
+        Close();
+        m_fd = fd;
+        m_end = off_t(text.size());
+        m_failure.clear();
+    } else if (!replace) {
+        // No journal needs the base that was named for it.
+        ::unlink(BasePathFor(bookPath).c_str());
+    }
+    WipeString(text);
+    return placed;
 }
 
 bool BookJournal::Resume(const std::string& bookPath, off_t end, std::string* reason) {
-    if (!Open(bookPath, 0, reason))
+    if (!Open(bookPath, reason))
         return false;
     if (::ftruncate(m_fd, end) != 0 || ::lseek(m_fd, end, SEEK_SET) != end || !SyncFileData(m_fd)) {
         if (reason)
@@ -238,44 +393,56 @@ bool BookJournal::Resume(const std::string& bookPath, off_t end, std::string* re
     return true;
 }
 
+bool BookJournal::Open(const std::string& bookPath, std::string* reason) {
+    Close();
+    m_failure.clear();
+    m_fd = ::open(PathFor(bookPath).c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    struct stat info {};
+    if (m_fd >= 0 && ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
+        return true;
+    if (reason)
+        *reason = m_fd < 0 ? SystemReason() : "The journal is not a file of the user's own.";
+    Close();
+    return false;
+}
+
 bool BookJournal::Append(JournalChange change, std::size_t row, const AccountEntry& entry, std::string* reason) {
-    if (m_fd < 0 || !m_failure.empty()) {
+    if (!Active()) {
         if (reason)
             *reason = m_failure;
         return false;
     }
-    std::string line(1, char(change));
-    line += ' ';
-    line += std::to_string(row);
-    const AccountEntry none{};
-    const AccountEntry& texts = change == JournalChange::Delete ? none : entry;
-    AppendEncoded(line, texts.szAccount);
-    AppendEncoded(line, texts.szPassword);
-    AppendEncoded(line, texts.szComment);
-    Seal(line);
+    std::string line;
+    AppendRecord(line, change, row, entry);
     const bool written = WriteDurably(line, reason);
     WipeString(line);
     return written;
 }
 
-bool BookJournal::WriteDurably(const std::string& line, std::string* reason) {
-    std::size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t wrote = ::write(m_fd, line.data() + done, line.size() - done);
-        if (wrote < 0 && errno == EINTR)
-            continue;
-        if (wrote <= 0)
-            break;
-        done += std::size_t(wrote);
+bool BookJournal::AppendBatch(std::size_t firstRow, const AccountEntries& rows, std::string* reason) {
+    if (!Active()) {
+        if (reason)
+            *reason = m_failure;
+        return false;
     }
-    if (done == line.size() && SyncFileData(m_fd)) {
-        m_end += off_t(line.size());
+    std::string text;
+    AppendRecord(text, JournalChange::Batch, rows.size(), AccountEntry{});
+    for (std::size_t i = 0; i < rows.size(); ++i)
+        AppendRecord(text, JournalChange::Insert, firstRow + i, rows[i]);
+    const bool written = WriteDurably(text, reason);
+    WipeString(text);
+    return written;
+}
+
+bool BookJournal::WriteDurably(const std::string& text, std::string* reason) {
+    if (WriteAllBytes(m_fd, text) && SyncFileData(m_fd)) {
+        m_end += off_t(text.size());
         return true;
     }
     m_failure = SystemReason();
     if (reason)
         *reason = m_failure;
-    // A part of a record would be dropped on reading anyway; cutting it keeps the next one readable.
+    // A part of a record would be taken for a torn one; cutting it keeps the journal whole.
     if (::ftruncate(m_fd, m_end) == 0)
         ::lseek(m_fd, m_end, SEEK_SET);
     return false;
@@ -292,48 +459,4 @@ void BookJournal::RemoveFor(const std::string& bookPath) {
     ::unlink(path.c_str());
     ::unlink(BasePathFor(bookPath).c_str());
     SyncFolderOf(path);
-}
-
-JournalReadOutcome BookJournal::Read(const std::string& path, JournalContents& contents) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
-    if (fd < 0)
-        return errno == ENOENT ? JournalReadOutcome::Absent : JournalReadOutcome::Unreadable;
-    std::string bytes;
-    const bool read = ReadWhole(fd, bytes);
-    ::close(fd);
-    const std::string_view text(bytes);
-    std::size_t lineEnd = text.find('\n');
-    bool readable = read && lineEnd != std::string_view::npos && ParseHeader(text.substr(0, lineEnd), contents);
-    if (readable) {
-        contents.headerEnd = off_t(lineEnd + 1);
-        JournalRecord record;
-        for (std::size_t start = lineEnd + 1; (lineEnd = text.find('\n', start)) != std::string_view::npos;
-             start = lineEnd + 1) {
-            if (!ParseRecord(text.substr(start, lineEnd - start), record))
-                break;
-            record.end = off_t(lineEnd + 1);
-            contents.records.push_back(record);
-        }
-        WipeBytes(&record, sizeof record);
-    }
-    WipeString(bytes);
-    return readable ? JournalReadOutcome::Read : JournalReadOutcome::Unreadable;
-}
-
-std::size_t BookJournal::Apply(const JournalContents& contents, AccountEntries& entries) {
-    std::size_t applied = 0;
-    for (const JournalRecord& record : contents.records) {
-        // An insert always appends; the other changes name a row that is there.
-        const bool inserts = record.change == JournalChange::Insert;
-        if (inserts ? record.row != entries.size() : record.row >= entries.size())
-            break;
-        if (inserts)
-            entries.push_back(record.entry);
-        else if (record.change == JournalChange::Update)
-            entries[record.row] = record.entry;
-        else
-            entries.erase(entries.begin() + std::ptrdiff_t(record.row));
-        ++applied;
-    }
-    return applied;
 }

@@ -1,6 +1,9 @@
-// The session journal: every change to the open book's entries, made durable on disk as the command
-// that made it returns, so that a session which never reached its save can be brought back. It lives
-// beside the book as "<book file>.journal", owner-only, and goes once the book has been saved.
+// The session journal: every change to the open book, made durable on disk as the command that made
+// it returns, so that a session which never reached its save can be brought back. It lives beside the
+// book as "<book file>.journal", owner-only, and goes once the book has been saved.
+//
+// A journal is a header line, which binds it to one book (the identity of the book's file as loaded,
+// its administrator name and password), then one line per change, each sealed with its checksum.
 #pragma once
 
 #include "AccountBook.h"
@@ -9,40 +12,82 @@
 #include <sys/types.h>
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum class JournalChange : char {
-    Insert = 'I', // a row appended at the end of the list
-    Update = 'U', // a row's three texts replaced
-    Delete = 'D', // a row removed
+    Insert = 'I',        // a row appended at the end of the list
+    Update = 'U',        // a row's three texts replaced
+    Delete = 'D',        // a row removed
+    AdminPassword = 'P', // the administrator password changed; the entry's password holds the new one
+    Batch = 'B',         // the next `row` records are inserts made in one step: all of them count, or none
+    Snapshot = 'S',      // the rows are replaced by the next `row` records, all or none; only ever first
 };
 
 // One change as the journal holds it.
 struct JournalRecord {
     JournalChange change = JournalChange::Insert;
-    std::size_t row = 0; // the row changed; for an insert, the row it became
+    std::size_t row = 0; // the row changed (for an insert, the row it became); for a batch or a
+                         // snapshot, how many records it holds
     AccountEntry entry;  // the row's new texts; empty for a delete
-    off_t end = 0;       // where the record ends in the journal
 };
 
-// What a journal holds: the book it was written against and the changes made to it since.
-struct JournalContents {
-    FileIdentity base;            // the book's file as loaded at the start of the session; absent for a new book
+// What a journal's header says: the book it belongs to.
+struct JournalHeader {
+    FileIdentity base;            // the book's file as loaded when the journal began; absent for a new book
     TextField admin = {};         // the book's administrator account
-    TextField adminPassword = {}; // and its password, which opens a book that was never saved
-    std::vector<JournalRecord, WipingAllocator<JournalRecord>> records;
-    off_t headerEnd = 0;
+    TextField adminPassword = {}; // the administrator password of the book as loaded (or created)
 
-    JournalContents() = default;
-    JournalContents(const JournalContents&) = delete;
-    JournalContents& operator=(const JournalContents&) = delete;
-    ~JournalContents();
+    JournalHeader() = default;
+    JournalHeader(const JournalHeader&) = delete;
+    JournalHeader& operator=(const JournalHeader&) = delete;
+    ~JournalHeader();
 };
 
 enum class JournalReadOutcome {
     Absent,     // no journal: the last session ended with a save, or made no change
-    Read,       // the header and every whole record up to the first torn or damaged one
-    Unreadable, // the journal is there, but cannot be opened or its header is damaged
+    Empty,      // a journal without a whole header, left by a start cut short: it holds no change
+    Read,       // the header was read; the records follow
+    Unreadable, // the journal is there, but is not the user's regular file, is too large, or its header is damaged
+};
+
+enum class JournalStep {
+    Record,  // a whole record was read
+    End,     // the journal ends after the last record
+    Torn,    // the journal ends in the middle of a record: a write that never finished
+    Damaged, // a whole line that is not a record: nothing after it can be trusted
+};
+
+// Reads a journal record by record, in a fixed amount of memory whatever its length; what it read
+// is wiped as it goes. The file is opened without blocking and without following a link, and must
+// be a regular file of the user's own.
+class JournalReader {
+public:
+    JournalReader() = default;
+    ~JournalReader();
+    JournalReader(const JournalReader&) = delete;
+    JournalReader& operator=(const JournalReader&) = delete;
+
+    JournalReadOutcome Open(const std::string& path, JournalHeader& header);
+    // The next record, or why there is none.
+    JournalStep Next(JournalRecord& record);
+    // Where the last record given (or the header) ends in the journal.
+    off_t RecordEnd() const { return m_recordEnd; }
+    // How many records (whole lines, and a torn one at the end) the journal holds from the offset on.
+    std::size_t CountRecordsFrom(off_t offset) const;
+
+private:
+    // The next line without its line break; complete is false for a last line without one.
+    bool NextLine(std::string_view& line, bool& complete);
+    bool Fill();
+
+    int m_fd = -1;
+    std::vector<char, WipingAllocator<char>> m_buffer;
+    std::size_t m_begin = 0;  // the first byte of m_buffer not yet given
+    std::size_t m_filled = 0; // the bytes of m_buffer that hold file bytes
+    off_t m_bufferStart = 0;  // where m_buffer[0] stands in the file
+    off_t m_recordEnd = 0;
+    bool m_atEnd = false;
 };
 
 class BookJournal {
@@ -57,35 +102,42 @@ public:
     // A second name for the book's file as loaded, made as the journal starts, so that the session
     // can still be rebuilt when another program replaces the book meanwhile.
     static std::string BasePathFor(const std::string& bookPath);
+    // What a journal is written as: its header line, and the lines of records appended to text.
+    static void AppendHeader(std::string& text, const FileIdentity& base, std::string_view admin,
+                             std::string_view adminPassword);
+    static void AppendRecord(std::string& text, JournalChange change, std::size_t row, const AccountEntry& entry);
 
-    // Writes a new journal for the book, against its file as loaded, and makes it durable. False,
-    // with the system's reason, when it cannot be made; an earlier journal is never overwritten.
-    bool Start(const std::string& bookPath, const FileIdentity& loaded, const AccountBook& book, std::string* reason);
+    // Writes a journal for the book at bookPath: the header, binding it to the book's file as
+    // loaded (base) and the administrator and password it had then; then, when the book is given,
+    // its rows in full (as a snapshot) and its administrator password where that changed since. The
+    // journal is written whole and synced before it takes its name, so no kill leaves a part of it.
+    // A journal already at the name is replaced only when replace is set (the session's own);
+    // otherwise it is kept and the start fails. False, with the system's reason, when it cannot be made.
+    bool Start(const std::string& bookPath, const FileIdentity& base, std::string_view admin,
+               std::string_view basePassword, const AccountBook* book, bool replace, std::string* reason);
     // Goes on with a journal read at login, after its last record that was applied; whatever follows
     // (a torn record) is cut off.
     bool Resume(const std::string& bookPath, off_t end, std::string* reason);
     // Adds one change and makes it durable before returning. False, with the reason, when it could
     // not be written; the journal then holds the changes before it, never a part of this one, and
-    // takes no later change, which would not fit the rows without it.
+    // takes no later change until it is started again.
     bool Append(JournalChange change, std::size_t row, const AccountEntry& entry, std::string* reason);
-    bool Active() const { return m_fd >= 0; }
+    // Adds rows appended in one step, from firstRow on, durably and as one change.
+    bool AppendBatch(std::size_t firstRow, const AccountEntries& rows, std::string* reason);
+    bool Active() const { return m_fd >= 0 && m_failure.empty(); }
+    // How long the journal is.
+    off_t Size() const { return m_end; }
     // Lets the journal go; the file stays for the next login.
     void Close();
     // Removes the journal of the book at bookPath and the book's second name, durably.
     static void RemoveFor(const std::string& bookPath);
 
-    // Reads the journal at path. Every record is checked; reading stops at the first that is torn
-    // or damaged, and the records before it are given.
-    static JournalReadOutcome Read(const std::string& path, JournalContents& contents);
-    // Applies the records to the entries, in order; stops at one that does not fit them. The number
-    // applied.
-    static std::size_t Apply(const JournalContents& contents, AccountEntries& entries);
-
 private:
-    bool Open(const std::string& bookPath, int flags, std::string* reason);
-    bool WriteDurably(const std::string& line, std::string* reason);
+    bool Open(const std::string& bookPath, std::string* reason);
+    bool WriteDurably(const std::string& text, std::string* reason);
+    // Gives the book's file as loaded its second name, unless that name already leads to it.
+    static void KeepBase(const std::string& bookPath, const FileIdentity& base);
 
-    std::string m_path;
     int m_fd = -1;
     off_t m_end = 0;       // the end of the last whole record
     std::string m_failure; // why a change could not be written; every later one is refused with it

@@ -3,6 +3,10 @@
 #include "AccountFile.h"
 #include "AccountName.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
 
 OpenBook g_OpenBook(g_AccountBook);
@@ -10,6 +14,40 @@ OpenBook g_OpenBook(g_AccountBook);
 namespace {
 // A journal that cannot be read or applied is moved to the book's file name, this marker and the time.
 constexpr char kSetAsideMarker[] = ".journal-set-aside-";
+// A journal is written anew from the rows once it is longer than this, or than twice what it was
+// when last written so, whichever is more: the next login then reads the rows, not the whole session.
+constexpr off_t kCompactFloorBytes = off_t(8) << 20;
+off_t g_compactFloor = kCompactFloorBytes;
+
+constexpr char kDamaged[] = "Its journal is damaged from that point on.";
+constexpr char kUnfit[] = "Its journal does not fit the book from that point on.";
+constexpr char kUnreadable[] = "Its journal cannot be read.";
+constexpr char kAnotherBook[] = "Its journal belongs to another book.";
+constexpr char kBaseGone[] = "The book it was written against is gone.";
+
+// The journal at path, opened to read; Absent or Empty when it holds nothing.
+JournalReadOutcome OpenJournal(const std::string& bookPath, JournalReader& reader, JournalHeader& header) {
+    return reader.Open(BookJournal::PathFor(bookPath), header);
+}
+
+// Whether the journal of the book at bookPath holds a session: it has a whole header, or is there
+// without being a file the program can read (which it never deletes).
+bool HoldsSession(const std::string& bookPath) {
+    JournalReader reader;
+    JournalHeader header;
+    const JournalReadOutcome read = OpenJournal(bookPath, reader, header);
+    return read == JournalReadOutcome::Read || read == JournalReadOutcome::Unreadable;
+}
+
+// The base of a journal, read as a book, when it is still the file the journal was written against.
+bool LoadBase(const std::string& bookPath, const FileIdentity& expected, AccountBook& base, const CBase64& codec) {
+    const std::string path = BookJournal::BasePathFor(bookPath);
+    struct stat info {};
+    FileIdentity named;
+    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
+           IdentifyFile(path, named) && named == expected && LoadAccountBook(base, path, codec);
+}
+
 } // namespace
 
 std::string OpenBook::PathOf(const std::string& folder, std::string_view account) {
@@ -21,13 +59,18 @@ std::string OpenBook::PathOf(const std::string& folder, std::string_view account
 
 bool OpenBook::Exists(const std::string& folder, std::string_view account) {
     const std::string path = PathOf(folder, account);
-    return !path.empty() && (AccountFileReadable(path) || DirectoryEntryExists(BookJournal::PathFor(path)));
+    return !path.empty() && (AccountFileReadable(path) || HoldsSession(path));
 }
 
 OpenOutcome OpenBook::Refuse(OpenOutcome outcome) {
     m_book.Clear();
     Close();
     return outcome;
+}
+
+bool OpenBook::BelongsToBook(const JournalHeader& header) const {
+    return header.base == m_file.OnDisk() && FieldText(header.admin) == FieldText(m_book.szAdminAccount) &&
+           FieldText(header.adminPassword) == FieldText(m_book.szAdminPassword);
 }
 
 OpenOutcome OpenBook::Open(const std::string& folder, const std::string& account, const std::string& password,
@@ -41,88 +84,114 @@ OpenOutcome OpenBook::Open(const std::string& folder, const std::string& account
     if (!m_file.ClaimExisting(path))
         return m_file.LockUnavailable() ? OpenOutcome::CannotLock : OpenOutcome::InUse;
     m_book.Clear();
-    const std::string journalPath = BookJournal::PathFor(path);
-    JournalContents journal;
-    JournalReadOutcome read = JournalReadOutcome::Absent;
-    if (m_file.OnDisk().exists) {
+    JournalReader reader;
+    JournalHeader header;
+    const JournalReadOutcome read = OpenJournal(path, reader, header);
+    const bool savedBook = m_file.OnDisk().exists;
+    if (savedBook) {
         if (!LoadAccountBook(m_book, path, codec))
             return Refuse(OpenOutcome::NotABook);
     } else {
         // A book that was never saved lives in its journal alone, with its administrator.
-        read = BookJournal::Read(journalPath, journal);
         if (read != JournalReadOutcome::Read)
             return Refuse(OpenOutcome::NotABook);
-        CopyFieldText(m_book.szAdminAccount, FieldText(journal.admin));
-        CopyFieldText(m_book.szAdminPassword, FieldText(journal.adminPassword));
+        CopyFieldText(m_book.szAdminAccount, FieldText(header.admin));
+        CopyFieldText(m_book.szAdminPassword, FieldText(header.adminPassword));
     }
-    // The journal of a saved book is read only once the password matched: it is another person's
-    // until then.
-    if (account != FieldText(m_book.szAdminAccount) || password != FieldText(m_book.szAdminPassword))
+    if (account != FieldText(m_book.szAdminAccount))
         return Refuse(OpenOutcome::WrongPassword);
-    if (m_file.OnDisk().exists)
-        read = BookJournal::Read(journalPath, journal);
-    if (read == JournalReadOutcome::Unreadable)
-        SetJournalAside();
+    CopyFieldText(m_basePassword, FieldText(m_book.szAdminPassword));
+    // The session is brought back before the password is checked, since it may have changed the
+    // password: the one it set opens the book, and the one it replaced no longer does. Nothing on
+    // disk changes until the password matched.
+    const bool belongs = read == JournalReadOutcome::Read && BelongsToBook(header);
+    const ReplayResult replay = belongs ? ReplayJournal(reader, m_book) : ReplayResult{};
+    if (password != FieldText(m_book.szAdminPassword))
+        return Refuse(OpenOutcome::WrongPassword);
+    m_compactAt = g_compactFloor;
+    if (belongs)
+        Recover(reader, replay, savedBook);
+    else if (read == JournalReadOutcome::Read && !(header.base == m_file.OnDisk()))
+        KeepSessionBeside(reader, header, account, codec);
     else if (read == JournalReadOutcome::Read)
-        Recover(journal, codec);
+        SetJournalAside(kAnotherBook);
+    else if (read == JournalReadOutcome::Unreadable)
+        SetJournalAside(kUnreadable);
+    else if (read == JournalReadOutcome::Empty || DirectoryEntryExists(BookJournal::BasePathFor(path)))
+        // A journal whose start never finished holds no change, nor does a base without a journal.
+        BookJournal::RemoveFor(path);
     return OpenOutcome::Opened;
 }
 
-void OpenBook::Recover(const JournalContents& journal, const CBase64& codec) {
-    if (!(journal.base == m_file.OnDisk())) {
-        KeepSessionBeside(journal, codec);
+void OpenBook::Recover(const JournalReader& reader, const ReplayResult& replay, bool savedBook) {
+    m_recovery.changesRecovered = replay.applied;
+    // A book never saved is still only in its journal: it is saved at Exit, changed or not.
+    m_recovery.recovered = replay.applied > 0 || !savedBook;
+    if (replay.stop == JournalStep::Damaged) {
+        // Nothing after the damage can be trusted, nor is anything of it cut: the journal is kept
+        // whole, and what came back goes to a journal of its own.
+        m_recovery.changesNotRecovered = replay.notApplied;
+        SetJournalAside(replay.unfit ? kUnfit : kDamaged);
+        if (m_recovery.recovered)
+            m_inStep = StartJournal(true, nullptr, nullptr);
         return;
     }
-    const std::size_t applied = BookJournal::Apply(journal, m_book.vecEntries);
-    // A session that changed nothing of a saved book has nothing to bring back.
-    if (applied == 0 && journal.base.exists) {
+    if (!m_recovery.recovered) {
+        // A session that changed nothing of a saved book has nothing to bring back.
         BookJournal::RemoveFor(m_file.Path());
         return;
     }
-    m_recovery.recovered = true;
-    m_recovery.changesRecovered = applied;
-    const off_t end = applied == 0 ? journal.headerEnd : journal.records[applied - 1].end;
-    // Should the journal not open again, the next change starts a new one, or says why it cannot.
-    m_journal.Resume(m_file.Path(), end, nullptr);
+    // A torn last record is a command that never returned: it is cut off. Should the journal not
+    // open again, the next change writes it anew from the rows.
+    m_ownsJournal = true;
+    m_inStep = m_journal.Resume(m_file.Path(), replay.end, nullptr);
+    m_compactAt = std::max(g_compactFloor, 2 * reader.RecordEnd());
 }
 
 // The journal was written against another file than the one there now: the session is rebuilt on
 // the file it was written against, kept by its second name, and saved beside the book.
-void OpenBook::KeepSessionBeside(const JournalContents& journal, const CBase64& codec) {
+void OpenBook::KeepSessionBeside(JournalReader& reader, const JournalHeader& header, const std::string& account,
+                                 const CBase64& codec) {
     AccountBook session;
-    const std::string basePath = BookJournal::BasePathFor(m_file.Path());
-    FileIdentity base;
-    if (journal.base.exists &&
-        !(IdentifyFile(basePath, base) && base == journal.base && LoadAccountBook(session, basePath, codec))) {
-        m_recovery.failure = "The book it was written against is gone.";
-        SetJournalAside();
+    if (header.base.exists && !LoadBase(m_file.Path(), header.base, session, codec)) {
+        SetJournalAside(kBaseGone);
         return;
     }
-    if (!journal.base.exists) {
-        CopyFieldText(session.szAdminAccount, FieldText(journal.admin));
-        CopyFieldText(session.szAdminPassword, FieldText(journal.adminPassword));
+    if (!header.base.exists) {
+        CopyFieldText(session.szAdminAccount, FieldText(header.admin));
+        CopyFieldText(session.szAdminPassword, FieldText(header.adminPassword));
     }
-    const std::size_t applied = BookJournal::Apply(journal, session.vecEntries);
+    if (FieldText(session.szAdminAccount) != account || FieldText(header.admin) != account ||
+        FieldText(header.adminPassword) != FieldText(session.szAdminPassword)) {
+        SetJournalAside(kAnotherBook);
+        return;
+    }
+    const ReplayResult replay = ReplayJournal(reader, session);
+    if (replay.stop == JournalStep::Damaged) {
+        SetJournalAside(replay.unfit ? kUnfit : kDamaged);
+        return;
+    }
     // A run ended between its save and the journal's removal: the book is the session already.
     if (SameEntryTexts(session.vecEntries, m_book.vecEntries)) {
         BookJournal::RemoveFor(m_file.Path());
         return;
     }
-    m_recovery.changesRecovered = applied;
     const BookSaveResult kept = m_file.SaveBeside(session, codec);
     if (kept.outcome != BookSaveOutcome::KeptBeside) {
         m_recovery.failure = kept.reason.empty() ? "It could not be saved." : kept.reason;
-        m_recovery.changesRecovered = 0;
-        SetJournalAside();
+        SetJournalAside(nullptr);
         return;
     }
+    m_recovery.changesRecovered = replay.applied;
     m_recovery.keptPath = kept.keptPath;
     BookJournal::RemoveFor(m_file.Path());
 }
 
 // Never deleted: moved out of the way, with the book's second name, so that a person can still
 // bring it back by renaming.
-void OpenBook::SetJournalAside() {
+void OpenBook::SetJournalAside(const char* why) {
+    if (why)
+        m_recovery.failure = why;
     const std::string aside = m_file.StampedPath(kSetAsideMarker);
     const std::string journal = BookJournal::PathFor(m_file.Path());
     // Where it cannot be moved, it stays where it is, and the user is told that name.
@@ -132,12 +201,13 @@ void OpenBook::SetJournalAside() {
     }
     m_recovery.setAsidePath = aside;
     std::rename(BookJournal::BasePathFor(m_file.Path()).c_str(), (aside + "-base").c_str());
+    SyncFolderOf(journal);
 }
 
 CreateOutcome OpenBook::Create(const std::string& folder, const std::string& account, const std::string& password) {
     m_recovery = {};
     const std::string path = PathOf(folder, account);
-    const auto taken = [&] { return DirectoryEntryExists(path) || DirectoryEntryExists(BookJournal::PathFor(path)); };
+    const auto taken = [&] { return DirectoryEntryExists(path) || HoldsSession(path); };
     if (path.empty() || taken())
         return CreateOutcome::Taken;
     Close();
@@ -148,20 +218,73 @@ CreateOutcome OpenBook::Create(const std::string& folder, const std::string& acc
         Close();
         return CreateOutcome::Taken;
     }
+    // A journal whose start never finished holds nothing, and must not keep the name from a new book.
+    BookJournal::RemoveFor(path);
     CopyFieldText(m_book.szAdminAccount, account);
     CopyFieldText(m_book.szAdminPassword, password);
+    CopyFieldText(m_basePassword, password);
+    m_compactAt = g_compactFloor;
     // From now on the new book lives in its journal until it is saved. Should the journal not be
-    // made now, the first change tries again and says why it cannot.
-    m_journal.Start(path, m_file.OnDisk(), m_book, nullptr);
+    // made now, the first change tries again from the rows, and says why it cannot.
+    m_inStep = StartJournal(false, nullptr, nullptr);
     return CreateOutcome::Created;
 }
 
-bool OpenBook::Record(JournalChange change, std::size_t row, const AccountEntry& entry, std::string* reason) {
+bool OpenBook::StartJournal(bool withRows, const RowSource& rows, std::string* reason) {
+    if (withRows && rows)
+        rows(m_book.vecEntries);
+    const bool started =
+        m_journal.Start(m_file.Path(), m_file.OnDisk(), FieldText(m_book.szAdminAccount), FieldText(m_basePassword),
+                        withRows ? &m_book : nullptr, m_ownsJournal, reason);
+    m_ownsJournal = m_ownsJournal || started;
+    return started;
+}
+
+bool OpenBook::Journal(const std::function<bool(std::string*)>& append, const RowSource& rows, std::string* reason) {
     if (!IsOpen())
         return true;
-    if (!m_journal.Active() && !m_journal.Start(m_file.Path(), m_file.OnDisk(), m_book, reason))
+    // A journal that missed a change no longer describes the rows: only the rows in full bring it
+    // back in step (they hold this change already).
+    const bool recorded = m_inStep ? (m_journal.Active() || StartJournal(false, nullptr, reason)) && append(reason)
+                                   : StartJournal(true, rows, reason);
+    m_inStep = recorded;
+    if (!recorded) {
+        ++m_unjournaled;
         return false;
-    return m_journal.Append(change, row, entry, reason);
+    }
+    m_unjournaled = 0;
+    if (m_journal.Size() > m_compactAt)
+        CompactJournal(rows);
+    return true;
+}
+
+void OpenBook::CompactJournal(const RowSource& rows) {
+    // Should it fail, the journal as it is still holds the session; it is tried again once it has
+    // grown as much again.
+    if (StartJournal(true, rows, nullptr))
+        m_compactAt = std::max(g_compactFloor, 2 * m_journal.Size());
+    else
+        m_compactAt *= 2;
+}
+
+bool OpenBook::Record(JournalChange change, std::size_t row, const AccountEntry& entry, const RowSource& rows,
+                      std::string* reason) {
+    return Journal([&](std::string* why) { return m_journal.Append(change, row, entry, why); }, rows, reason);
+}
+
+bool OpenBook::RecordBatch(std::size_t firstRow, const AccountEntries& added, const RowSource& rows,
+                           std::string* reason) {
+    return Journal([&](std::string* why) { return m_journal.AppendBatch(firstRow, added, why); }, rows, reason);
+}
+
+bool OpenBook::ChangeAdminPassword(std::string_view password, const RowSource& rows, std::string* reason) {
+    CopyFieldText(m_book.szAdminPassword, password);
+    AccountEntry change;
+    CopyFieldText(change.szPassword, password);
+    const bool recorded = Journal(
+        [&](std::string* why) { return m_journal.Append(JournalChange::AdminPassword, 0, change, why); }, rows, reason);
+    WipeBytes(&change, sizeof change);
+    return recorded;
 }
 
 BookSaveResult OpenBook::Save(const std::string& folder, std::string_view account, const CBase64& codec) {
@@ -174,9 +297,14 @@ BookSaveResult OpenBook::Save(const std::string& folder, std::string_view accoun
             return {};
     }
     const BookSaveResult result = m_file.Save(m_book, codec);
-    if (result.outcome != BookSaveOutcome::Failed) {
+    if (result.outcome == BookSaveOutcome::Failed)
+        return result;
+    // The file holds the session now; a journal would start against it.
+    CopyFieldText(m_basePassword, FieldText(m_book.szAdminPassword));
+    if (m_ownsJournal) {
         m_journal.Close();
         BookJournal::RemoveFor(path);
+        m_ownsJournal = false;
     }
     return result;
 }
@@ -184,4 +312,16 @@ BookSaveResult OpenBook::Save(const std::string& folder, std::string_view accoun
 void OpenBook::Close() {
     m_journal.Close();
     m_file.Release();
+    m_ownsJournal = false;
+    m_inStep = true;
+    m_unjournaled = 0;
+    WipeBytes(m_basePassword, sizeof m_basePassword);
 }
+
+namespace open_book_test {
+
+void SetCompactFloor(off_t bytes) {
+    g_compactFloor = bytes > 0 ? bytes : kCompactFloorBytes;
+}
+
+} // namespace open_book_test

@@ -7,8 +7,10 @@
 #include "Base64.h"
 #include "BookFile.h"
 #include "BookJournal.h"
+#include "JournalReplay.h"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -29,12 +31,16 @@ enum class CreateOutcome {
 
 // What an opening found of a session that did not end with a save.
 struct SessionRecovery {
-    bool recovered = false;           // the session was brought back into the book, which needs saving
-    std::size_t changesRecovered = 0; // how many changes it made
-    std::string keptPath;             // the book had changed on disk: the session was kept here instead
-    std::string setAsidePath;         // the journal could not be read or applied, and is kept here
-    std::string failure;              // the session could not be kept beside a changed book: why
+    bool recovered = false;              // the session was brought back into the book, which needs saving
+    std::size_t changesRecovered = 0;    // how many changes it made
+    std::size_t changesNotRecovered = 0; // records of a damaged journal after those, which could not be
+    std::string keptPath;                // the book had changed on disk: the session was kept here instead
+    std::string setAsidePath;            // the journal could not be read or applied in full, and is kept here
+    std::string failure;                 // why it was set aside, or the session could not be kept beside
 };
+
+// Gives the window's rows as they stand, for a journal that must take them in full.
+using RowSource = std::function<void(AccountEntries& rows)>;
 
 class OpenBook {
 public:
@@ -63,7 +69,21 @@ public:
     bool IsOpen() const { return !m_file.Path().empty(); }
     // Makes one change to the list durable in the journal before the command returns. True as well
     // when no book is open. False, with the system's reason, when the journal cannot be written.
-    bool Record(JournalChange change, std::size_t row, const AccountEntry& entry, std::string* reason);
+    // The journal must always describe the window's rows: after a change it could not take, the
+    // next one starts it again from the rows in full, which rows gives (the book's own entries
+    // when rows is empty); so does a journal grown long, to keep the next login short.
+    bool Record(JournalChange change, std::size_t row, const AccountEntry& entry, const RowSource& rows,
+                std::string* reason);
+    // As Record, for rows appended from firstRow on in one step: the journal holds all or none of them.
+    bool RecordBatch(std::size_t firstRow, const AccountEntries& added, const RowSource& rows, std::string* reason);
+    // Gives the book a new administrator password, durable in the journal as Record makes a change.
+    // The password changes even when the journal cannot take it; Exit saves it then.
+    bool ChangeAdminPassword(std::string_view password, const RowSource& rows, std::string* reason);
+    // How many of this session's changes no journal holds, because it could not take them; only the
+    // save at Exit keeps them.
+    std::size_t UnjournaledChanges() const { return m_unjournaled; }
+    // Whether a journal of this session is on disk: it holds the session up to its unjournaled changes.
+    bool HasJournal() const { return m_ownsJournal; }
     // Saves the book to the account's file. A book this run did not open is treated as new, so a
     // file already bearing its name is kept, never replaced. The journal goes once the book is saved.
     BookSaveResult Save(const std::string& folder, std::string_view account, const CBase64& codec);
@@ -72,16 +92,34 @@ public:
 
 private:
     OpenOutcome Refuse(OpenOutcome outcome);
-    // Applies the journal to the book read, or keeps the session beside a book that changed.
-    void Recover(const JournalContents& journal, const CBase64& codec);
-    void KeepSessionBeside(const JournalContents& journal, const CBase64& codec);
-    void SetJournalAside();
+    // Whether the journal's header binds it to the book as read: its file, administrator and password.
+    bool BelongsToBook(const JournalHeader& header) const;
+    // Acts on what the replay of the journal onto the book found.
+    void Recover(const JournalReader& reader, const ReplayResult& replay, bool savedBook);
+    void KeepSessionBeside(JournalReader& reader, const JournalHeader& header, const std::string& account,
+                           const CBase64& codec);
+    void SetJournalAside(const char* why);
+    // Starts the session's journal: against the book as loaded, or (with the rows) from the rows in full.
+    bool StartJournal(bool withRows, const RowSource& rows, std::string* reason);
+    // Journals one change through append, keeping the journal in step with the rows.
+    bool Journal(const std::function<bool(std::string*)>& append, const RowSource& rows, std::string* reason);
+    void CompactJournal(const RowSource& rows);
 
     AccountBook& m_book;
     BookFile m_file;
     BookJournal m_journal;
     SessionRecovery m_recovery;
+    TextField m_basePassword = {}; // the administrator password of the book as loaded or created
+    bool m_inStep = true;          // the journal, or with none the book as loaded, describes the rows so far
+    bool m_ownsJournal = false;    // the journal at the book's name is this session's own
+    std::size_t m_unjournaled = 0; // changes since the journal last described the rows
+    off_t m_compactAt = 0;         // the journal's size at which it is written anew from the rows
 };
 
 // The book this run has opened, held from its login or creation until the run ends.
 extern OpenBook g_OpenBook;
+
+namespace open_book_test {
+// Makes journals be written anew from the rows beyond this size instead of the usual one (0: the usual).
+void SetCompactFloor(off_t bytes);
+} // namespace open_book_test

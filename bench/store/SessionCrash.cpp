@@ -67,7 +67,7 @@ private:
         std::size_t row = 0;
         AccountEntry entry;
         const JournalChange change = edits.Next(book.vecEntries, row, entry);
-        if (!open.Record(change, row, entry, nullptr))
+        if (!open.Record(change, row, entry, nullptr, nullptr))
             ::_exit(3);
         const char ack = 1;
         if (::write(returned, &ack, 1) != 1)

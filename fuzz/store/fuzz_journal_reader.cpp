@@ -1,6 +1,7 @@
-// Any journal content is read or refused without harm: what is read lies within the file, record
-// after record, and applies to a book without ever going past its rows.
+// Any journal content is read or refused without harm: what is applied lies within the file, and
+// never goes past the rows of the book it is applied to.
 #include "BookJournal.h"
+#include "JournalReplay.h"
 
 #include "ScratchFile.h"
 
@@ -10,18 +11,17 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static const ScratchFile file("book.journal");
     file.Write(data, size);
-    JournalContents contents;
-    const JournalReadOutcome outcome = BookJournal::Read(file.Path(), contents);
-    if (outcome != JournalReadOutcome::Read && !contents.records.empty())
+    JournalReader reader;
+    JournalHeader header;
+    if (reader.Open(file.Path(), header) != JournalReadOutcome::Read)
+        return 0;
+    const off_t headerEnd = reader.RecordEnd();
+    AccountBook book;
+    book.vecEntries.resize(3);
+    const ReplayResult replay = ReplayJournal(reader, book);
+    if (replay.end < headerEnd || replay.end > off_t(size) || (replay.applied == 0) != (replay.end == headerEnd))
         std::abort();
-    off_t end = contents.headerEnd;
-    for (const JournalRecord& record : contents.records) {
-        if (record.end <= end || record.end > off_t(size))
-            std::abort();
-        end = record.end;
-    }
-    AccountEntries entries(3);
-    if (BookJournal::Apply(contents, entries) > contents.records.size())
+    if (replay.stop != JournalStep::Damaged && replay.notApplied != 0)
         std::abort();
     return 0;
 }

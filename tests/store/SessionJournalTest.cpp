@@ -1,6 +1,8 @@
 // A session that ended without its save, as the next login finds what its journal left: damaged in
-// different ways, against a book that changed, or opened with the wrong password.
+// different ways, planted, against a book that changed, or opened with the wrong password; and a
+// journal that must stay in step with the rows while the disk fails under it.
 #include "AccountFile.h"
+#include "JournalReplay.h"
 #include "OpenBook.h"
 #include "StoreTestSupport.h"
 
@@ -11,6 +13,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -18,37 +21,63 @@ namespace {
 
 namespace fs = std::filesystem;
 using store_test::ReadWholeFile;
+using store_test::Accounts;
+using store_test::Entry;
 using store_test::ScratchFolder;
 using store_test::WriteWholeFile;
 
-AccountEntry Entry(const std::string& account) {
-    AccountEntry entry;
-    CopyFieldText(entry.szAccount, account);
-    CopyFieldText(entry.szPassword, "pw-" + account);
-    return entry;
+void SaveBook(const std::string& path, const std::string& admin, const std::string& password,
+              const std::vector<std::string>& accounts) {
+    AccountBook book;
+    CopyFieldText(book.szAdminAccount, admin);
+    CopyFieldText(book.szAdminPassword, password);
+    for (const std::string& account : accounts)
+        book.vecEntries.push_back(Entry(account));
+    ASSERT_TRUE(SaveAccountBook(book, path + ".new", CBase64()));
+    fs::rename(path + ".new", path);
 }
 
-std::vector<std::string> Accounts(const AccountBook& book) {
-    std::vector<std::string> accounts;
-    for (const AccountEntry& entry : book.vecEntries)
-        accounts.emplace_back(FieldText(entry.szAccount));
-    return accounts;
+// The journal's lines, each with its line break.
+std::vector<std::string> Lines(const std::string& journal) {
+    std::vector<std::string> lines;
+    const std::string text = ReadWholeFile(journal);
+    for (std::size_t start = 0, end; start < text.size(); start = end + 1)
+        lines.push_back(text.substr(start, (end = text.find('\n', start)) - start + 1));
+    return lines;
 }
 
-struct DamageCase {
-    const char* label;
-    std::function<void(const std::string& book, const std::string& journal)> damage;
-    const char* password;
-    OpenOutcome outcome;
-    std::vector<std::string> opened;     // the book's entries after the login
-    std::size_t changesRecovered;        // brought back into the book
-    bool journalStays;                   // the journal is left as it was, for a later login
-    std::vector<std::string> keptBeside; // the session saved beside the book, when it changed
-    bool setAside;
-};
+void WriteLines(const std::string& journal, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += line;
+    WriteWholeFile(journal, text);
+}
 
-void PrintTo(const DamageCase& c, std::ostream* out) {
-    *out << c.label;
+std::string RecordLine(JournalChange change, std::size_t row, const std::string& account) {
+    std::string line;
+    BookJournal::AppendRecord(line, change, row, Entry(account));
+    return line;
+}
+
+// A record planted before the session's n-th record (0: the first).
+std::function<void(const std::string&, const std::string&)> Plant(std::size_t at, std::string line) {
+    return [at, line](const std::string&, const std::string& journal) {
+        std::vector<std::string> lines = Lines(journal);
+        lines.insert(lines.begin() + std::ptrdiff_t(at + 1), line);
+        WriteLines(journal, lines);
+    };
+}
+
+// The header written again for another book's administrator or password, against the same file.
+std::function<void(const std::string&, const std::string&)> Rebind(const char* admin, const char* password) {
+    return [=](const std::string& book, const std::string& journal) {
+        std::vector<std::string> lines = Lines(journal);
+        FileIdentity base;
+        ASSERT_TRUE(IdentifyFile(book, base));
+        lines[0].clear();
+        BookJournal::AppendHeader(lines[0], base, admin, password);
+        WriteLines(journal, lines);
+    };
 }
 
 void Untouched(const std::string&, const std::string&) {}
@@ -57,127 +86,208 @@ void TearLastRecord(const std::string&, const std::string& journal) {
     fs::resize_file(journal, fs::file_size(journal) - 3);
 }
 
-void FlipByte(const std::string& journal, std::size_t at) {
-    std::string bytes = ReadWholeFile(journal);
-    bytes[at] ^= 1;
-    WriteWholeFile(journal, bytes);
+// A bit gone wrong in a record whose line break is still there.
+std::function<void(const std::string&, const std::string&)> FlipInLine(std::size_t line) {
+    return [line](const std::string&, const std::string& journal) {
+        std::vector<std::string> lines = Lines(journal);
+        lines[line][2] ^= 1;
+        WriteLines(journal, lines);
+    };
 }
 
-void DamageHeader(const std::string&, const std::string& journal) {
-    FlipByte(journal, 3);
+// The first record sealed with the second one's checksum.
+void BorrowChecksum(const std::string&, const std::string& journal) {
+    std::vector<std::string> lines = Lines(journal);
+    lines[1].replace(lines[1].size() - 9, 8, lines[2].substr(lines[2].size() - 9, 8));
+    WriteLines(journal, lines);
 }
 
-// A bit gone wrong in the last record, its line break still there: "D 1" reads "D 0".
-void DamageLastRecord(const std::string&, const std::string& journal) {
-    FlipByte(journal, fs::file_size(journal) - 14);
-}
-
-void ReplaceBookWith(const std::string& book, const std::vector<std::string>& accounts) {
-    AccountBook other;
-    CopyFieldText(other.szAdminAccount, "alice");
-    CopyFieldText(other.szAdminPassword, "pw");
-    for (const std::string& account : accounts)
-        other.vecEntries.push_back(Entry(account));
-    ASSERT_TRUE(SaveAccountBook(other, book + ".new", CBase64()));
-    fs::rename(book + ".new", book);
-}
-
-// Another program (a sync tool) replaces the book with a file of its own.
 void ReplaceBook(const std::string& book, const std::string&) {
-    ReplaceBookWith(book, {"x"});
+    SaveBook(book, "alice", "pw", {"x"});
 }
 
 // The run was killed after its save had replaced the book, before the journal was removed.
 void SaveSession(const std::string& book, const std::string&) {
-    ReplaceBookWith(book, {"A", "c", "d"});
+    SaveBook(book, "alice", "pw", {"A", "c", "d"});
 }
+
+void EmptyJournal(const std::string&, const std::string& journal) {
+    WriteWholeFile(journal, "");
+}
+
+void PipeAtJournal(const std::string&, const std::string& journal) {
+    fs::remove(journal);
+    ASSERT_EQ(::mkfifo(journal.c_str(), 0600), 0);
+}
+
+void GiveJournalAway(const std::string&, const std::string& journal) {
+    ASSERT_EQ(::chown(journal.c_str(), 65534, 65534), 0);
+}
+
+enum class Left { Unchanged, Cut, Gone, SetAside };
+
+struct DamageCase {
+    const char* label;
+    std::function<void(const std::string& book, const std::string& journal)> damage;
+    const char* password;
+    OpenOutcome outcome;
+    std::vector<std::string> opened; // the book's entries after the login
+    std::size_t changesRecovered;    // brought back into the book, or kept beside it
+    std::size_t changesNotRecovered;
+    Left journal;
+    std::vector<std::string> keptBeside; // the session saved beside the book, when it changed
+    bool needsRoot = false;
+};
+
+void PrintTo(const DamageCase& c, std::ostream* out) {
+    *out << c.label;
+}
+
+const std::string kHugeRow = "18446744073709551616"; // one past the largest 64-bit number
 
 // The session below inserts c and d, updates a to A and deletes b: "A c d".
 const DamageCase kDamageCases[] = {
-    {"whole", Untouched, "pw", OpenOutcome::Opened, {"A", "c", "d"}, 4, true, {}, false},
-    {"torn last record", TearLastRecord, "pw", OpenOutcome::Opened, {"A", "b", "c", "d"}, 3, false, {}, false},
-    {"damaged last record", DamageLastRecord, "pw", OpenOutcome::Opened, {"A", "b", "c", "d"}, 3, false, {}, false},
-    {"damaged header", DamageHeader, "pw", OpenOutcome::Opened, {"a", "b"}, 0, false, {}, true},
-    {"book changed on disk", ReplaceBook, "pw", OpenOutcome::Opened, {"x"}, 4, false, {"A", "c", "d"}, false},
-    {"saved before the journal went", SaveSession, "pw", OpenOutcome::Opened, {"A", "c", "d"}, 0, false, {}, false},
-    {"wrong password", Untouched, "PW", OpenOutcome::WrongPassword, {}, 0, true, {}, false},
+    {"whole", Untouched, "pw", OpenOutcome::Opened, {"A", "c", "d"}, 4, 0, Left::Unchanged, {}},
+    {"torn last record", TearLastRecord, "pw", OpenOutcome::Opened, {"A", "b", "c", "d"}, 3, 0, Left::Cut, {}},
+    {"damaged last record", FlipInLine(4), "pw", OpenOutcome::Opened, {"A", "b", "c", "d"}, 3, 1, Left::SetAside, {}},
+    {"damaged record in the middle",
+     FlipInLine(2),
+     "pw",
+     OpenOutcome::Opened,
+     {"a", "b", "c"},
+     1,
+     3,
+     Left::SetAside,
+     {}},
+    {"first record sealed with another's checksum",
+     BorrowChecksum,
+     "pw",
+     OpenOutcome::Opened,
+     {"a", "b"},
+     0,
+     4,
+     Left::SetAside,
+     {}},
+    {"update of a row the book lacks first",
+     Plant(0, RecordLine(JournalChange::Update, 99, "z")),
+     "pw",
+     OpenOutcome::Opened,
+     {"a", "b"},
+     0,
+     5,
+     Left::SetAside,
+     {}},
+    {"insert past the end in the middle",
+     Plant(1, RecordLine(JournalChange::Insert, 7, "z")),
+     "pw",
+     OpenOutcome::Opened,
+     {"a", "b", "c"},
+     1,
+     4,
+     Left::SetAside,
+     {}},
+    {"row number past 64 bits",
+     Plant(0, "D " + kHugeRow + " AA== AA== AA== 00000000\n"),
+     "pw",
+     OpenOutcome::Opened,
+     {"a", "b"},
+     0,
+     5,
+     Left::SetAside,
+     {}},
+    {"damaged header", FlipInLine(0), "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::SetAside, {}},
+    {"header of another administrator",
+     Rebind("bob", "pw"),
+     "pw",
+     OpenOutcome::Opened,
+     {"a", "b"},
+     0,
+     0,
+     Left::SetAside,
+     {}},
+    {"header of another password",
+     Rebind("alice", "other"),
+     "pw",
+     OpenOutcome::Opened,
+     {"a", "b"},
+     0,
+     0,
+     Left::SetAside,
+     {}},
+    {"a pipe at the journal's name", PipeAtJournal, "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::SetAside, {}},
+    {"another user's journal", GiveJournalAway, "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::SetAside, {}, true},
+    {"a start cut short", EmptyJournal, "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::Gone, {}},
+    {"book changed on disk", ReplaceBook, "pw", OpenOutcome::Opened, {"x"}, 4, 0, Left::Gone, {"A", "c", "d"}},
+    {"saved before the journal went", SaveSession, "pw", OpenOutcome::Opened, {"A", "c", "d"}, 0, 0, Left::Gone, {}},
+    {"wrong password", Untouched, "PW", OpenOutcome::WrongPassword, {}, 0, 0, Left::Unchanged, {}},
 };
 
 class SessionJournal : public testing::TestWithParam<DamageCase> {};
 
 TEST_P(SessionJournal, TheNextLoginFindsWhatTheJournalHolds) {
     const DamageCase& c = GetParam();
+    if (c.needsRoot && ::geteuid() != 0)
+        GTEST_SKIP() << "only root can give a file to another user";
     const ScratchFolder folder;
     const std::string book = folder / "alice.xml";
     const std::string journal = BookJournal::PathFor(book);
+    SaveBook(book, "alice", "pw", {"a", "b"});
     {
-        AccountBook saved;
-        CopyFieldText(saved.szAdminAccount, "alice");
-        CopyFieldText(saved.szAdminPassword, "pw");
-        saved.vecEntries = {Entry("a"), Entry("b")};
-        ASSERT_TRUE(SaveAccountBook(saved, book, CBase64()));
         // The session ends without its save, as a killed process does.
         AccountBook session;
         OpenBook open(session);
         ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
         std::string reason;
-        EXPECT_TRUE(open.Record(JournalChange::Insert, 2, Entry("c"), &reason)) << reason;
-        EXPECT_TRUE(open.Record(JournalChange::Update, 0, Entry("A"), &reason));
-        EXPECT_TRUE(open.Record(JournalChange::Insert, 3, Entry("d"), &reason));
-        EXPECT_TRUE(open.Record(JournalChange::Delete, 1, AccountEntry{}, &reason));
+        EXPECT_TRUE(open.Record(JournalChange::Insert, 2, Entry("c"), nullptr, &reason)) << reason;
+        EXPECT_TRUE(open.Record(JournalChange::Update, 0, Entry("A"), nullptr, &reason));
+        EXPECT_TRUE(open.Record(JournalChange::Insert, 3, Entry("d"), nullptr, &reason));
+        EXPECT_TRUE(open.Record(JournalChange::Delete, 1, AccountEntry{}, nullptr, &reason));
     }
     struct stat journalMode {};
     ASSERT_EQ(::stat(journal.c_str(), &journalMode), 0);
     EXPECT_EQ(journalMode.st_mode & 0777, 0600u);
     c.damage(book, journal);
-    const std::string journalBefore = ReadWholeFile(journal);
+    const std::string journalBefore = fs::is_regular_file(journal) ? ReadWholeFile(journal) : "";
 
     AccountBook next;
     OpenBook open(next);
     EXPECT_EQ(open.Open(folder.Path(), "alice", c.password, CBase64()), c.outcome);
-    EXPECT_EQ(Accounts(next), c.opened);
-    EXPECT_EQ(open.Recovery().recovered, c.changesRecovered > 0 && c.keptBeside.empty());
-    EXPECT_EQ(open.Recovery().changesRecovered, c.changesRecovered);
-    EXPECT_EQ(fs::exists(journal) && ReadWholeFile(journal) == journalBefore, c.journalStays);
-    EXPECT_EQ(open.Recovery().setAsidePath.empty(), !c.setAside);
-    if (c.setAside) {
-        EXPECT_EQ(ReadWholeFile(open.Recovery().setAsidePath), journalBefore) << "never deleted";
+    EXPECT_EQ(Accounts(next.vecEntries), c.opened);
+    const SessionRecovery& recovery = open.Recovery();
+    EXPECT_EQ(recovery.recovered, c.changesRecovered > 0 && c.keptBeside.empty());
+    EXPECT_EQ(recovery.changesRecovered, c.changesRecovered);
+    EXPECT_EQ(recovery.changesNotRecovered, c.changesNotRecovered);
+    switch (c.journal) {
+    case Left::Unchanged:
+        EXPECT_EQ(ReadWholeFile(journal), journalBefore);
+        break;
+    case Left::Cut:
+        EXPECT_EQ(journalBefore.substr(0, fs::file_size(journal)), ReadWholeFile(journal));
+        break;
+    case Left::Gone:
+        EXPECT_FALSE(fs::exists(journal));
+        break;
+    case Left::SetAside:
+        EXPECT_FALSE(recovery.failure.empty());
+        EXPECT_NE(recovery.setAsidePath, journal);
+        if (fs::is_regular_file(recovery.setAsidePath)) {
+            EXPECT_EQ(ReadWholeFile(recovery.setAsidePath), journalBefore) << "never deleted, never cut";
+        }
+        break;
     }
+    EXPECT_EQ(recovery.setAsidePath.empty(), c.journal != Left::SetAside);
     AccountBook kept;
-    EXPECT_EQ(!open.Recovery().keptPath.empty() && LoadAccountBook(kept, open.Recovery().keptPath, CBase64()),
-              !c.keptBeside.empty());
-    EXPECT_EQ(Accounts(kept), c.keptBeside);
+    EXPECT_EQ(!recovery.keptPath.empty() && LoadAccountBook(kept, recovery.keptPath, CBase64()), !c.keptBeside.empty());
+    EXPECT_EQ(Accounts(kept.vecEntries), c.keptBeside);
     if (c.outcome != OpenOutcome::Opened)
         return;
-    // The recovered session is saved at Exit, and the journal goes with the save.
+    // The recovered session is saved at Exit; the journal and its base go with the save.
     ASSERT_EQ(open.Save(folder.Path(), "alice", CBase64()).outcome, BookSaveOutcome::Saved);
     EXPECT_FALSE(fs::exists(journal));
+    EXPECT_FALSE(fs::exists(BookJournal::BasePathFor(book)));
     AccountBook reread;
     ASSERT_TRUE(LoadAccountBook(reread, book, CBase64()));
-    EXPECT_EQ(Accounts(reread), c.opened);
-}
-
-// A book that is a link into a synced folder, whose file the sync tool replaces: the session is
-// rebuilt on the file the link led to when the session began, and kept beside.
-TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
-    const ScratchFolder folder;
-    const std::string target = folder / "synced-alice.xml";
-    ReplaceBookWith(target, {"a"});
-    ASSERT_EQ(::symlink(target.c_str(), (folder / "alice.xml").c_str()), 0);
-    {
-        AccountBook session;
-        OpenBook open(session);
-        ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
-        ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("b"), nullptr));
-    }
-    ReplaceBookWith(target, {"x"});
-    AccountBook next;
-    OpenBook open(next);
-    ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
-    AccountBook kept;
-    ASSERT_TRUE(LoadAccountBook(kept, open.Recovery().keptPath, CBase64())) << open.Recovery().failure;
-    EXPECT_EQ(Accounts(kept), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(Accounts(next), std::vector<std::string>{"x"});
+    EXPECT_EQ(Accounts(reread.vecEntries), c.opened);
 }
 
 INSTANTIATE_TEST_SUITE_P(Damage, SessionJournal, testing::ValuesIn(kDamageCases),
@@ -188,5 +298,83 @@ INSTANTIATE_TEST_SUITE_P(Damage, SessionJournal, testing::ValuesIn(kDamageCases)
                                      ch = '_';
                              return name;
                          });
+
+// A book that is a link into a synced folder, whose file the sync tool replaces: the session is
+// rebuilt on the file the link led to when the session began, and kept beside.
+TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
+    const ScratchFolder folder;
+    const std::string target = folder / "synced-alice.xml";
+    SaveBook(target, "alice", "pw", {"a"});
+    ASSERT_EQ(::symlink(target.c_str(), (folder / "alice.xml").c_str()), 0);
+    {
+        AccountBook session;
+        OpenBook open(session);
+        ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
+        ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("b"), nullptr, nullptr));
+    }
+    SaveBook(target, "alice", "pw", {"x"});
+    AccountBook next;
+    OpenBook open(next);
+    ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
+    AccountBook kept;
+    ASSERT_TRUE(LoadAccountBook(kept, open.Recovery().keptPath, CBase64())) << open.Recovery().failure;
+    EXPECT_EQ(Accounts(kept.vecEntries), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(Accounts(next.vecEntries), std::vector<std::string>{"x"});
+}
+
+// Another book's journal, with its base, copied beside a book it does not belong to, whose file
+// happens to be the one it names: never applied, never kept beside.
+TEST(SessionJournalOfAnotherBook, IsSetAsideWithItsBase) {
+    const ScratchFolder folder;
+    SaveBook(folder / "bob.xml", "bob", "pw", {"b"});
+    {
+        AccountBook session;
+        OpenBook open(session);
+        ASSERT_EQ(open.Open(folder.Path(), "bob", "pw", CBase64()), OpenOutcome::Opened);
+        ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("bobs"), nullptr, nullptr));
+    }
+    SaveBook(folder / "alice.xml", "alice", "pw", {"a"});
+    fs::rename(folder / "bob.xml.journal", folder / "alice.xml.journal");
+    fs::rename(folder / "bob.xml.journal-base", folder / "alice.xml.journal-base");
+    AccountBook next;
+    OpenBook open(next);
+    ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
+    EXPECT_EQ(Accounts(next.vecEntries), std::vector<std::string>{"a"});
+    EXPECT_TRUE(open.Recovery().keptPath.empty());
+    EXPECT_TRUE(fs::exists(open.Recovery().setAsidePath));
+    EXPECT_TRUE(fs::exists(open.Recovery().setAsidePath + "-base"));
+}
+
+// A book that was never saved lives in its journal: a whole header opens it, a start cut short
+// holds nothing and keeps no name, and another administrator's journal opens nothing.
+TEST(NewBookJournal, IsTheBookUntilItIsSaved) {
+    const struct {
+        const char* label;
+        std::function<void(const std::string& book, const std::string& journal)> leave;
+        OpenOutcome login;
+        CreateOutcome create;
+    } cases[] = {
+        {"header only", Untouched, OpenOutcome::Opened, CreateOutcome::Taken},
+        {"cut short", EmptyJournal, OpenOutcome::NoSuchBook, CreateOutcome::Created},
+        {"another administrator's", Rebind("bob", "pw"), OpenOutcome::WrongPassword, CreateOutcome::Taken},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ScratchFolder folder;
+        const std::string journal = BookJournal::PathFor(folder / "carol.xml");
+        {
+            AccountBook created;
+            ASSERT_EQ(OpenBook(created).Create(folder.Path(), "carol", "pw"), CreateOutcome::Created);
+        }
+        c.leave(folder / "carol.xml", journal);
+        AccountBook book;
+        OpenBook open(book);
+        EXPECT_EQ(open.Open(folder.Path(), "carol", "pw", CBase64()), c.login);
+        EXPECT_EQ(open.Recovery().recovered, c.login == OpenOutcome::Opened) << "saved at Exit, changed or not";
+        open.Close();
+        EXPECT_TRUE(fs::exists(journal)) << "a login removes no journal of a book never saved";
+        EXPECT_EQ(open.Create(folder.Path(), "carol", "new"), c.create);
+    }
+}
 
 } // namespace

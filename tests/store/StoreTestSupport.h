@@ -2,6 +2,7 @@
 // a plain Base64 decoder written independently of the codec under test.
 #pragma once
 
+#include "AccountBook.h"
 #include "ScratchDir.h"
 
 #include <cstdlib>
@@ -10,8 +11,26 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace store_test {
+
+// An entry of the account, with a password made from it.
+inline AccountEntry Entry(const std::string& account) {
+    AccountEntry entry;
+    entry.nIndex = -1;
+    CopyFieldText(entry.szAccount, account);
+    CopyFieldText(entry.szPassword, "pw-" + account);
+    return entry;
+}
+
+// The entries' account IDs, in order.
+inline std::vector<std::string> Accounts(const AccountEntries& entries) {
+    std::vector<std::string> accounts;
+    for (const AccountEntry& entry : entries)
+        accounts.emplace_back(FieldText(entry.szAccount));
+    return accounts;
+}
 
 inline std::string FixturePath(const std::string& name) {
     return std::string(ZELVO_TEST_DATA) + "/store/" + name;
