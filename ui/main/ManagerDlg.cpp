@@ -43,6 +43,13 @@ constexpr const char* kMsgJournalSetAside = "Unsaved session not recovered:";
 constexpr const char* kMsgJournalFailed = "Session journal failed:This change and the later ones are kept only until "
                                           "Exit saves the book. Should the program end before, they are lost.\n";
 
+// The text as a sentence: a reason in the system's words may lack its full stop.
+std::string Sentence(std::string text) {
+    if (!text.empty() && text.back() != '.')
+        text += '.';
+    return text;
+}
+
 // "1 change" or "N changes".
 std::string CountOfChanges(std::size_t count) {
     return std::to_string(count) + (count == 1 ? " change" : " changes");
@@ -56,6 +63,31 @@ constexpr const char* kDestroyFunction = "CManagerDlg::OnDestroy";
 int RemainingColumnWidth(int listWidth, int col0Width, int col1Width) {
     const std::int64_t rest = std::int64_t(listWidth) - col0Width - col1Width;
     return int(std::clamp<std::int64_t>(rest, 0, INT_MAX));
+}
+
+// What the login says of a journal it set aside: how much of the session came back, why the rest
+// did not, and where the journal is now.
+std::string SetAsideMessage(const SessionRecovery& recovery) {
+    const std::string why = Sentence(recovery.failure.empty() ? "Its journal cannot be read." : recovery.failure);
+    const std::string where = " The journal was kept as " + recovery.setAsidePath + ".";
+    if (recovery.changesRecovered > 0)
+        return kMsgRecovered + CountOfChanges(recovery.changesRecovered) + " restored; " +
+               std::to_string(recovery.changesNotRecovered) + " more could not be. " + why + where;
+    const std::string lost = recovery.changesNotRecovered > 0
+                                 ? " " + CountOfChanges(recovery.changesNotRecovered) + " could not be restored."
+                                 : std::string();
+    return kMsgJournalSetAside + why + lost + where + " The book was opened as last saved.";
+}
+
+// What Cancel on a failed save at Exit gives up: nothing the next login cannot bring back, unless
+// the journal could not keep the session's last changes.
+std::string WhatCancelGivesUp() {
+    if (!g_OpenBook.HasJournal())
+        return "\nCancel gives up what this session changed: the session journal could not keep it.";
+    if (g_OpenBook.UnjournaledChanges() == 0)
+        return {};
+    return "\nCancel gives up the last " + CountOfChanges(g_OpenBook.UnjournaledChanges()) +
+           ", which the session journal could not keep. The next login brings back the ones before them.";
 }
 
 } // namespace
@@ -247,19 +279,14 @@ void CManagerDlg::OnBnClickedLogin() {
 // back into the book is saved at Exit.
 void CManagerDlg::ReportRecovery() {
     const SessionRecovery& recovery = g_OpenBook.Recovery();
-    if (recovery.recovered) {
+    if (recovery.recovered)
         m_bModified = 1;
-        ShowMessage(kMsgRecovered + CountOfChanges(recovery.changesRecovered) + " restored.", this);
-    } else if (!recovery.keptPath.empty()) {
+    if (!recovery.keptPath.empty()) {
         MessageBox(nullptr, kMsgRecoveredKept + recovery.keptPath, kAppTitle, MB_ICONWARNING | MB_OK);
     } else if (!recovery.setAsidePath.empty()) {
-        std::string why = recovery.failure.empty() ? "Its journal cannot be read." : recovery.failure;
-        if (why.back() != '.')
-            why += '.';
-        MessageBox(nullptr,
-                   kMsgJournalSetAside + why + " The journal was kept as " + recovery.setAsidePath +
-                       ". The book was opened as last saved.",
-                   kAppTitle, MB_ICONWARNING | MB_OK);
+        MessageBox(nullptr, SetAsideMessage(recovery), kAppTitle, MB_ICONWARNING | MB_OK);
+    } else if (recovery.recovered) {
+        ShowMessage(kMsgRecovered + CountOfChanges(recovery.changesRecovered) + " restored.", this);
     }
 }
 
@@ -339,7 +366,8 @@ void CManagerDlg::SaveBookAtExit() {
             return;
         }
         // What to free or mend before Retry, under the message.
-        const std::string text = result.reason.empty() ? kMsgSaveFailed : kMsgSaveFailed + ("\n" + result.reason);
+        const std::string text =
+            (result.reason.empty() ? kMsgSaveFailed : kMsgSaveFailed + ("\n" + result.reason)) + WhatCancelGivesUp();
         if (MessageBox(nullptr, text, kAppTitle, MB_ICONERROR | MB_RETRYCANCEL) != IDRETRY) {
             WriteTrace(kSaveFailedTraceLine, kDestroyFunction);
             return;
@@ -375,8 +403,15 @@ void CManagerDlg::FillAccountList() {
 }
 
 void CManagerDlg::StoreAccountList() {
+    CollectRows(g_AccountBook.vecEntries);
+}
+
+RowSource CManagerDlg::WindowRows() {
+    return [this](AccountEntries& rows) { CollectRows(rows); };
+}
+
+void CManagerDlg::CollectRows(AccountEntries& entries) {
     const int count = m_listAccounts.GetItemCount();
-    AccountEntries& entries = g_AccountBook.vecEntries;
     // The rows replace the entries in the storage the book already has: after a login it holds as
     // many entries as the list started with, and a fresh block that large would be paid for again
     // in page faults at every exit. Entries beyond the rows are wiped before they are dropped.
@@ -519,10 +554,17 @@ void CManagerDlg::RecordChange(JournalChange change, int row) {
     if (change != JournalChange::Delete)
         CopyRow(row, entry);
     std::string reason;
-    const bool recorded = g_OpenBook.Record(change, std::size_t(row), entry, &reason);
+    const bool recorded = g_OpenBook.Record(change, std::size_t(row), entry, WindowRows(), &reason);
     WipeBytes(&entry, sizeof entry);
-    if (recorded || m_bJournalFailureShown)
+    ReportJournalFailure(recorded, reason);
+}
+
+// Told once while the journal cannot take changes; once it can again, a new failure is told again.
+void CManagerDlg::ReportJournalFailure(bool recorded, const std::string& reason) {
+    if (recorded || m_bJournalFailureShown) {
+        m_bJournalFailureShown = !recorded;
         return;
+    }
     m_bJournalFailureShown = true;
     MessageBox(nullptr, kMsgJournalFailed + reason, kAppTitle, MB_ICONWARNING | MB_OK);
 }

@@ -106,6 +106,12 @@ private:
     void SaveBookAtExit();
     BookSaveResult SaveHeldBook(const char* account);
     void CopyRow(int row, AccountEntry& entry);
+    // Collects every row into the entries, in row order, reusing their storage.
+    void CollectRows(AccountEntries& entries);
+    // Gives the rows as they stand, to a journal that must take them in full.
+    RowSource WindowRows();
+    // Tells the user, once, that the journal could not take a change.
+    void ReportJournalFailure(bool recorded, const std::string& reason);
     void CopyRowText(int row, int column, TextField& field);
     // Makes a change to a row durable in the session journal.
     void RecordChange(JournalChange change, int row);

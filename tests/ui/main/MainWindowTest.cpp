@@ -218,37 +218,62 @@ TEST_F(MainWindowTest, AFullListIsSavedWhole) {
     EXPECT_EQ(ReadBookRows(BookPath("dave")), book);
 }
 
-// A failed save replaces nothing. Retry saves the whole book again; Cancel gives up, traced.
+// A failed save replaces nothing. Retry saves the whole book again; Cancel gives up, traced, and
+// says what it gives up when the journal could not keep the whole session.
 TEST_F(MainWindowTest, AFailedSaveCanBeRetriedOrGivenUp) {
-    for (const bool retry : {false, true}) {
-        SCOPED_TRACE(retry ? "retry" : "cancel");
+    const std::string journal = BookJournal::PathFor(BookPath("erin"));
+    const struct {
+        const char* label;
+        bool retry;
+        std::size_t failFrom; // the insert before which the journal is made to fail
+        std::function<void()> fail;
+        std::string cancelGivesUp;
+    } cases[] = {
+        {"retry", true, 0, [] {}, ""},
+        {"cancel", false, 0, [] {}, ""},
+        {"cancel, the journal failed at a change", false, 1, [] { file_sync_test::FailNext(SyncKind::FileData, 100); },
+         "\nCancel gives up the last 1 change, which the session journal could not keep. The next login brings back "
+         "the ones before them."},
+        {"cancel, no journal at all", false, 0,
+         [&] { std::filesystem::create_directory(journal); }, // something else bears the journal's name
+         "\nCancel gives up what this session changed: the session journal could not keep it."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
         RecordingLog log;
         g_pFileLog = &log;
         OpenWindow();
         LoginTo("erin", {{"a", "1", ""}});
         const std::string before = FileText(BookPath("erin"));
-        TypeEntry({"b", "2", ""});
-        Click(IDC_BTN_INSERT);
+        for (const Row& row : {Row{"b", "2", ""}, Row{"c", "3", ""}}) {
+            if (row.account == (c.failFrom == 0 ? "b" : "c"))
+                c.fail();
+            TypeEntry(row);
+            Click(IDC_BTN_INSERT);
+        }
+        file_sync_test::FailNext(SyncKind::FileData, 0);
+        m_systemMessages.clear();
         xmldom_test::FailNextSaveBeforeRename();
         afx_test::SetMessageBoxHook([&](const std::string& text, const std::string&, UINT type) {
             m_systemMessages.push_back(text);
-            return retry && (type & 0x0F) == MB_RETRYCANCEL ? IDRETRY : IDCANCEL;
+            return c.retry && (type & 0x0F) == MB_RETRYCANCEL ? IDRETRY : IDCANCEL;
         });
         afx_test::ResetBeeps();
         DestroyWindow();
         g_pFileLog = nullptr;
         EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Save account file failed.\nsave of " + BookPath("erin") +
-                                                             " stopped before replacing it"});
+                                                             " stopped before replacing it" + c.cancelGivesUp});
         EXPECT_EQ(afx_test::RequestedSounds(), std::vector<std::string>{"dialog-error"}); // the error box's sound
         // The session's journal goes with the save, and stays after Cancel for the next login.
-        const std::string journal = BookJournal::PathFor(BookPath("erin"));
-        EXPECT_EQ(std::filesystem::exists(journal), !retry);
-        if (retry) {
+        EXPECT_EQ(std::filesystem::exists(journal), !c.retry);
+        if (c.retry) {
             EXPECT_TRUE(log.lines.empty());
-            EXPECT_EQ(ReadBookRows(BookPath("erin")), (std::vector<Row>{{"a", "1", ""}, {"b", "2", ""}}));
+            EXPECT_EQ(ReadBookRows(BookPath("erin")),
+                      (std::vector<Row>{{"a", "1", ""}, {"b", "2", ""}, {"c", "3", ""}}));
         } else {
             EXPECT_EQ(log.lines, std::vector<std::string>{"Line:89,Fun:CManagerDlg::OnDestroy"});
             EXPECT_EQ(FileText(BookPath("erin")), before);
+            std::filesystem::remove_all(journal);
             BookJournal::RemoveFor(BookPath("erin"));
         }
         m_systemMessages.clear();
@@ -260,29 +285,57 @@ TEST_F(MainWindowTest, AFailedSaveCanBeRetriedOrGivenUp) {
 // be applied to the book: damaged, or written against a book another program has since replaced.
 TEST_F(MainWindowTest, TheLoginSaysWhatBecameOfAnUnfinishedSession) {
     const std::string journal = BookJournal::PathFor(BookPath("gina"));
+    // A session that inserted the rows and ended without its save.
+    const auto LeaveSession = [&](const std::vector<Row>& inserted) {
+        AccountBook book;
+        OpenBook session(book);
+        ASSERT_EQ(session.Open(m_dir.path().toStdString(), "gina", "pw", CBase64()), OpenOutcome::Opened);
+        for (const Row& row : inserted) {
+            AccountEntry entry;
+            CopyFieldText(entry.szAccount, row.account);
+            CopyFieldText(entry.szPassword, row.password);
+            ASSERT_TRUE(session.Record(JournalChange::Insert, book.vecEntries.size(), entry, nullptr, nullptr));
+            book.vecEntries.push_back(entry);
+        }
+    };
     const struct {
         const char* label;
         std::function<void()> leaveSession;
         std::string says;
         std::string where; // the file the message names
+        std::string holds; // what else it says, word for word
+        int rows;          // the list after the login
+        bool journal;      // a journal of the session is there after the login
     } cases[] = {
         {"damaged journal", [&] { std::ofstream(journal) << "not a journal\n"; },
          "Unsaved session not recovered:Its journal cannot be read. The journal was kept as ",
-         BookPath("gina") + ".journal-set-aside-"},
+         BookPath("gina") + ".journal-set-aside-", ". The book was opened as last saved.", 1, false},
+        {"journal damaged after its first change",
+         [&] {
+             LeaveSession({{"b", "2", ""}, {"c", "3", ""}});
+             std::string text = FileText(journal);
+             text[text.rfind('\n', text.size() - 2) + 3] ^= 1;
+             std::ofstream(journal, std::ios::binary | std::ios::trunc) << text;
+         },
+         "Unsaved session recovered:1 change restored; 1 more could not be. Its journal is damaged from that point "
+         "on. The journal was kept as ",
+         BookPath("gina") + ".journal-set-aside-", "", 2, true},
+        {"book replaced since, and the session cannot be kept",
+         [&] {
+             LeaveSession({{"b", "2", ""}});
+             WriteBook("gina", {{"x", "9", ""}});
+             xmldom_test::FailNextSaveBeforeRename();
+         },
+         "Unsaved session not recovered:save of ", BookPath("gina") + ".journal-set-aside-",
+         "stopped before replacing it. The journal was kept as ", 1, false},
         {"book replaced since",
          [&] {
-             AccountBook book;
-             OpenBook session(book);
-             ASSERT_EQ(session.Open(m_dir.path().toStdString(), "gina", "pw", CBase64()), OpenOutcome::Opened);
-             AccountEntry entry;
-             CopyFieldText(entry.szAccount, "b");
-             CopyFieldText(entry.szPassword, "2");
-             ASSERT_TRUE(session.Record(JournalChange::Insert, 1, entry, nullptr));
+             LeaveSession({{"b", "2", ""}});
              WriteBook("gina", {{"x", "9", ""}});
          },
          "Unsaved session recovered:Account file changed by another program since, so both versions were kept. "
          "The session's book was saved as ",
-         BookPath("gina") + ".kept-"},
+         BookPath("gina") + ".kept-", "", 1, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
@@ -295,14 +348,17 @@ TEST_F(MainWindowTest, TheLoginSaysWhatBecameOfAnUnfinishedSession) {
         EXPECT_EQ(m_systemMessages[0].substr(0, c.says.size()), c.says);
         const std::size_t at = m_systemMessages[0].find(c.where);
         ASSERT_NE(at, std::string::npos) << m_systemMessages[0];
+        EXPECT_NE(m_systemMessages[0].find(c.holds), std::string::npos) << m_systemMessages[0];
         // What the message names holds the session, never lost.
-        const std::string named = m_systemMessages[0].substr(at, m_systemMessages[0].find(". The book", at) - at);
+        std::string named = m_systemMessages[0].substr(at, m_systemMessages[0].find(". ", at) - at);
+        if (named.back() == '.')
+            named.pop_back();
         if (c.where.find(".kept-") != std::string::npos)
             EXPECT_EQ(ReadBookRows(named), (std::vector<Row>{{"a", "1", ""}, {"b", "2", ""}}));
         else
-            EXPECT_EQ(FileText(named), "not a journal\n");
-        EXPECT_EQ(m_dlg->m_listAccounts.GetItemCount(), 1) << "the book as it is on disk";
-        EXPECT_FALSE(std::filesystem::exists(journal));
+            EXPECT_FALSE(FileText(named).empty()) << named;
+        EXPECT_EQ(m_dlg->m_listAccounts.GetItemCount(), c.rows);
+        EXPECT_EQ(std::filesystem::exists(journal), c.journal) << "what came back has a journal of its own";
         DestroyWindow();
         m_messages.clear();
         m_systemMessages.clear();
