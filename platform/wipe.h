@@ -35,3 +35,6 @@ template <class T> struct WipingAllocator {
 
     template <class U> bool operator==(const WipingAllocator<U>&) const noexcept { return true; }
 };
+
+// A text that holds secrets while it grows: every buffer it outgrows is zeroed as it goes.
+using SecretText = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;

@@ -103,9 +103,9 @@ public:
     // can still be rebuilt when another program replaces the book meanwhile.
     static std::string BasePathFor(const std::string& bookPath);
     // What a journal is written as: its header line, and the lines of records appended to text.
-    static void AppendHeader(std::string& text, const FileIdentity& base, std::string_view admin,
+    static void AppendHeader(SecretText& text, const FileIdentity& base, std::string_view admin,
                              std::string_view adminPassword);
-    static void AppendRecord(std::string& text, JournalChange change, std::size_t row, const AccountEntry& entry);
+    static void AppendRecord(SecretText& text, JournalChange change, std::size_t row, const AccountEntry& entry);
 
     // Writes a journal for the book at bookPath: the header, binding it to the book's file as
     // loaded (base) and the administrator and password it had then; then, when the book is given,
@@ -134,7 +134,7 @@ public:
 
 private:
     bool Open(const std::string& bookPath, std::string* reason);
-    bool WriteDurably(const std::string& text, std::string* reason);
+    bool WriteDurably(std::string_view text, std::string* reason);
     // Gives the book's file as loaded its second name, unless that name already leads to it.
     static void KeepBase(const std::string& bookPath, const FileIdentity& base);
 

@@ -107,6 +107,9 @@ TEST(JournalInStep, TheNextLoginHasTheWindowsRowsOrTheUserWasTold) {
                 if (i == c.failAt)
                     file_sync_test::FailNext(SyncKind::FileData, c.failures);
                 EXPECT_EQ(changes[i](), i != c.failAt && !(c.failures > 1 && i > c.failAt)) << i;
+                if (!session.Book().HasJournal()) {
+                    EXPECT_FALSE(fs::exists(BookJournal::BasePathFor(folder / "alice.xml"))) << "no stray base";
+                }
                 if (session.Book().UnjournaledChanges() == 0)
                     journaled = session.Window();
             }
@@ -197,7 +200,7 @@ TEST(JournalReplay, GivesWhatAPlainListGives) {
         book.vecEntries.push_back(Entry("r" + std::to_string(i)));
         expected.push_back("r" + std::to_string(i));
     }
-    std::string text;
+    SecretText text;
     BookJournal::AppendHeader(text, FileIdentity{}, "alice", "pw");
     for (int i = 0; i < 30000; ++i) {
         const std::string account = "e" + std::to_string(i);

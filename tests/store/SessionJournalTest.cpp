@@ -20,9 +20,9 @@
 namespace {
 
 namespace fs = std::filesystem;
-using store_test::ReadWholeFile;
 using store_test::Accounts;
 using store_test::Entry;
+using store_test::ReadWholeFile;
 using store_test::ScratchFolder;
 using store_test::WriteWholeFile;
 
@@ -54,9 +54,9 @@ void WriteLines(const std::string& journal, const std::vector<std::string>& line
 }
 
 std::string RecordLine(JournalChange change, std::size_t row, const std::string& account) {
-    std::string line;
+    SecretText line;
     BookJournal::AppendRecord(line, change, row, Entry(account));
-    return line;
+    return std::string(line.begin(), line.end());
 }
 
 // A record planted before the session's n-th record (0: the first).
@@ -74,8 +74,9 @@ std::function<void(const std::string&, const std::string&)> Rebind(const char* a
         std::vector<std::string> lines = Lines(journal);
         FileIdentity base;
         ASSERT_TRUE(IdentifyFile(book, base));
-        lines[0].clear();
-        BookJournal::AppendHeader(lines[0], base, admin, password);
+        SecretText header;
+        BookJournal::AppendHeader(header, base, admin, password);
+        lines[0].assign(header.begin(), header.end());
         WriteLines(journal, lines);
     };
 }
