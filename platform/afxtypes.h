@@ -38,6 +38,14 @@ constexpr BYTE GetBValue(COLORREF c) {
 // Dialog results and standard command ids.
 constexpr int IDOK = 1;
 constexpr int IDCANCEL = 2;
+
+// Check states of check boxes and radio buttons.
+constexpr int BST_UNCHECKED = 0;
+constexpr int BST_CHECKED = 1;
+
+// File dialog flags.
+constexpr DWORD OFN_OVERWRITEPROMPT = 0x00000002;
+constexpr DWORD OFN_FILEMUSTEXIST = 0x00001000;
 constexpr int IDRETRY = 4;
 constexpr UINT ID_HELP = 0xE146;
 
@@ -92,6 +100,9 @@ constexpr UINT SC_RESTORE = 0xF120;
 // Menu flags.
 constexpr UINT MF_STRING = 0x0000;
 constexpr UINT MF_SEPARATOR = 0x0800;
+constexpr UINT MF_ENABLED = 0x0000;
+constexpr UINT MF_GRAYED = 0x0001;
+constexpr UINT MF_BYCOMMAND = 0x0000;
 constexpr UINT TPM_RETURNCMD = 0x0100;
 
 // Virtual keys.

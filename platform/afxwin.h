@@ -196,6 +196,9 @@ public:
         std::string text;
     };
     BOOL AppendMenu(UINT flags, UINT_PTR id = 0, const std::string& text = {});
+    // Grays (MF_GRAYED) or enables (MF_ENABLED) the item of that command; its previous state, or
+    // -1 when the menu has no such item.
+    UINT EnableMenuItem(UINT id, UINT enable);
     const std::vector<Item>& Items() const { return m_items; }
     // Shows the menu as a pop-up at the screen point and waits for a choice. With
     // TPM_RETURNCMD the chosen item's id is returned (0 for none); otherwise the choice is sent
@@ -296,6 +299,9 @@ class CButton : public CWnd {
 public:
     // Presses the button as a click would (used by the keyboard handling and by tests).
     void Click();
+    // Whether a check box or radio button is checked (BST_CHECKED) or not (BST_UNCHECKED).
+    int GetCheck() const;
+    void SetCheck(int check);
 };
 
 class CEdit : public CWnd {
@@ -309,6 +315,40 @@ public:
 };
 
 class CStatic : public CWnd {};
+
+// The desktop's own dialog for choosing a file to open or a name to save under. The filter lists
+// the file kinds offered, as "Description|*.ext;*.other|Description|*|", the first chosen unless
+// SetFilterIndex says otherwise.
+class CFileDialog {
+public:
+    CFileDialog(BOOL openFileDialog, const std::string& defaultExtension = {}, const std::string& fileName = {},
+                DWORD flags = 0, const std::string& filter = {}, CWnd* parent = nullptr);
+    // Shows the dialog and waits for a choice: IDOK with a file chosen, IDCANCEL without.
+    INT_PTR DoModal();
+    void SetTitle(const std::string& title) { m_title = title; }
+    // The file kind offered first (from 1); after DoModal, the kind the user chose.
+    void SetFilterIndex(int index) { m_filterIndex = index; }
+    int GetFilterIndex() const { return m_filterIndex; }
+    // The path chosen, in UTF-8.
+    const std::string& GetPathName() const { return m_path; }
+
+    bool IsOpenDialog() const { return m_open; }
+    const std::string& Title() const { return m_title; }
+    const std::string& FileName() const { return m_fileName; }
+    // The descriptions of the file kinds offered, in order.
+    std::vector<std::string> FilterDescriptions() const;
+
+private:
+    bool m_open;
+    std::string m_defaultExtension;
+    std::string m_fileName;
+    DWORD m_flags;
+    std::string m_filter;
+    CWnd* m_parent;
+    std::string m_title;
+    int m_filterIndex = 1;
+    std::string m_path;
+};
 
 class CListCtrl : public CWnd {
 public:

@@ -125,8 +125,11 @@ void FillPopup(QMenu& popup, const CMenu& menu) {
     for (const CMenu::Item& item : menu.Items()) {
         if (item.flags & MF_SEPARATOR)
             popup.addSeparator();
-        else
-            popup.addAction(ToQString(item.text))->setData(item.id);
+        else {
+            QAction* action = popup.addAction(ToQString(item.text));
+            action->setData(item.id);
+            action->setEnabled(!(item.flags & MF_GRAYED));
+        }
     }
 }
 

@@ -42,6 +42,16 @@ void CButton::Click() {
         button->click();
 }
 
+int CButton::GetCheck() const {
+    const auto* button = qobject_cast<const QAbstractButton*>(m_hWnd);
+    return button && button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+}
+
+void CButton::SetCheck(int check) {
+    if (auto* button = qobject_cast<QAbstractButton*>(m_hWnd); button && button->isCheckable())
+        button->setChecked(check == BST_CHECKED);
+}
+
 void CEdit::SetLimitText(UINT maxBytes) {
     auto* edit = qobject_cast<QLineEdit*>(m_hWnd);
     if (!edit)
@@ -60,4 +70,15 @@ UINT CEdit::GetLimitText() const {
 BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const std::string& text) {
     m_items.push_back(Item{flags, UINT(id), (flags & MF_SEPARATOR) ? std::string() : text});
     return TRUE;
+}
+
+UINT CMenu::EnableMenuItem(UINT id, UINT enable) {
+    for (Item& item : m_items) {
+        if (item.id != id || (item.flags & MF_SEPARATOR))
+            continue;
+        const UINT previous = item.flags & MF_GRAYED;
+        item.flags = (item.flags & ~MF_GRAYED) | (enable & MF_GRAYED);
+        return previous;
+    }
+    return UINT(-1);
 }

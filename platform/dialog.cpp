@@ -19,6 +19,9 @@
 #include <QLineEdit>
 #include <QPixmap>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QRegularExpressionValidator>
 #include <QScreen>
 #include <QShortcutEvent>
 #include <QTableView>
@@ -135,10 +138,18 @@ protected:
 };
 
 QWidget* CreateButton(const DlgItemTemplate& item, QWidget* parent) {
-    if ((item.style & 0xF) == BS_GROUPBOX) {
+    switch (item.style & BS_TYPEMASK) {
+    case BS_GROUPBOX: {
         auto* group = new QGroupBox(ToQString(item.text), parent);
         group->setFocusPolicy(Qt::NoFocus);
         return group;
+    }
+    case BS_AUTOCHECKBOX:
+        return new QCheckBox(ToQString(item.text), parent);
+    case BS_AUTORADIOBUTTON:
+        return new QRadioButton(ToQString(item.text), parent);
+    default:
+        break;
     }
     auto* button = new DialogButton(ToQString(item.text), parent);
     button->setAutoDefault(false);
@@ -151,6 +162,9 @@ QWidget* CreateEdit(const DlgItemTemplate& item, QWidget* parent) {
     edit->setText(ToQString(item.text));
     if (item.style & ES_PASSWORD)
         edit->setEchoMode(QLineEdit::Password);
+    edit->setReadOnly((item.style & ES_READONLY) != 0);
+    if (item.style & ES_NUMBER)
+        edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
     edit->setFrame((item.style & WS_BORDER) != 0);
     return edit;
 }
@@ -265,7 +279,7 @@ BOOL PressMnemonic(QWidget* dialog, QChar typed) {
 
 // A wrapper of the right class for a control nobody attached an object to.
 std::unique_ptr<CWnd> MakeTemporaryWrapper(QWidget* control) {
-    if (qobject_cast<QPushButton*>(control) || qobject_cast<QGroupBox*>(control))
+    if (qobject_cast<QAbstractButton*>(control) || qobject_cast<QGroupBox*>(control))
         return std::make_unique<CButton>();
     if (qobject_cast<QLineEdit*>(control))
         return std::make_unique<CEdit>();
@@ -350,12 +364,12 @@ bool CDialog::CreateWindowFromTemplate(UINT templateId) {
 }
 
 void CDialog::ConnectControl(QWidget* control, const DlgItemTemplate& item) {
-    auto* button = qobject_cast<QPushButton*>(control);
+    auto* button = qobject_cast<QAbstractButton*>(control);
     if (!button)
         return;
     const UINT id = item.id;
     QPointer<QWidget> window = m_hWnd;
-    QObject::connect(button, &QPushButton::clicked, m_pBridge, [this, id, window]() {
+    QObject::connect(button, &QAbstractButton::clicked, m_pBridge, [this, id, window]() {
         if (window)
             SendMessage(WM_COMMAND, WPARAM(id & 0xFFFF) | (WPARAM(BN_CLICKED) << 16), 0);
     });

@@ -30,12 +30,17 @@ constexpr DWORD DS_SETFONT = 0x00000040;
 // Button styles.
 constexpr DWORD BS_PUSHBUTTON = 0x00000000;
 constexpr DWORD BS_DEFPUSHBUTTON = 0x00000001;
+constexpr DWORD BS_AUTOCHECKBOX = 0x00000003;
 constexpr DWORD BS_GROUPBOX = 0x00000007;
+constexpr DWORD BS_AUTORADIOBUTTON = 0x00000009;
+constexpr DWORD BS_TYPEMASK = 0x0000000F;
 
 // Edit styles.
 constexpr DWORD ES_LEFT = 0x0000;
 constexpr DWORD ES_PASSWORD = 0x0020;
 constexpr DWORD ES_AUTOHSCROLL = 0x0080;
+constexpr DWORD ES_READONLY = 0x0800;
+constexpr DWORD ES_NUMBER = 0x2000;
 
 // Static styles (the low byte holds the type).
 constexpr DWORD SS_LEFT = 0x00000000;

@@ -79,6 +79,7 @@ void ResetAll() {
     SetModalHook(nullptr);
     SetSecretClipboardLifetime(0);
     SetPopupMenuHook(nullptr);
+    SetFileDialogHook(nullptr);
     AfxClearSecretClipboard();
     afx_detail::ResetRunState();
 }

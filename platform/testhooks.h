@@ -10,6 +10,7 @@
 #include <vector>
 
 class CDialog;
+class CFileDialog;
 class CMenu;
 
 namespace afx_test {
@@ -46,6 +47,11 @@ int HandCursorLookups();
 // Chooses from a pop-up menu instead of showing it; returns the chosen item's id (0: none).
 using PopupMenuHook = std::function<UINT(const CMenu& menu)>;
 void SetPopupMenuHook(PopupMenuHook hook);
+
+// Answers a file dialog instead of showing it: true with the path chosen (and the file kind, from
+// 1, when it offers several), false for Cancel.
+using FileDialogHook = std::function<bool(const CFileDialog& dialog, std::string& path, int& filterIndex)>;
+void SetFileDialogHook(FileDialogHook hook);
 
 // How long a guarded clipboard copy stays (0: the real ten seconds).
 void SetSecretClipboardLifetime(int milliseconds);
