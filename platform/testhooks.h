@@ -49,6 +49,8 @@ void SetPopupMenuHook(PopupMenuHook hook);
 
 // How long a guarded clipboard copy stays (0: the real ten seconds).
 void SetSecretClipboardLifetime(int milliseconds);
+// The lifetime the guarded copy now on the clipboard was given, in milliseconds (0: none waits).
+int PendingSecretClipboardLifetime();
 
 // Clears every hook above.
 void ResetAll();

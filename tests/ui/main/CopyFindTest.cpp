@@ -22,9 +22,11 @@ std::string ClipboardText() {
     return QGuiApplication::clipboard()->text().toStdString();
 }
 
+// Marked for Klipper and the GNOME managers, and for CopyQ.
 bool ClipboardMarkedSecret() {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    return data && data->data("x-kde-passwordManagerHint") == "secret";
+    return data && data->data("x-kde-passwordManagerHint") == "secret" &&
+           data->data("application/x-copyq-hidden") == "1";
 }
 
 class CopyFindTest : public MainWindowTest {
@@ -54,6 +56,15 @@ TEST_F(CopyFindTest, CopiesTheChosenRowsCellGuardedWhicheverCellHasTheFocus) {
         int focusedColumn;
         std::function<void(CopyFindTest&)> copy;
         std::string expected;
+        std::string passwordLeft = "pw-two"; // in the Password field afterwards
+    };
+    const auto inPasswordField = [](int key) {
+        return [key](CopyFindTest& t) {
+            auto* edit = qobject_cast<QLineEdit*>(t.Item(IDC_EDIT_PASSWORD)->GetSafeHwnd());
+            edit->setFocus();
+            edit->setSelection(3, 3);
+            QTest::keyClick(edit, Qt::Key(key), Qt::ControlModifier);
+        };
     };
     const auto menu = [](const char* item, bool byKey = false) {
         return [item, byKey](CopyFindTest& t) {
@@ -79,15 +90,10 @@ TEST_F(CopyFindTest, CopiesTheChosenRowsCellGuardedWhicheverCellHasTheFocus) {
         {"menu: password", 0, menu("Copy &Password\tCtrl+C"), "pw-two"},
         {"menu: account ID", 2, menu("Copy Account &ID\tCtrl+B"), "Beta"},
         {"menu key: account ID", 0, menu("Copy Account &ID\tCtrl+B", true), "Beta"},
-        {"Ctrl+C in the Password field", 0,
-         [](CopyFindTest& t) {
-             auto* edit = qobject_cast<QLineEdit*>(t.Item(IDC_EDIT_PASSWORD)->GetSafeHwnd());
-             edit->setFocus();
-             edit->setSelection(3, 3);
-             QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
-         },
-         "two"},
+        {"Ctrl+C in the Password field", 0, inPasswordField(Qt::Key_C), "two"},
+        {"Ctrl+X in the Password field", 0, inPasswordField(Qt::Key_X), "two", "pw-"},
     };
+    afx_test::SetSecretClipboardLifetime(0); // the real one
     OpenBook();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,7 +101,10 @@ TEST_F(CopyFindTest, CopiesTheChosenRowsCellGuardedWhicheverCellHasTheFocus) {
         FocusCell(1, c.focusedColumn);
         c.copy(*this);
         EXPECT_EQ(ClipboardText(), c.expected);
-        EXPECT_EQ(ClipboardMarkedSecret(), c.expected != "before");
+        const bool copied = c.expected != "before";
+        EXPECT_EQ(ClipboardMarkedSecret(), copied);
+        EXPECT_EQ(afx_test::PendingSecretClipboardLifetime(), copied ? 10000 : 0) << "ten seconds on the clipboard";
+        EXPECT_EQ(Item(IDC_EDIT_PASSWORD)->GetWindowText(), c.passwordLeft);
     }
 }
 
