@@ -52,6 +52,9 @@ void SetSecretClipboardLifetime(int milliseconds);
 // The lifetime the guarded copy now on the clipboard was given, in milliseconds (0: none waits).
 int PendingSecretClipboardLifetime();
 
+// Whether the check at start takes the X display a DISPLAY value names for one that can be reached.
+bool X11DisplayJudgedReachable(const std::string& display);
+
 // Clears every hook above.
 void ResetAll();
 
