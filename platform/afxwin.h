@@ -520,10 +520,10 @@ void AfxResetSessionEnd();
 // ---------------------------------------------------------------------------------------------
 // The clipboard.
 
-// Puts a secret on the clipboard, guarded: it carries the hint clipboard managers honour and keep
-// no history of (x-kde-passwordManagerHint = secret), never goes into the primary selection, and
-// is taken off again after ten seconds, unless something else was copied meanwhile. The run's end
-// takes it off too.
+// Puts a secret on the clipboard, guarded: it carries the markers clipboard managers honour and keep
+// no history of (x-kde-passwordManagerHint = secret, application/x-copyq-hidden = 1), never goes
+// into the primary selection, and is taken off again after ten seconds, unless something else was
+// copied meanwhile. The run's end takes it off too, on the same condition.
 void AfxCopySecretToClipboard(const std::string& text);
 // Takes a guarded copy off the clipboard now, if the clipboard still holds it.
 void AfxClearSecretClipboard();

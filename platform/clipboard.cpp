@@ -1,4 +1,4 @@
-// The clipboard, guarded for secrets. A guarded copy carries the hint clipboard managers honour,
+// The clipboard, guarded for secrets. A guarded copy carries the markers clipboard managers honour,
 // never fills the primary selection, and is taken off the clipboard after a while and at the end
 // of the run, but only while the clipboard still holds it: a later copy of the user's stays.
 #include "internal.h"
@@ -20,7 +20,10 @@
 
 namespace {
 
+// Klipper, and the GNOME managers that honour it, keep no history of a copy with this hint; CopyQ
+// ignores it and honours only its own marker. Managers that ignore both keep what they see.
 constexpr char kPasswordManagerHint[] = "x-kde-passwordManagerHint";
+constexpr char kCopyQHidden[] = "application/x-copyq-hidden";
 constexpr int kSecretLifetimeMs = 10000;
 constexpr char kGuardedProperty[] = "afxGuardedClipboard";
 int g_lifetimeMs = kSecretLifetimeMs;
@@ -48,6 +51,7 @@ public:
         auto* data = new QMimeData;
         data->setText(m_text);
         data->setData(QLatin1String(kPasswordManagerHint), QByteArrayLiteral("secret"));
+        data->setData(QLatin1String(kCopyQHidden), QByteArrayLiteral("1"));
         m_data = data;
         QGuiApplication::clipboard()->setMimeData(data, QClipboard::Clipboard);
         m_expiry.start(g_lifetimeMs);
@@ -68,6 +72,9 @@ public:
         m_data = nullptr;
         WipeShared(m_text);
     }
+
+    // The lifetime the copy on the clipboard was given; 0 when none waits to be taken off.
+    int PendingLifetimeMs() const { return m_expiry.isActive() ? m_expiry.interval() : 0; }
 
 private:
     static QPointer<SecretClipboard>& Slot() {
@@ -189,4 +196,9 @@ void CEdit::GuardClipboard() {
 
 void afx_test::SetSecretClipboardLifetime(int milliseconds) {
     g_lifetimeMs = milliseconds > 0 ? milliseconds : kSecretLifetimeMs;
+}
+
+int afx_test::PendingSecretClipboardLifetime() {
+    const SecretClipboard* clipboard = SecretClipboard::Existing();
+    return clipboard ? clipboard->PendingLifetimeMs() : 0;
 }

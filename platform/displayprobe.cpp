@@ -1,6 +1,7 @@
 // Whether the desktop the program would show its windows on can be reached at all, before the
 // toolkit is started: the toolkit aborts the process when no display works.
 #include "internal.h"
+#include "testhooks.h"
 
 #include <QByteArray>
 #include <QList>
@@ -31,11 +32,10 @@ bool SocketAnswers(const std::string& path) {
     return connected;
 }
 
-// A local X display (":0", "unix:0.1") answers on its socket, in the file system or the abstract
-// space; a display on another host is left to the toolkit. Only a connect, no X handshake, so the
-// start-up does not pay for a second connection.
-bool X11Reachable() {
-    const std::string display = qgetenv("DISPLAY").toStdString();
+// A local X display (":0", ":0.0", "unix:1.2") answers on its socket, in the file system or the
+// abstract space; a display on another host ("localhost:10", as ssh -X gives) is left to the
+// toolkit. Only a connect, no X handshake, so the start-up does not pay for a second connection.
+bool X11Reachable(const std::string& display) {
     const std::size_t colon = display.rfind(':');
     if (colon == std::string::npos)
         return false;
@@ -68,10 +68,16 @@ DisplayState ProbeDisplay() {
     for (const QByteArray& platform : platforms.split(';')) {
         const bool wayland = platform.startsWith("wayland");
         // Other platforms (offscreen, vnc...) need no desktop to be reached.
-        if ((wayland && WaylandReachable()) || (platform == "xcb" && X11Reachable()) || (!wayland && platform != "xcb"))
+        const bool x11 = platform == "xcb";
+        if ((wayland && WaylandReachable()) || (x11 && X11Reachable(qgetenv("DISPLAY").toStdString())) ||
+            (!wayland && !x11))
             return DisplayState::Reachable;
     }
     return DisplayState::Unreachable;
 }
 
 } // namespace afx_detail
+
+bool afx_test::X11DisplayJudgedReachable(const std::string& display) {
+    return afx_detail::X11Reachable(display);
+}

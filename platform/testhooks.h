@@ -55,6 +55,11 @@ void SetFileDialogHook(FileDialogHook hook);
 
 // How long a guarded clipboard copy stays (0: the real ten seconds).
 void SetSecretClipboardLifetime(int milliseconds);
+// The lifetime the guarded copy now on the clipboard was given, in milliseconds (0: none waits).
+int PendingSecretClipboardLifetime();
+
+// Whether the check at start takes the X display a DISPLAY value names for one that can be reached.
+bool X11DisplayJudgedReachable(const std::string& display);
 
 // Clears every hook above.
 void ResetAll();

@@ -169,14 +169,20 @@ TEST_F(WholeRun, ReadsTheConfigurationOfTheProgramDirectory) {
     EXPECT_EQ(WidthsInFile(m_dir / "Config.xml"), std::make_pair(210, 95));
 }
 
-TEST_F(WholeRun, ClosingTheMainWindowEndsTheRun) {
+// Whether the user copied something of their own after the program's guarded copy, before the end.
+class WholeRunClosed : public WholeRun, public testing::WithParamInterface<bool> {};
+
+TEST_P(WholeRunClosed, ClosingTheMainWindowEndsTheRunTakingOnlyTheProgramsOwnCopyOffTheClipboard) {
+    const bool userCopiedLater = GetParam();
     Install(kLog | kSkin);
     QTimer closer;
     closer.setInterval(10);
-    QObject::connect(&closer, &QTimer::timeout, [this, &closer] {
+    QObject::connect(&closer, &QTimer::timeout, [this, &closer, userCopiedLater] {
         if (m_app.m_pMainWnd && m_app.m_pMainWnd->IsWindowVisible()) {
             closer.stop();
             AfxCopySecretToClipboard("secret");
+            if (userCopiedLater)
+                QGuiApplication::clipboard()->setText("mine");
             m_app.m_pMainWnd->PostMessage(WM_CLOSE);
         }
     });
@@ -185,9 +191,13 @@ TEST_F(WholeRun, ClosingTheMainWindowEndsTheRun) {
     QTimer::singleShot(10000, &scope, [] { AfxEndSession(); }); // never hang, whatever happens
     EXPECT_EQ(AfxRunApplication(m_app), 0);
     EXPECT_EQ(m_app.m_pMainWnd, nullptr);
-    EXPECT_EQ(QGuiApplication::clipboard()->text(), QString()) << "a copied secret outlived the run";
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), userCopiedLater ? QString("mine") : QString())
+        << "only the program's own copy goes with the run";
     EXPECT_EQ(WidthsInFile(m_dir / "Config.xml"), std::make_pair(g_nCol0Width, g_nCol1Width));
 }
+
+INSTANTIATE_TEST_SUITE_P(Clipboard, WholeRunClosed, testing::Bool(),
+                         [](const auto& info) { return info.param ? "UserCopiedLater" : "StillTheProgramsCopy"; });
 
 TEST_F(WholeRun, MissingLogComponentEndsStartUpButShutdownStillUnloadsTheSkin) {
     Install(kSkin);

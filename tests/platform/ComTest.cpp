@@ -7,8 +7,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <elf.h>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -82,15 +91,59 @@ TEST_F(ComTest, CreationFailures) {
     std::filesystem::remove_all(empty);
 }
 
+// Cuts the last page off the library's load segments, which the system's loader would map past the
+// end of the file, but keeps its section table whole: moved up to the cut.
+void CutLoadSegmentsKeepingSectionTable(const std::filesystem::path& library) {
+    std::ifstream in(library, std::ios::binary);
+    std::vector<char> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    Elf64_Ehdr header{};
+    ASSERT_GE(bytes.size(), sizeof header);
+    std::memcpy(&header, bytes.data(), sizeof header);
+    std::uint64_t loadEnd = 0;
+    for (unsigned i = 0; i < header.e_phnum; ++i) {
+        Elf64_Phdr segment{};
+        std::memcpy(&segment, bytes.data() + header.e_phoff + i * sizeof segment, sizeof segment);
+        if (segment.p_type == PT_LOAD)
+            loadEnd = std::max<std::uint64_t>(loadEnd, segment.p_offset + segment.p_filesz);
+    }
+    const std::uint64_t tableSize = std::uint64_t(header.e_shnum) * header.e_shentsize;
+    const auto pageSize = std::uint64_t(::sysconf(_SC_PAGESIZE));
+    const std::uint64_t lastPage = (loadEnd - 1) / pageSize * pageSize;
+    const std::uint64_t cut = (lastPage - tableSize) & ~std::uint64_t(7);
+    ASSERT_GT(cut, header.e_phoff + std::uint64_t(header.e_phnum) * sizeof(Elf64_Phdr)) << "the headers stay";
+    ASSERT_LE(header.e_shoff + tableSize, bytes.size());
+    std::vector<char> cutBytes(bytes.begin(), bytes.begin() + std::ptrdiff_t(cut));
+    cutBytes.insert(cutBytes.end(), bytes.begin() + std::ptrdiff_t(header.e_shoff),
+                    bytes.begin() + std::ptrdiff_t(header.e_shoff + tableSize));
+    header.e_shoff = cut;
+    std::memcpy(cutBytes.data(), &header, sizeof header);
+    std::ofstream(library, std::ios::binary | std::ios::trunc).write(cutBytes.data(), std::streamsize(cutBytes.size()));
+}
+
 TEST_F(ComTest, TruncatedLibrariesAreRefusedNotLoaded) {
     const std::filesystem::path dir = std::filesystem::temp_directory_path() / "zelvo-truncated-program-dir";
     std::filesystem::create_directories(dir);
     const std::filesystem::path copy = dir / "libzelvo_test_component.so";
-    for (const std::uintmax_t size : {0u, 64u, 4096u, 6144u, 8192u, 20000u}) {
-        SCOPED_TRACE(size);
+    const auto truncatedTo = [](std::uintmax_t size) {
+        return [size](const std::filesystem::path& library) { std::filesystem::resize_file(library, size); };
+    };
+    const struct {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> cut;
+    } cases[] = {
+        {"empty", truncatedTo(0)},
+        {"64 bytes", truncatedTo(64)},
+        {"4096 bytes", truncatedTo(4096)},
+        {"6144 bytes", truncatedTo(6144)},
+        {"8192 bytes", truncatedTo(8192)},
+        {"20000 bytes", truncatedTo(20000)},
+        {"load segments cut, section table whole", CutLoadSegmentsKeepingSectionTable},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         std::filesystem::copy_file(kComponentDir + "/libzelvo_test_component.so", copy,
                                    std::filesystem::copy_options::overwrite_existing);
-        std::filesystem::resize_file(copy, size);
+        c.cut(copy);
         EXPECT_EQ(AfxLoadLibrary(copy.string()), nullptr);
         afx_test::SetModuleFileName((dir / "Manager").string());
         void* object = nullptr;

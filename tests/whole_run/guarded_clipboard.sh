@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real program's guarded copies, read by another X client: a password copied from the list
-# carries the clipboard managers' secret hint, text selected in the Password field never becomes
+# carries the clipboard managers' secret markers, text selected in the Password field never becomes
 # the primary selection, and nothing of the copy is left once the program ended.
 #   guarded_clipboard.sh <built program folder>
 set -euo pipefail
@@ -24,6 +24,7 @@ for _ in $(seq 50); do [ "$(read_selection clipboard)" = s3cret-pw ] && break; s
 [ "$(read_selection clipboard)" = s3cret-pw ] || fail "Ctrl+C did not copy the chosen row's password"
 read_selection clipboard -t TARGETS | grep -qx 'x-kde-passwordManagerHint' || fail "the copy carries no secret hint"
 [ "$(read_selection clipboard -t x-kde-passwordManagerHint)" = secret ] || fail "the hint is not 'secret'"
+[ "$(read_selection clipboard -t application/x-copyq-hidden)" = 1 ] || fail "the copy is not hidden from CopyQ"
 
 xdotool key alt+x
 for _ in $(seq 100); do kill -0 "$app" 2>/dev/null || break; sleep 0.1; done

@@ -15,16 +15,20 @@
 
 namespace {
 
-const std::vector<Row> kRows = {
-    {"alpha", "pw-one", "first"}, {"Beta", "pw-two", "second"}, {"gamma", "BETA-3", "third"}};
+const std::vector<Row> kRows = {{"alpha", "pw-one", "first"},
+                                {"Beta", "pw-two", "second"},
+                                {"gamma", "BETA-3", "third"},
+                                {"delta", "pw-4", "beta"}};
 
 std::string ClipboardText() {
     return QGuiApplication::clipboard()->text().toStdString();
 }
 
+// Marked for Klipper and the GNOME managers, and for CopyQ.
 bool ClipboardMarkedSecret() {
     const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-    return data && data->data("x-kde-passwordManagerHint") == "secret";
+    return data && data->data("x-kde-passwordManagerHint") == "secret" &&
+           data->data("application/x-copyq-hidden") == "1";
 }
 
 class CopyFindTest : public MainWindowTest {
@@ -54,6 +58,15 @@ TEST_F(CopyFindTest, CopiesTheChosenRowsCellGuardedWhicheverCellHasTheFocus) {
         int focusedColumn;
         std::function<void(CopyFindTest&)> copy;
         std::string expected;
+        std::string passwordLeft = "pw-two"; // in the Password field afterwards
+    };
+    const auto inPasswordField = [](int key) {
+        return [key](CopyFindTest& t) {
+            auto* edit = qobject_cast<QLineEdit*>(t.Item(IDC_EDIT_PASSWORD)->GetSafeHwnd());
+            edit->setFocus();
+            edit->setSelection(3, 3);
+            QTest::keyClick(edit, Qt::Key(key), Qt::ControlModifier);
+        };
     };
     const auto menu = [](const char* item, bool byKey = false) {
         return [item, byKey](CopyFindTest& t) {
@@ -79,15 +92,10 @@ TEST_F(CopyFindTest, CopiesTheChosenRowsCellGuardedWhicheverCellHasTheFocus) {
         {"menu: password", 0, menu("Copy &Password\tCtrl+C"), "pw-two"},
         {"menu: account ID", 2, menu("Copy Account &ID\tCtrl+B"), "Beta"},
         {"menu key: account ID", 0, menu("Copy Account &ID\tCtrl+B", true), "Beta"},
-        {"Ctrl+C in the Password field", 0,
-         [](CopyFindTest& t) {
-             auto* edit = qobject_cast<QLineEdit*>(t.Item(IDC_EDIT_PASSWORD)->GetSafeHwnd());
-             edit->setFocus();
-             edit->setSelection(3, 3);
-             QTest::keyClick(edit, Qt::Key_C, Qt::ControlModifier);
-         },
-         "two"},
+        {"Ctrl+C in the Password field", 0, inPasswordField(Qt::Key_C), "two"},
+        {"Ctrl+X in the Password field", 0, inPasswordField(Qt::Key_X), "two", "pw-"},
     };
+    afx_test::SetSecretClipboardLifetime(0); // the real one
     OpenBook();
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -95,7 +103,10 @@ TEST_F(CopyFindTest, CopiesTheChosenRowsCellGuardedWhicheverCellHasTheFocus) {
         FocusCell(1, c.focusedColumn);
         c.copy(*this);
         EXPECT_EQ(ClipboardText(), c.expected);
-        EXPECT_EQ(ClipboardMarkedSecret(), c.expected != "before");
+        const bool copied = c.expected != "before";
+        EXPECT_EQ(ClipboardMarkedSecret(), copied);
+        EXPECT_EQ(afx_test::PendingSecretClipboardLifetime(), copied ? 10000 : 0) << "ten seconds on the clipboard";
+        EXPECT_EQ(Item(IDC_EDIT_PASSWORD)->GetWindowText(), c.passwordLeft);
     }
 }
 
@@ -125,14 +136,17 @@ TEST_F(CopyFindTest, FindChoosesTheNextMatchAsAClickWouldAndWrapsAround) {
         std::vector<std::string> messages;
     };
     const std::vector<Step> steps = {
-        {"Find from no row: any column, any case", "beta", 0, {}, "Beta", {}},
+        {"Find from no row: the only match, in the last row", "4", 0, {}, "delta", {}},
+        {"Find round the end: any column, any case", "beta", 0, {}, "Beta", {}},
         {"F3: the password column", "", Qt::Key_F3, {}, "gamma", {}},
+        {"F3: the comment column", "", Qt::Key_F3, {}, "delta", {}},
         {"F3 wraps around the end", "", Qt::Key_F3, {}, "Beta", {}},
-        {"Shift+F3 goes back, round the start", "", Qt::Key_F3, Qt::ShiftModifier, "gamma", {}},
+        {"Shift+F3 goes back, round the start", "", Qt::Key_F3, Qt::ShiftModifier, "delta", {}},
+        {"Shift+F3 again", "", Qt::Key_F3, Qt::ShiftModifier, "gamma", {}},
         {"no match is said and changes nothing", "zzz", 0, {}, "gamma", {"Cannot find the item."}},
-        {"End chooses the last row", "", Qt::Key_End, {}, "gamma", {}},
+        {"End chooses the last row", "", Qt::Key_End, {}, "delta", {}},
         {"Home the first", "", Qt::Key_Home, {}, "alpha", {}},
-        {"Ctrl+End the last", "", Qt::Key_End, Qt::ControlModifier, "gamma", {}},
+        {"Ctrl+End the last", "", Qt::Key_End, Qt::ControlModifier, "delta", {}},
     };
     OpenWindow();
     Key(Qt::Key_F, Qt::ControlModifier);
@@ -177,6 +191,9 @@ TEST(TextSearch, FindsTextIgnoringTheCaseOfLetters) {
         {"\xC9t\xE9", "\xE9t\xE9", false},              // Windows-1252: byte for byte
         {"pass word", "s w", true},
         {"abc", "abd", false},
+        {"\xC3\x80\xC3\x96\xC3\x98\xC3\x9E", "\xC3\xA0\xC3\xB6\xC3\xB8\xC3\xBE", true}, // ÀÖØÞ / àöøþ
+        {"\xC3\x97", "\xC3\xB7", false},                                                // × is no capital of ÷
+        {"\xC3\x9F", "\xC3\xBF", false},                                                // nor ß of ÿ
     };
     for (const Case& c : cases)
         EXPECT_EQ(TextSearch(c.wanted).FoundIn(c.text), c.found) << c.text << " / " << c.wanted;
