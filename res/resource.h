@@ -14,14 +14,20 @@ constexpr UINT IDD_LOGIN = 129;                // Login dialog
 constexpr UINT IDD_CREATE_ADMIN = 130;         // Create Admin dialog
 constexpr UINT IDD_MESSAGE_BOX = 133;          // the program's own message box
 constexpr UINT IDD_FIND = 134;                 // Find
+constexpr UINT IDD_CHANGE_PASSWORD = 144;      // Change Password
 
 // Icons, bitmaps and strings.
 constexpr UINT IDR_MAINFRAME = 128; // program icon group (48 x 48, 32-bit and 8-bit)
 constexpr UINT IDB_ABOUT = 137;     // picture of the About box, 326 x 150, 24-bit
 constexpr UINT IDS_ABOUTBOX = 101;  // text of the About item in the main window's system menu
 
-// Command id of the About item in the main window's system menu.
+// Command ids of the items of the main window's system menu (multiples of 16, below 0xF000).
 constexpr UINT IDM_ABOUTBOX = 0x0010;
+constexpr UINT IDM_IMPORT = 0x0020;            // "Import...", from a CSV file or another account book
+constexpr UINT IDM_EXPORT = 0x0030;            // "Export...", every entry to a CSV file
+constexpr UINT IDM_GENERATE_PASSWORD = 0x0040; // "Generate Password..."
+constexpr UINT IDM_CHANGE_PASSWORD = 0x0050;   // "Change Password...", of the administrator
+constexpr UINT IDM_CHECK_PASSWORDS = 0x0060;   // "Check Passwords...", weak and reused ones
 
 // Main window commands.
 constexpr UINT IDC_BTN_LOGIN = 1000;        // "&Login..."
@@ -33,11 +39,12 @@ constexpr UINT IDC_BTN_UPDATE = 1006;       // "&Update"
 constexpr UINT IDC_BTN_DELETE = 1007;       // "&Delete"
 
 // Edit fields (the account and password edits are shared by the main window, Login and Create Admin).
-constexpr UINT IDC_EDIT_ACCOUNT = 1019;  // account ID / administrator account name
-constexpr UINT IDC_EDIT_PASSWORD = 1009; // password
-constexpr UINT IDC_EDIT_COMMENT = 1010;  // comment of an entry
-constexpr UINT IDC_EDIT_CONFIRM = 1017;  // password confirmation in Create Admin
-constexpr UINT IDC_EDIT_FIND = 1033;     // the text Find looks for
+constexpr UINT IDC_EDIT_ACCOUNT = 1019;      // account ID / administrator account name
+constexpr UINT IDC_EDIT_PASSWORD = 1009;     // password
+constexpr UINT IDC_EDIT_COMMENT = 1010;      // comment of an entry
+constexpr UINT IDC_EDIT_CONFIRM = 1017;      // password confirmation in Create Admin
+constexpr UINT IDC_EDIT_FIND = 1033;         // the text Find looks for
+constexpr UINT IDC_EDIT_OLD_PASSWORD = 1034; // the administrator password to be replaced
 
 // Main window list, frames and labels.
 constexpr UINT IDC_LIST_ACCOUNTS = 1005;  // the entry list (report view)

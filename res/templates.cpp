@@ -143,6 +143,23 @@ DlgTemplate CreateAdminDialog() {
     return dlg;
 }
 
+// Laid out as Create Admin: the password to replace, then the new one twice.
+DlgTemplate ChangePasswordDialog() {
+    DlgTemplate dlg = Dialog(IDD_CHANGE_PASSWORD, "Change Password Dialog", 251, 119, 8, kModalStyle);
+    dlg.items = {
+        PasswordEdit(IDC_EDIT_OLD_PASSWORD, {88, 23, 135, 12}),
+        PasswordEdit(IDC_EDIT_PASSWORD, {88, 43, 135, 12}),
+        PasswordEdit(IDC_EDIT_CONFIRM, {88, 64, 135, 12}),
+        DefPushButton(IDOK, "&OK", {60, 92, 50, 14}),
+        PushButton(IDCANCEL, "&Cancel", {125, 92, 50, 14}),
+        GroupBox(IDC_STATIC, {7, 9, 223, 77}),
+        Label(IDC_STATIC, "Old Password:", {10, 24, 69, 11}, SS_RIGHT),
+        Label(IDC_STATIC, "New Password:", {10, 43, 69, 11}, SS_RIGHT),
+        Label(IDC_STATIC, "Confirm Password:", {10, 64, 69, 11}, SS_RIGHT),
+    };
+    return dlg;
+}
+
 DlgTemplate MessageBoxDialog() {
     DlgTemplate dlg = Dialog(IDD_MESSAGE_BOX, "Message Box", 260, 69, 8, kModalStyle);
     dlg.items = {
@@ -177,9 +194,10 @@ DlgTemplate AboutDialog() {
     return dlg;
 }
 
-const std::array<DlgTemplate, 6>& AllTemplates() {
-    static const std::array<DlgTemplate, 6> templates = {
-        MainWindow(), LoginDialog(), CreateAdminDialog(), MessageBoxDialog(), AboutDialog(), FindDialog(),
+const std::array<DlgTemplate, 7>& AllTemplates() {
+    static const std::array<DlgTemplate, 7> templates = {
+        MainWindow(),  LoginDialog(), CreateAdminDialog(),    MessageBoxDialog(),
+        AboutDialog(), FindDialog(),  ChangePasswordDialog(),
     };
     return templates;
 }

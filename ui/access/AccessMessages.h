@@ -14,3 +14,7 @@ inline constexpr const char* kMsgCreateCannotLock = "Error:The Account cannot be
 // Shows the text in the program's message box owned by the dialog and, once the user closed it,
 // moves the focus to the dialog's control of that id.
 void ShowMessageAndFocus(CDialog& owner, const std::string& text, UINT controlId);
+
+// Checks a new password and its confirmation as Create Admin does: both typed, and the same. On the
+// first failure it says so, moves the focus to the field concerned and returns false.
+bool NewPasswordAccepted(CDialog& dialog, const std::string& password, const std::string& confirm);

@@ -37,29 +37,13 @@ void CDlgCreateAdmin::DoDataExchange(CDataExchange* dx) {
     DDV_MaxChars(dx, m_strConfirm, kFieldLimit);
 }
 
-bool CDlgCreateAdmin::PasswordsAccepted() {
-    if (m_strPassword.empty()) {
-        ShowMessageAndFocus(*this, "Please input the password.", IDC_EDIT_PASSWORD);
-        return false;
-    }
-    if (m_strConfirm.empty()) {
-        ShowMessageAndFocus(*this, "Please input the confirm password.", IDC_EDIT_CONFIRM);
-        return false;
-    }
-    if (m_strPassword != m_strConfirm) {
-        ShowMessageAndFocus(*this, "Two passwords must be same.", IDC_EDIT_PASSWORD);
-        return false;
-    }
-    return true;
-}
-
 void CDlgCreateAdmin::OnBnClickedOk() {
     UpdateData(TRUE);
     if (m_strAccount.empty()) {
         ShowMessageAndFocus(*this, "Please input the account.", IDC_EDIT_ACCOUNT);
         return;
     }
-    if (!PasswordsAccepted()) {
+    if (!NewPasswordAccepted(*this, m_strPassword, m_strConfirm)) {
         return;
     }
     // The name becomes the book's file name and the root element of its file.

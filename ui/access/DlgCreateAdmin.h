@@ -24,8 +24,4 @@ protected:
     // Checks the input and, when the name is free, puts it and the password into the book's
     // administrator record and ends the dialog.
     void OnBnClickedOk();
-
-private:
-    // Whether the password checks pass; otherwise reports the first failure and moves the focus.
-    bool PasswordsAccepted();
 };

@@ -168,6 +168,7 @@ void CManagerDlg::AddAboutItemToSystemMenu() {
         return;
     menu->AppendMenu(MF_SEPARATOR);
     menu->AppendMenu(MF_STRING, IDM_ABOUTBOX, aboutText);
+    AddToolItemsToSystemMenu(*menu);
 }
 
 void CManagerDlg::InitControls() {
@@ -216,6 +217,8 @@ void CManagerDlg::OnSysCommand(UINT id, LPARAM lParam) {
         about.DoModal();
         return;
     }
+    if (RunToolCommand(id & 0xFFF0))
+        return;
     CDialog::OnSysCommandDefault(id, lParam);
 }
 
@@ -253,7 +256,7 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg) {
             OnBnClickedInsert();
             return TRUE;
         }
-        if (HandleCopyAndFindKeys(*msg))
+        if (HandleCopyAndFindKeys(*msg) || HandleToolKeys(*msg))
             return TRUE;
     }
     return CDialog::PreTranslateMessage(msg);
@@ -309,6 +312,7 @@ void CManagerDlg::FocusAccountField() {
 
 void CManagerDlg::EnableEntryEditing() {
     m_bBookOpen = true;
+    EnableToolItems(true);
     for (const UINT id : {IDC_EDIT_ACCOUNT, IDC_EDIT_PASSWORD, IDC_EDIT_COMMENT})
         if (CWnd* edit = GetDlgItem(id))
             edit->EnableWindow(TRUE);

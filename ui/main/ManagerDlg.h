@@ -7,6 +7,7 @@
 #include "afxwin.h"
 
 #include <string>
+#include <vector>
 
 class TextSearch;
 
@@ -128,4 +129,22 @@ private:
     int FindRow(const std::string& text, bool forward) const;
     bool RowContains(int row, const TextSearch& search) const;
     void ChooseRowAsClick(int row);
+
+    // The window menu's commands beyond About, and their keys (ManagerTools.cpp).
+    struct ToolCommand {
+        UINT id;              // the menu item's command
+        const char* text;     // the item, its key after a tab
+        UINT key;             // with Ctrl (and Shift when shifted) runs the command too; 0: none
+        bool shifted;         //
+        bool separatorBefore; // a separator goes above the item
+        void (CManagerDlg::*run)();
+    };
+    static const std::vector<ToolCommand>& ToolCommands();
+    void AddToolItemsToSystemMenu(CMenu& menu);
+    // Grays the commands until a book is open, and enables them then.
+    void EnableToolItems(bool enable);
+    // Runs the command of a window menu item; false when it is not one of these.
+    bool RunToolCommand(UINT id);
+    bool HandleToolKeys(const MSG& msg);
+    void OnChangePassword();
 };

@@ -103,15 +103,62 @@ TEST_F(MainWindowTest, EscapeNeverClosesAndEnterAlwaysInserts) {
 TEST_F(MainWindowTest, AboutOpensFromTheButtonAndTheSystemMenu) {
     OpenWindow();
     const std::vector<CMenu::Item>& items = m_dlg->GetSystemMenu(FALSE)->Items();
-    ASSERT_GE(items.size(), 2u);
-    EXPECT_EQ(items[items.size() - 2].flags, MF_SEPARATOR);
-    EXPECT_EQ(items.back().id, IDM_ABOUTBOX);
-    EXPECT_EQ(items.back().text, "About Password Manager(&A)...");
+    const auto about = std::find_if(items.begin(), items.end(), [](const CMenu::Item& item) {
+        return item.id == IDM_ABOUTBOX && !(item.flags & MF_SEPARATOR);
+    });
+    ASSERT_TRUE(about != items.end() && about != items.begin());
+    EXPECT_EQ(std::prev(about)->flags, MF_SEPARATOR);
+    EXPECT_EQ(about->text, "About Password Manager(&A)...");
 
     m_dlg->SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
     Click(IDC_BTN_ABOUT);
     m_dlg->SendMessage(WM_SYSCOMMAND, SC_MINIMIZE);
     EXPECT_EQ(m_templates, (std::vector<UINT>{IDD_ABOUTBOX, IDD_ABOUTBOX}));
+}
+
+// The commands below About are grayed, and do nothing however they are reached, until a book is open.
+TEST_F(MainWindowTest, TheWindowMenusCommandsWaitForAnOpenBook) {
+    OpenWindow();
+    const auto commandItems = [&] {
+        std::vector<CMenu::Item> commands;
+        const std::vector<CMenu::Item>& items = m_dlg->GetSystemMenu(FALSE)->Items();
+        for (auto item = items.begin(); item != items.end(); ++item)
+            if (item->id == IDM_ABOUTBOX && !(item->flags & MF_SEPARATOR))
+                for (auto after = std::next(item); after != items.end(); ++after)
+                    if (!(after->flags & MF_SEPARATOR))
+                        commands.push_back(*after);
+        return commands;
+    };
+    ASSERT_FALSE(commandItems().empty());
+    for (const CMenu::Item& item : commandItems()) {
+        EXPECT_TRUE(item.flags & MF_GRAYED) << item.text;
+        m_dlg->SendMessage(WM_SYSCOMMAND, item.id);
+    }
+    EXPECT_TRUE(m_templates.empty());
+    CreateAdmin("carol");
+    for (const CMenu::Item& item : commandItems())
+        EXPECT_FALSE(item.flags & MF_GRAYED) << item.text;
+}
+
+// A changed administrator password is confirmed, saved at Exit, and from then on the only one
+// that opens the book.
+TEST_F(MainWindowTest, AChangedAdministratorPasswordIsTheOnlyOneThatOpensTheSavedBook) {
+    OpenWindow();
+    LoginTo("ivy", {{"a", "1", ""}});
+    m_script.push_back([](CDialog& dlg) {
+        dlg.GetDlgItem(IDC_EDIT_OLD_PASSWORD)->SetWindowText("pw");
+        dlg.GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("new");
+        dlg.GetDlgItem(IDC_EDIT_CONFIRM)->SetWindowText("new");
+        static_cast<CButton*>(dlg.GetDlgItem(IDOK))->Click();
+    });
+    m_dlg->SendMessage(WM_SYSCOMMAND, IDM_CHANGE_PASSWORD);
+    EXPECT_EQ(m_messages, std::vector<std::string>{"Change password success."});
+    DestroyWindow();
+    for (const auto& [password, outcome] :
+         {std::pair{"pw", OpenOutcome::WrongPassword}, {"new", OpenOutcome::Opened}}) {
+        AccountBook book;
+        EXPECT_EQ(OpenBook(book).Open(m_dir.path().toStdString(), "ivy", password, CBase64()), outcome) << password;
+    }
 }
 
 TEST_F(MainWindowTest, HelpOpensTheFileOfTheProgramDirectory) {
