@@ -2,7 +2,6 @@
 
 #include <zxcvbn.h>
 
-#include <algorithm>
 #include <array>
 #include <string>
 #include <unordered_map>
@@ -37,7 +36,7 @@ private:
     }
 
     void AddText(std::string_view text) {
-        text = text.substr(0, std::min(text.size(), kMaxTextBytes));
+        text = text.substr(0, kMaxTextBytes);
         std::size_t start = 0;
         bool wholeIsOneWord = true;
         for (std::size_t i = 0; i <= text.size(); ++i) {

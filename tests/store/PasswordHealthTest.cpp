@@ -8,11 +8,10 @@
 
 namespace {
 
-AccountEntry Entry(std::string_view account, std::string_view password, std::string_view comment = {}) {
+AccountEntry Entry(std::string_view account, std::string_view password) {
     AccountEntry entry;
     CopyFieldText(entry.szAccount, account);
     CopyFieldText(entry.szPassword, password);
-    CopyFieldText(entry.szComment, comment);
     return entry;
 }
 
