@@ -14,7 +14,10 @@ bool CopyFieldText(TextField& field, std::string_view text) {
         field[0] = '\0';
         return false;
     }
-    std::memcpy(field, text.data(), text.size());
+    // An empty view may have no storage at all, which memcpy must not be given.
+    if (!text.empty()) {
+        std::memcpy(field, text.data(), text.size());
+    }
     field[text.size()] = '\0';
     return true;
 }
@@ -26,11 +29,13 @@ std::string_view FieldText(const TextField& field) {
     return {field, length};
 }
 
+EntryTexts TextsOf(const AccountEntry& entry) {
+    return {FieldText(entry.szAccount), FieldText(entry.szPassword), FieldText(entry.szComment)};
+}
+
 bool SameEntryTexts(const AccountEntries& a, const AccountEntries& b) {
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const AccountEntry& x, const AccountEntry& y) {
-        return FieldText(x.szAccount) == FieldText(y.szAccount) && FieldText(x.szPassword) == FieldText(y.szPassword) &&
-               FieldText(x.szComment) == FieldText(y.szComment);
-    });
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](const AccountEntry& x, const AccountEntry& y) { return TextsOf(x) == TextsOf(y); });
 }
 
 void AccountBook::Clear() {

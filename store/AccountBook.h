@@ -30,6 +30,18 @@ struct AccountEntry {
     TextField szComment = {};  // free comment, may be empty
 };
 
+// The three texts of an entry, the ones Insert compares to tell an entry from an existing one.
+struct EntryTexts {
+    std::string_view account;
+    std::string_view password;
+    std::string_view comment;
+
+    bool operator==(const EntryTexts&) const = default;
+};
+
+// The texts the entry holds.
+EntryTexts TextsOf(const AccountEntry& entry);
+
 // The entries of a book; their storage is zeroed whenever it is given back.
 using AccountEntries = std::vector<AccountEntry, WipingAllocator<AccountEntry>>;
 

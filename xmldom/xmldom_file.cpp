@@ -9,6 +9,7 @@
 #include <ctime>
 #include <dirent.h>
 #include <memory>
+#include <new>
 #include <random>
 #include <utility>
 #include <cerrno>
@@ -253,6 +254,34 @@ void RequireExpected(const std::string& target, const FileIdentity* expected) {
         xmldom_detail::Fail(xmldom_detail::kFail, target + " is not the file that was read; it is left as it is");
 }
 
+// Writes the file through a pending one in the target's folder, with the given permissions, and
+// puts it in place of the target; path is the name the caller gave, for the messages.
+void PutInPlace(const std::string& path, const std::string& target, mode_t mode,
+                const std::function<bool(int fd)>& writeContent, const FileIdentity* expected) {
+    RequireExpected(target, expected);
+    PendingFile pending(FolderOf(target));
+    const std::string leaf = LeafOf(target);
+    if (::fchmod(pending.Fd(), mode) != 0 || !writeContent(pending.Fd()) || !SyncWholeFile(pending.Fd()))
+        xmldom_detail::Fail(xmldom_detail::kFail, "cannot write the new " + target + ": " + ErrnoText());
+    if (g_failNextSave.exchange(false))
+        xmldom_detail::Fail(xmldom_detail::kFail, "save of " + path + " stopped before replacing it");
+    if (g_beforeReplacing)
+        std::exchange(g_beforeReplacing, nullptr)();
+    // A file expected to be absent is created without ever replacing one that appeared meanwhile.
+    if (expected && !expected->exists) {
+        pending.LinkAs(leaf);
+        return;
+    }
+    RequireExpected(target, expected);
+    pending.ReplaceAt(leaf);
+}
+
+void RefuseLink(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode))
+        xmldom_detail::Fail(xmldom_detail::kFail, path + " is a symbolic link; it is left as it is");
+}
+
 } // namespace
 
 namespace xmldom_detail {
@@ -279,6 +308,7 @@ bool InputFile::Open(const std::string& path, std::size_t maxBytes) {
         return Refuse(S_ISDIR(info.st_mode) ? XML_IO_EISDIR : XML_IO_UNKNOWN, path + " is not a regular file");
     if (static_cast<std::uintmax_t>(info.st_size) > m_maxBytes)
         return Refuse(XML_IO_EFBIG, TooLargeReason());
+    m_openedSize = static_cast<std::size_t>(info.st_size);
     return true;
 }
 
@@ -317,52 +347,79 @@ void ReplaceFileAtomically(const std::string& path, const std::function<bool(int
     if (path.empty())
         Fail(kInvalidArg, "empty file name");
     const std::string target = FollowLinks(path);
-    const mode_t mode = TargetMode(target);
-    RequireExpected(target, expected);
-    PendingFile pending(FolderOf(target));
-    const std::string leaf = LeafOf(target);
-    if (::fchmod(pending.Fd(), mode) != 0 || !writeContent(pending.Fd()) || !SyncWholeFile(pending.Fd()))
-        Fail(kFail, "cannot write the new " + target + ": " + ErrnoText());
-    if (g_failNextSave.exchange(false))
-        Fail(kFail, "save of " + path + " stopped before replacing it");
-    if (g_beforeReplacing)
-        std::exchange(g_beforeReplacing, nullptr)();
-    // A file expected to be absent is created without ever replacing one that appeared meanwhile.
-    if (expected && !expected->exists) {
-        pending.LinkAs(leaf);
-        return;
-    }
-    RequireExpected(target, expected);
-    pending.ReplaceAt(leaf);
+    PutInPlace(path, target, TargetMode(target), writeContent, expected);
 }
 
 } // namespace xmldom_detail
 
 bool PlaceNewFile(const std::string& path, std::string_view bytes, bool replace, int& fd, std::string* reason) {
     fd = -1;
-    try {
-        PendingFile pending(FolderOf(path));
-        if (::fchmod(pending.Fd(), S_IRUSR | S_IWUSR) != 0 ||
-            !xmldom_detail::WriteBytes(pending.Fd(), bytes.data(), bytes.size()) || !SyncFileData(pending.Fd()))
-            xmldom_detail::Fail(xmldom_detail::kFail, "cannot write " + path + ": " + ErrnoText());
-        Descriptor kept(pending.Duplicate());
-        if (kept.Get() < 0 || ::lseek(kept.Get(), 0, SEEK_END) < 0)
-            xmldom_detail::Fail(xmldom_detail::kFail, "cannot keep " + path + " open: " + ErrnoText());
-        if (replace)
-            pending.ReplaceAt(LeafOf(path));
-        else
-            pending.LinkAs(LeafOf(path));
-        fd = kept.Release();
-        return true;
-    } catch (CComException* error) {
-        if (reason)
-            *reason = error->GetDescription();
-        error->Delete();
-    } catch (...) {
-        if (reason)
-            *reason = "cannot write " + path;
+    return RunGuarded(
+        [&] {
+            PendingFile pending(FolderOf(path));
+            if (::fchmod(pending.Fd(), S_IRUSR | S_IWUSR) != 0 ||
+                !xmldom_detail::WriteBytes(pending.Fd(), bytes.data(), bytes.size()) || !SyncFileData(pending.Fd()))
+                xmldom_detail::Fail(xmldom_detail::kFail, "cannot write " + path + ": " + ErrnoText());
+            Descriptor kept(pending.Duplicate());
+            if (kept.Get() < 0 || ::lseek(kept.Get(), 0, SEEK_END) < 0)
+                xmldom_detail::Fail(xmldom_detail::kFail, "cannot keep " + path + " open: " + ErrnoText());
+            if (replace)
+                pending.ReplaceAt(LeafOf(path));
+            else
+                pending.LinkAs(LeafOf(path));
+            fd = kept.Release();
+            return true;
+        },
+        reason);
+}
+
+bool ReadRegularFile(const std::string& path, std::size_t maxBytes, SecretBytes& bytes, std::string& reason) {
+    bytes.clear();
+    xmldom_detail::InputFile file;
+    if (!file.Open(path, maxBytes)) {
+        reason = file.FailureReason();
+        return false;
     }
+    try {
+        // Room for a byte more than the file had, so that its end is seen without growing the buffer.
+        bytes.resize(file.OpenedSize() + 1);
+        for (std::size_t filled = 0;;) {
+            // The file grew meanwhile; the reader stops it once it passes the limit.
+            if (filled == bytes.size())
+                bytes.resize(std::min(maxBytes + 1, 2 * bytes.size()));
+            const int count =
+                file.Read(bytes.data() + filled, int(std::min<std::size_t>(bytes.size() - filled, 1 << 20)));
+            if (count <= 0) {
+                bytes.resize(filled);
+                if (count == 0)
+                    return true;
+                break;
+            }
+            filled += std::size_t(count);
+        }
+        reason = file.FailureReason();
+    } catch (const std::bad_alloc&) {
+        reason = "not enough memory to read " + path;
+    }
+    SecretBytes().swap(bytes);
     return false;
+}
+
+bool WriteOwnerOnlyFile(const std::string& path, std::string_view bytes, const FileIdentity* expected,
+                        std::string& reason) {
+    return RunGuarded(
+        [&] {
+            if (path.empty())
+                xmldom_detail::Fail(xmldom_detail::kInvalidArg, "empty file name");
+            RefuseLink(path);
+            // Checked only for what it refuses: the file is private whatever the one it replaces allowed.
+            TargetMode(path);
+            PutInPlace(
+                path, path, S_IRUSR | S_IWUSR,
+                [bytes](int fd) { return xmldom_detail::WriteBytes(fd, bytes.data(), bytes.size()); }, expected);
+            return true;
+        },
+        &reason);
 }
 
 bool FileIdentity::operator==(const FileIdentity& other) const {

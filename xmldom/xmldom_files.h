@@ -4,10 +4,14 @@
 
 #include <sys/types.h>
 
+#include "wipe.h"
+
+#include <cstddef>
 #include <ctime>
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // A file as it stood when the program read it (device, inode, size, modification time), or the
 // fact that there was none. Two identities are equal when they name the same unchanged file.
@@ -24,6 +28,25 @@ struct FileIdentity {
 // The identity of the file the path leads to, links followed; an absent identity when nothing is
 // there. False when the path cannot be examined for another reason (no access, a loop of links).
 bool IdentifyFile(const std::string& path, FileIdentity& identity);
+
+// The bytes of a file that may hold secrets; every buffer they had is zeroed when given back.
+using SecretBytes = std::vector<char, WipingAllocator<char>>;
+
+// Reads the whole file at path into bytes. Only a regular file is read, links followed (a device,
+// pipe or folder is refused, and a pipe without a writer cannot hold the caller up), and only up to
+// maxBytes, checked before reading and again while reading a file that grows. False with the reason
+// on any failure, bytes then empty.
+bool ReadRegularFile(const std::string& path, std::size_t maxBytes, SecretBytes& bytes, std::string& reason);
+
+// Writes the bytes as the file at path, the way the component saves: a new file in the same folder,
+// flushed to disk, then put in place, and the folder's names made durable, so the file is never
+// seen half-written. The file is readable and writable by its owner only, whatever the umask and
+// whatever the file it replaces allowed. A symbolic link at path is refused, never followed, and
+// only a regular file is replaced. With an expected identity, only that file is replaced (for an
+// absent one, a file that appeared meanwhile is kept). False with the reason on any failure,
+// leaving what was at path untouched.
+bool WriteOwnerOnlyFile(const std::string& path, std::string_view bytes, const FileIdentity* expected,
+                        std::string& reason);
 
 // When this run started.
 const timespec& RunStartTime();

@@ -120,6 +120,8 @@ public:
     bool Open(const std::string& path, std::size_t maxBytes);
     // Reads up to size bytes: the count, 0 at the end, or -1 on a failure or past the limit.
     int Read(char* buffer, int size);
+    // The file's size when it was opened.
+    std::size_t OpenedSize() const { return m_openedSize; }
     // Why Open or Read failed: a libxml2 I/O error code; 0 while nothing failed.
     long FailureCode() const { return m_failureCode; }
     // Why Open or Read failed, for diagnostics.
@@ -133,6 +135,7 @@ private:
     std::string m_path;
     std::size_t m_bytesRead = 0;
     std::size_t m_maxBytes = 0;
+    std::size_t m_openedSize = 0;
     long m_failureCode = 0;
     std::string m_failureReason;
 };

@@ -59,15 +59,19 @@ AccountBook MakeBook(std::size_t entries) {
     return book;
 }
 
-std::string SavedBookPath(std::size_t entries) {
+std::string ScratchPath(const std::string& name) {
     static ScratchFolder folder;
+    return folder.Path().empty() ? std::string() : folder.Path() + "/" + name;
+}
+
+std::string SavedBookPath(std::size_t entries) {
     static std::map<std::size_t, std::string> paths;
     auto found = paths.find(entries);
     if (found != paths.end()) {
         return found->second;
     }
-    const std::string path = folder.Path() + "/book" + std::to_string(entries) + ".xml";
-    if (folder.Path().empty() || !SaveAccountBook(MakeBook(entries), path, CBase64())) {
+    const std::string path = ScratchPath("book" + std::to_string(entries) + ".xml");
+    if (path.empty() || !SaveAccountBook(MakeBook(entries), path, CBase64())) {
         return {};
     }
     paths.emplace(entries, path);

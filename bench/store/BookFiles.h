@@ -15,4 +15,7 @@ AccountBook MakeBook(std::size_t entries);
 // removed when the process ends. Empty when it could not be written.
 std::string SavedBookPath(std::size_t entries);
 
+// The path of a file of that name in the scratch folder; empty when there is no scratch folder.
+std::string ScratchPath(const std::string& name);
+
 } // namespace bench_store

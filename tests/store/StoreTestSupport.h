@@ -1,4 +1,4 @@
-// Helpers shared by the account store tests: fixture paths, a scratch folder, whole-file reads and
+// Helpers shared by the account store tests: fixture paths, a scratch folder, entries, whole-file reads and
 // a plain Base64 decoder written independently of the codec under test.
 #pragma once
 
@@ -41,6 +41,15 @@ class ScratchFolder : public ScratchDir {
 public:
     ScratchFolder() : ScratchDir("zelvo-store") {}
 };
+
+// An entry holding the three texts.
+inline AccountEntry Entry(std::string_view account, std::string_view password, std::string_view comment) {
+    AccountEntry entry;
+    CopyFieldText(entry.szAccount, account);
+    CopyFieldText(entry.szPassword, password);
+    CopyFieldText(entry.szComment, comment);
+    return entry;
+}
 
 inline std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,0 +1,62 @@
+// The exact-duplicate index of a list of entries: how many rows hold each combination of the three
+// texts, so that the duplicate check of Insert, Update and an import costs the same in a list of
+// 100,000 rows as in one of ten. A loaded book may hold exact duplicates already, hence the counts.
+// The index holds copies of the texts, passwords included: every byte of its storage is zeroed
+// when given back, as the rows' own storage is.
+#pragma once
+
+#include "AccountBook.h"
+
+#include <cstddef>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+class EntryIndex {
+public:
+    EntryIndex() = default;
+    // The index of the entries' texts.
+    explicit EntryIndex(const AccountEntries& entries);
+
+    // Counts one more row holding the texts.
+    void Add(const EntryTexts& texts);
+    // Counts one row fewer holding the texts; false, and nothing changes, when no row holds them.
+    bool Remove(const EntryTexts& texts);
+    // Whether a row holds exactly these three texts.
+    bool Contains(const EntryTexts& texts) const;
+
+    // How many rows are counted.
+    std::size_t Rows() const { return m_rows; }
+    // Forgets every row and gives the storage back, zeroed.
+    void Clear();
+    // Makes room for the rows, so that adding them does not rearrange the index.
+    void Reserve(std::size_t rows);
+
+private:
+    // One combination of texts: the three one after another, and where the first two end.
+    struct Key {
+        explicit Key(const EntryTexts& texts);
+        EntryTexts Texts() const;
+
+        std::vector<char, WipingAllocator<char>> joined;
+        std::size_t accountEnd = 0;
+        std::size_t passwordEnd = 0;
+    };
+    // A key is looked up by the texts themselves, so that a lookup copies nothing.
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(const EntryTexts& texts) const;
+        std::size_t operator()(const Key& key) const { return (*this)(key.Texts()); }
+    };
+    struct Equal {
+        using is_transparent = void;
+        static EntryTexts Texts(const EntryTexts& texts) { return texts; }
+        static EntryTexts Texts(const Key& key) { return key.Texts(); }
+        template <class A, class B> bool operator()(const A& a, const B& b) const { return Texts(a) == Texts(b); }
+    };
+    using Counts =
+        std::unordered_map<Key, std::size_t, Hash, Equal, WipingAllocator<std::pair<const Key, std::size_t>>>;
+
+    Counts m_counts;
+    std::size_t m_rows = 0;
+};
