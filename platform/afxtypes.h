@@ -87,6 +87,8 @@ constexpr UINT WM_REFLECT_CTLCOLOR = 0x2000 + 0x0019;
 
 // Notification codes.
 constexpr UINT BN_CLICKED = 0;
+constexpr UINT EN_CHANGE = 0x0300;
+constexpr UINT NM_DBLCLK = UINT(-3);
 constexpr UINT LVN_ITEMCHANGING = UINT(-100);
 
 // System commands.
@@ -187,4 +189,11 @@ struct NMLISTVIEW {
     UINT uOldState = 0;
     UINT uChanged = 0;
     LPARAM lParam = 0;
+};
+
+// A list-view row activated by a double click (NM_DBLCLK); iItem is -1 below the last row.
+struct NMITEMACTIVATE {
+    NMHDR hdr;
+    int iItem = -1;
+    int iSubItem = 0;
 };

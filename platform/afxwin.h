@@ -53,6 +53,13 @@ template <class T> MessageMapEntry OnBnClicked(UINT id, void (T::*handler)()) {
                 return 0;
             }};
 }
+// The text of an edit changed, typed or set by the program.
+template <class T> MessageMapEntry OnEnChange(UINT id, void (T::*handler)()) {
+    return {WM_COMMAND, EN_CHANGE, id, [handler](CWnd& w, MSG&) -> LRESULT {
+                (static_cast<T&>(w).*handler)();
+                return 0;
+            }};
+}
 // Handler of a plain notification-free message (WM_CLOSE, WM_DESTROY, WM_PAINT).
 template <class T> MessageMapEntry OnMessage(UINT message, void (T::*handler)()) {
     return {message, 0, 0, [handler](CWnd& w, MSG&) -> LRESULT {

@@ -364,15 +364,17 @@ bool CDialog::CreateWindowFromTemplate(UINT templateId) {
 }
 
 void CDialog::ConnectControl(QWidget* control, const DlgItemTemplate& item) {
-    auto* button = qobject_cast<QAbstractButton*>(control);
-    if (!button)
-        return;
     const UINT id = item.id;
     QPointer<QWidget> window = m_hWnd;
-    QObject::connect(button, &QAbstractButton::clicked, m_pBridge, [this, id, window]() {
+    const auto notify = [this, id, window](UINT code) {
         if (window)
-            SendMessage(WM_COMMAND, WPARAM(id & 0xFFFF) | (WPARAM(BN_CLICKED) << 16), 0);
-    });
+            SendMessage(WM_COMMAND, WPARAM(id & 0xFFFF) | (WPARAM(code) << 16), 0);
+    };
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        QObject::connect(button, &QAbstractButton::clicked, m_pBridge, [notify]() { notify(BN_CLICKED); });
+    // Typed or set by the program, as an edit reports either.
+    else if (auto* edit = qobject_cast<QLineEdit*>(control))
+        QObject::connect(edit, &QLineEdit::textChanged, m_pBridge, [notify]() { notify(EN_CHANGE); });
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {

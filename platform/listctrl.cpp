@@ -1,5 +1,5 @@
 // The list control in report view: rows of byte strings shown in columns, with selection and
-// focus reported to the parent dialog as item-changing notifications.
+// focus reported to the parent dialog as item-changing notifications, and double clicks as NM_DBLCLK.
 #include "internal.h"
 
 #include "utf8.h"
@@ -8,6 +8,7 @@
 #include <QAbstractTableModel>
 #include <QContextMenuEvent>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QPointer>
@@ -303,8 +304,30 @@ protected:
         return QTableView::event(event);
     }
     bool viewportEvent(QEvent* event) override {
-        NotificationBatch batch(this);
-        return QTableView::viewportEvent(event);
+        bool handled = false;
+        {
+            NotificationBatch batch(this);
+            handled = QTableView::viewportEvent(event);
+        }
+        // After the choice the click made is reported, as the original list reports them.
+        if (event->type() == QEvent::MouseButtonDblClick)
+            ReportDoubleClick(static_cast<QMouseEvent*>(event)->position().toPoint());
+        return handled;
+    }
+
+private:
+    // NM_DBLCLK with the row under the pointer, -1 below the last row.
+    void ReportDoubleClick(const QPoint& at) {
+        CDialog* dlg = DialogOfWidget(parentWidget());
+        if (!dlg)
+            return;
+        const QModelIndex index = indexAt(at);
+        NMITEMACTIVATE nm;
+        nm.hdr.idFrom = property(kCtrlIdProperty).toUInt();
+        nm.hdr.code = NM_DBLCLK;
+        nm.iItem = index.isValid() ? index.row() : -1;
+        nm.iSubItem = index.isValid() ? index.column() : 0;
+        dlg->SendMessage(WM_NOTIFY, nm.hdr.idFrom, reinterpret_cast<LPARAM>(&nm));
     }
 };
 

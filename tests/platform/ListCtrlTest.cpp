@@ -30,11 +30,14 @@ public:
     const MessageMap& GetMessageMap() const override {
         static const MessageMap map = {
             msgmap::OnNotify(LVN_ITEMCHANGING, IDC_LIST_ACCOUNTS, &ListDlg::OnItemChanging),
+            msgmap::OnNotify(NM_DBLCLK, IDC_LIST_ACCOUNTS, &ListDlg::OnDoubleClick),
         };
         return map;
     }
     CListCtrl m_list;
     std::vector<Change> changes;
+    // Each double click: its row, and how many changes had been reported before it.
+    std::vector<std::pair<int, std::size_t>> doubleClicks;
 
 protected:
     void DoDataExchange(CDataExchange* dx) override {
@@ -48,6 +51,9 @@ private:
         EXPECT_EQ(nm->uChanged, LVIF_STATE);
         changes.push_back({nm->iItem, nm->uNewState, nm->uOldState});
         *result = 0;
+    }
+    void OnDoubleClick(NMHDR* hdr, LRESULT*) {
+        doubleClicks.emplace_back(reinterpret_cast<NMITEMACTIVATE*>(hdr)->iItem, changes.size());
     }
 };
 
@@ -222,6 +228,19 @@ TEST_F(ListCtrlTest, ClicksRaiseOneNotificationPerChangedRow) {
     for (const Change& c : m_dlg.changes)
         EXPECT_NE(c.newState, kChosen) << c;
     EXPECT_EQ(m_dlg.m_list.GetItemState(0, LVIS_SELECTED), 0u);
+}
+
+// A double click reports its row after the choice its first click made; below the rows, row -1.
+TEST_F(ListCtrlTest, DoubleClicksReportTheirRowAfterTheChoice) {
+    AddRows(4);
+    ShowAndExpose(m_dlg);
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {},
+                       m_view->visualRect(m_view->model()->index(2, 1)).center());
+    QTest::mouseDClick(m_view->viewport(), Qt::LeftButton, {}, QPoint(10, m_view->viewport()->height() - 3));
+    ASSERT_FALSE(m_dlg.changes.empty());
+    EXPECT_EQ(m_dlg.changes.front(), (Change{2, kChosen, 0}));
+    using Click = std::pair<int, std::size_t>;
+    EXPECT_EQ(m_dlg.doubleClicks, (std::vector<Click>{{2, 1}, {-1, m_dlg.changes.size()}}));
 }
 
 TEST_F(ListCtrlTest, ProgramChangesToRowsRaiseNoNotification) {

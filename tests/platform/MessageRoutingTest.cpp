@@ -46,6 +46,7 @@ private:
     void OnLogin() { log.push_back("login"); }
     void OnAbout() { log.push_back("about"); }
     void OnInsert() { log.push_back("insert"); }
+    void OnCommentChanged() { log.push_back("comment: " + GetDlgItem(IDC_EDIT_COMMENT)->GetWindowText()); }
     void OnClose() {
         log.push_back("close");
         if (closeDestroys)
@@ -68,6 +69,7 @@ const MessageMap& RoutingDlg::GetMessageMap() const {
         msgmap::OnBnClicked(IDC_BTN_LOGIN, &RoutingDlg::OnLogin),
         msgmap::OnBnClicked(IDC_BTN_ABOUT, &RoutingDlg::OnAbout),
         msgmap::OnBnClicked(IDC_BTN_INSERT, &RoutingDlg::OnInsert),
+        msgmap::OnEnChange(IDC_EDIT_COMMENT, &RoutingDlg::OnCommentChanged),
         msgmap::OnMessage(WM_CLOSE, &RoutingDlg::OnClose),
         msgmap::OnMessage(WM_DESTROY, &RoutingDlg::OnDestroyHandler),
         msgmap::OnTimer(&RoutingDlg::OnTimerHandler),
@@ -94,6 +96,17 @@ TEST_F(MessageRoutingTest, ClicksReachTheirHandlersAndUnmappedButtonsTheDefaults
         static_cast<CButton*>(dlg.GetDlgItem(c.button))->Click();
         EXPECT_EQ(dlg.log, c.expected) << c.button;
     }
+}
+
+// Every change of an edit's text reaches its handler, typed or set; an unmapped edit's goes nowhere.
+TEST_F(MessageRoutingTest, EditChangesReachTheirHandler) {
+    RoutingDlg dlg;
+    ASSERT_TRUE(dlg.Create(IDD_ZELVO_MANAGER_DIALOG));
+    dlg.GetDlgItem(IDC_EDIT_COMMENT)->SetFocus();
+    QTest::keyClicks(Widget(dlg, IDC_EDIT_COMMENT), "ab");
+    dlg.GetDlgItem(IDC_EDIT_COMMENT)->SetWindowText("set");
+    dlg.GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("elsewhere");
+    EXPECT_EQ(dlg.log, (std::vector<std::string>{"comment: a", "comment: ab", "comment: set"}));
 }
 
 TEST_F(MessageRoutingTest, DisabledButtonIgnoresClicks) {
