@@ -160,6 +160,51 @@ DlgTemplate ChangePasswordDialog() {
     return dlg;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Strong passwords.
+
+DlgItemTemplate CheckBox(UINT id, std::string text, Box box) {
+    return Control(id, ControlKind::Button, std::move(text), box, kChild | BS_AUTOCHECKBOX | WS_TABSTOP);
+}
+
+// The password and its strength above the choices it is made with; Use is the default button.
+DlgTemplate GeneratePasswordDialog() {
+    DlgTemplate dlg = Dialog(IDD_GENERATE_PASSWORD, "Generate Password", 250, 151, 8, kModalStyle);
+    dlg.items = {
+        Control(IDC_EDIT_GENERATED, ControlKind::Edit, "", {55, 9, 188, 12}, kEditStyle | ES_READONLY),
+        Label(IDC_STATIC_STRENGTH, "", {55, 26, 188, 8}, SS_LEFT | SS_NOPREFIX),
+        Control(IDC_EDIT_LENGTH, ControlKind::Edit, "", {55, 53, 30, 12}, kEditStyle | ES_NUMBER),
+        CheckBox(IDC_CHECK_LOWER_CASE, "&Lower case (a-z)", {15, 71, 105, 10}),
+        CheckBox(IDC_CHECK_UPPER_CASE, "Upp&er case (A-Z)", {125, 71, 110, 10}),
+        CheckBox(IDC_CHECK_DIGITS, "&Digits (0-9)", {15, 85, 105, 10}),
+        CheckBox(IDC_CHECK_SYMBOLS, "&Symbols (!#$%...)", {125, 85, 110, 10}),
+        CheckBox(IDC_CHECK_NO_LOOK_ALIKES, "E&xclude look-alike characters (O 0 l 1 I ...)", {15, 101, 220, 10}),
+        PushButton(IDC_BTN_GENERATE, "&Generate", {7, 130, 60, 14}),
+        DefPushButton(IDOK, "&Use", {127, 130, 55, 14}),
+        PushButton(IDCANCEL, "&Cancel", {188, 130, 55, 14}),
+        Label(IDC_STATIC, "Password:", {7, 11, 44, 8}, SS_RIGHT),
+        Label(IDC_STATIC, "Strength:", {7, 26, 44, 8}, SS_RIGHT),
+        GroupBox(IDC_STATIC, {7, 40, 236, 80}),
+        Label(IDC_STATIC, "Length:", {15, 55, 36, 8}, SS_RIGHT),
+        Label(IDC_STATIC, "from 4 to 128 characters", {90, 55, 145, 8}, SS_LEFT),
+    };
+    return dlg;
+}
+
+// The administrator password's strength and the progress above the entries found; never a password.
+DlgTemplate CheckPasswordsDialog() {
+    DlgTemplate dlg = Dialog(IDD_CHECK_PASSWORDS, "Check Passwords", 330, 200, 8, kModalStyle);
+    dlg.items = {
+        Label(IDC_STATIC_ADMIN_STRENGTH, "", {7, 7, 316, 8}, SS_LEFT | SS_NOPREFIX),
+        Label(IDC_STATIC_CHECK_STATUS, "", {7, 19, 316, 8}, SS_LEFT | SS_NOPREFIX),
+        Control(IDC_LIST_PASSWORD_PROBLEMS, ControlKind::ListView, "", {7, 31, 316, 142},
+                kChild | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP),
+        DefPushButton(IDOK, "&Go to Entry", {207, 179, 55, 14}),
+        PushButton(IDCANCEL, "&Cancel", {268, 179, 55, 14}),
+    };
+    return dlg;
+}
+
 DlgTemplate MessageBoxDialog() {
     DlgTemplate dlg = Dialog(IDD_MESSAGE_BOX, "Message Box", 260, 69, 8, kModalStyle);
     dlg.items = {
@@ -194,10 +239,18 @@ DlgTemplate AboutDialog() {
     return dlg;
 }
 
-const std::array<DlgTemplate, 7>& AllTemplates() {
-    static const std::array<DlgTemplate, 7> templates = {
-        MainWindow(),  LoginDialog(), CreateAdminDialog(),    MessageBoxDialog(),
-        AboutDialog(), FindDialog(),  ChangePasswordDialog(),
+const std::array<DlgTemplate, 9>& AllTemplates() {
+    static const std::array<DlgTemplate, 9> templates = {
+        MainWindow(),
+        LoginDialog(),
+        CreateAdminDialog(),
+        MessageBoxDialog(),
+        AboutDialog(),
+        FindDialog(),
+        ChangePasswordDialog(),
+        // Strong passwords.
+        GeneratePasswordDialog(),
+        CheckPasswordsDialog(),
     };
     return templates;
 }

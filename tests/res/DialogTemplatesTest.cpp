@@ -22,7 +22,8 @@ struct TemplateCase {
 
 const TemplateCase kTemplates[] = {
     {IDD_ZELVO_MANAGER_DIALOG, IDOK},     {IDD_LOGIN, IDOK},    {IDD_CREATE_ADMIN, IDOK},
-    {IDD_MESSAGE_BOX, IDC_BTN_MSGBOX_OK}, {IDD_ABOUTBOX, IDOK},
+    {IDD_MESSAGE_BOX, IDC_BTN_MSGBOX_OK}, {IDD_ABOUTBOX, IDOK}, {IDD_GENERATE_PASSWORD, IDOK},
+    {IDD_CHECK_PASSWORDS, IDOK},
 };
 
 void PrintTo(const TemplateCase& param, std::ostream* os) {
@@ -81,10 +82,11 @@ TEST_P(DialogTemplateTest, HasExactlyOneDefaultButton) {
     EXPECT_NE(found->style & WS_TABSTOP, 0u);
 }
 
-TEST_P(DialogTemplateTest, PushButtonsEditsAndListsTakeTheFocusOnTab) {
+TEST_P(DialogTemplateTest, PushButtonsCheckBoxesEditsAndListsTakeTheFocusOnTab) {
     for (const DlgItemTemplate& item : Template().items) {
         const bool focusable = IsButtonOfStyle(item, BS_PUSHBUTTON) || IsButtonOfStyle(item, BS_DEFPUSHBUTTON) ||
-                               item.kind == ControlKind::Edit || item.kind == ControlKind::ListView;
+                               IsButtonOfStyle(item, BS_AUTOCHECKBOX) || item.kind == ControlKind::Edit ||
+                               item.kind == ControlKind::ListView;
         EXPECT_EQ((item.style & WS_TABSTOP) != 0, focusable) << item.id << " '" << item.text << "'";
     }
 }
