@@ -4,6 +4,7 @@
 
 #include "Base64.h"
 #include "OpenBook.h"
+#include "PasswordGenerator.h"
 #include "afxwin.h"
 
 #include <string>
@@ -147,4 +148,9 @@ private:
     bool RunToolCommand(UINT id);
     bool HandleToolKeys(const MSG& msg);
     void OnChangePassword();
+
+    // Strong passwords (ManagerPasswords.cpp).
+    void OnGeneratePassword();
+    void OnCheckPasswords();
+    PasswordGeneratorOptions m_generatorOptions; // the generator's last choices, kept for the run
 };

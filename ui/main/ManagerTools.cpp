@@ -19,7 +19,9 @@ bool KeyHeld(int key) {
 
 const std::vector<CManagerDlg::ToolCommand>& CManagerDlg::ToolCommands() {
     static const std::vector<ToolCommand> commands = {
-        {IDM_CHANGE_PASSWORD, "Change Password...", 0, false, true, &CManagerDlg::OnChangePassword},
+        {IDM_GENERATE_PASSWORD, "Generate Password...\tCtrl+G", 'G', false, true, &CManagerDlg::OnGeneratePassword},
+        {IDM_CHANGE_PASSWORD, "Change Password...", 0, false, false, &CManagerDlg::OnChangePassword},
+        {IDM_CHECK_PASSWORDS, "Check Passwords...\tCtrl+Shift+H", 'H', true, false, &CManagerDlg::OnCheckPasswords},
     };
     return commands;
 }
