@@ -1,11 +1,12 @@
 // The main window's list with large books: filling it from the book, collecting the book back,
 // one Insert whose duplicate scan reads every row, one Insert, Update and Delete with and without
-// the session journal that makes each durable, and a Find Next that matches no row.
+// the session journal that makes each durable, a Find Next that matches no row, and Check Passwords.
 #include "AccountBook.h"
 #include "Globals.h"
 #include "ManagerDlg.h"
 #include "OpenBook.h"
 #include "resource.h"
+#include "testhooks.h"
 
 #include <QAbstractScrollArea>
 #include <QApplication>
@@ -13,10 +14,12 @@
 #include <QScrollBar>
 #include <benchmark/benchmark.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -194,6 +197,60 @@ void BM_ScrollAndRepaintPage(benchmark::State& state) {
     CloseWindow(dlg);
 }
 
+// The window with an open book of that many rows, as Check Passwords finds it.
+BenchDlg* OpenWindowWithBook(int rows) {
+    MakeBook(rows);
+    BenchDlg* dlg = OpenWindow();
+    dlg->FillAccountList();
+    dlg->m_bBookOpen = true;
+    return dlg;
+}
+
+// Runs the messages of the Check Passwords dialog while its status line starts with the text.
+void PumpWhileStatusStartsWith(CDialog& check, const char* start) {
+    while (check.GetDlgItem(IDC_STATIC_CHECK_STATUS)->GetWindowText().starts_with(start)) {
+        AfxPumpMessages();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
+// Check Passwords from the command to the report on screen: the rows collected, the check on its
+// worker thread, and the lines listed. Every row shares one password, so every entry is listed.
+void BM_CheckPasswordsDialog(benchmark::State& state) {
+    BenchDlg* dlg = OpenWindowWithBook(int(state.range(0)));
+    bool reported = false;
+    afx_test::SetModalHook([&reported](CDialog& check) {
+        PumpWhileStatusStartsWith(check, "Checking");
+        reported = true;
+    });
+    for (auto _ : state) {
+        reported = false;
+        dlg->SendMessage(WM_SYSCOMMAND, IDM_CHECK_PASSWORDS);
+        if (!reported)
+            state.SkipWithError("no report was shown");
+    }
+    afx_test::SetModalHook(nullptr);
+    CloseWindow(dlg);
+}
+
+// Cancel pressed while the check runs, to the dialog gone: the worker stops at its next entry.
+void BM_CancelCheckPasswords(benchmark::State& state) {
+    BenchDlg* dlg = OpenWindowWithBook(int(state.range(0)));
+    std::chrono::steady_clock::time_point pressed;
+    afx_test::SetModalHook([&pressed](CDialog& check) {
+        // Once the first progress is shown, the worker is well under way.
+        PumpWhileStatusStartsWith(check, "Checking passwords: 0 ");
+        pressed = std::chrono::steady_clock::now();
+        static_cast<CButton*>(check.GetDlgItem(IDCANCEL))->Click();
+    });
+    for (auto _ : state) {
+        dlg->SendMessage(WM_SYSCOMMAND, IDM_CHECK_PASSWORDS);
+        state.SetIterationTime(std::chrono::duration<double>(std::chrono::steady_clock::now() - pressed).count());
+    }
+    afx_test::SetModalHook(nullptr);
+    CloseWindow(dlg);
+}
+
 BENCHMARK(BM_FillAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertIntoList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
@@ -206,6 +263,8 @@ BENCHMARK(BM_UpdateCommand)->Apply(EntryCommandSizes);
 BENCHMARK(BM_DeleteCommand)->Apply(EntryCommandSizes);
 BENCHMARK(BM_FindNextWithoutMatch)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollAndRepaintPage)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CheckPasswordsDialog)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_CancelCheckPasswords)->Arg(100'000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
 
 } // namespace
 
