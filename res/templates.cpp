@@ -193,14 +193,14 @@ DlgTemplate GeneratePasswordDialog() {
 
 // The administrator password's strength and the progress above the entries found; never a password.
 DlgTemplate CheckPasswordsDialog() {
-    DlgTemplate dlg = Dialog(IDD_CHECK_PASSWORDS, "Check Passwords", 330, 200, 8, kModalStyle);
+    DlgTemplate dlg = Dialog(IDD_CHECK_PASSWORDS, "Check Passwords", 380, 200, 8, kModalStyle);
     dlg.items = {
-        Label(IDC_STATIC_ADMIN_STRENGTH, "", {7, 7, 316, 8}, SS_LEFT | SS_NOPREFIX),
-        Label(IDC_STATIC_CHECK_STATUS, "", {7, 19, 316, 8}, SS_LEFT | SS_NOPREFIX),
-        Control(IDC_LIST_PASSWORD_PROBLEMS, ControlKind::ListView, "", {7, 31, 316, 142},
+        Label(IDC_STATIC_ADMIN_STRENGTH, "", {7, 7, 366, 8}, SS_LEFT | SS_NOPREFIX),
+        Label(IDC_STATIC_CHECK_STATUS, "", {7, 19, 366, 8}, SS_LEFT | SS_NOPREFIX),
+        Control(IDC_LIST_PASSWORD_PROBLEMS, ControlKind::ListView, "", {7, 31, 366, 142},
                 kChild | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP),
-        DefPushButton(IDOK, "&Go to Entry", {207, 179, 55, 14}),
-        PushButton(IDCANCEL, "&Cancel", {268, 179, 55, 14}),
+        DefPushButton(IDOK, "&Go to Entry", {257, 179, 55, 14}),
+        PushButton(IDCANCEL, "&Cancel", {318, 179, 55, 14}),
     };
     return dlg;
 }

@@ -18,7 +18,7 @@ struct Column {
     const char* heading;
     int share;
 };
-constexpr Column kColumns[] = {{"ID(Account)", 28}, {"Comment", 24}, {"Problem", 28}, {"Strength", 20}};
+constexpr Column kColumns[] = {{"ID(Account)", 23}, {"Comment", 19}, {"Problem", 40}, {"Strength", 18}};
 
 constexpr const char* kMsgNothingFound = "No weak or reused passwords found.";
 constexpr const char* kMsgCheckFailed = "The check could not be completed: the computer ran short of memory.";
