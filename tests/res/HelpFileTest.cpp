@@ -162,6 +162,15 @@ TEST(HelpFile, MessagesPageQuotesEveryMessage) {
         "Save account file failed.",
         "Login Failed:Account is in use.",
         "CManagerDlg::New_()",
+        // Passwords: changing the administrator's, generating one, checking the book's.
+        "Please input the old password.",
+        "Change Password Failed:Password error.",
+        "Change password success.",
+        "The password length must be from 4 to 128 characters.",
+        "Choose at least one kind of character for the password.",
+        "The system's random source could not be read, so no password was generated.",
+        "No weak or reused passwords found.",
+        "The check could not be completed: the computer ran short of memory.",
     };
     for (const char* message : messages) {
         EXPECT_NE(text.find(std::string("&quot;") + message + "&quot;"), std::string::npos) << message;
