@@ -267,9 +267,13 @@ void FailNextSaveBeforeRename();
 void RefuseUnnamedFiles(bool refuse);
 // Makes the next save's sync of its folder fail, after the file took its name.
 void FailNextFolderSync();
-// Runs the action once, in the next save, after every check but the last: just before the new
-// file is linked or renamed into place. A test changes the target there as another program might.
-void RunBeforeReplacing(std::function<void()> action);
+// The instants of a save at which a test can change the target as another program might.
+enum class SaveInstant {
+    BeforeLastCheck, // after every check but the last, just before the new file is linked or renamed into place
+    AtNaming,        // after every check, at the very instant the new file takes the target's name
+};
+// Runs the action once, in the next save, at that instant.
+void RunBeforeReplacing(std::function<void()> action, SaveInstant instant = SaveInstant::BeforeLastCheck);
 // Makes RunStartTime report the given moment instead of the real start (null: the real one again),
 // so that files a test made count as older than the run.
 void MoveRunStart(const timespec* start);

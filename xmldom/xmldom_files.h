@@ -24,6 +24,12 @@ struct FileIdentity {
 // there. False when the path cannot be examined for another reason (no access, a loop of links).
 bool IdentifyFile(const std::string& path, FileIdentity& identity);
 
+// The folder of the file at path: everything before its last "/", "/" for a file in the root, "."
+// for a bare name.
+std::string FolderOf(const std::string& path);
+// The last component of a path: the name of its file within FolderOf(path).
+std::string LeafOf(const std::string& path);
+
 // When this run started.
 const timespec& RunStartTime();
 
