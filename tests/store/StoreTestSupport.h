@@ -2,6 +2,7 @@
 // a plain Base64 decoder written independently of the codec under test.
 #pragma once
 
+#include "AccountBook.h"
 #include "ScratchDir.h"
 
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <iterator>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace store_test {
 
@@ -22,6 +24,17 @@ class ScratchFolder : public ScratchDir {
 public:
     ScratchFolder() : ScratchDir("zelvo-store") {}
 };
+
+// A book of the administrator "alice" (password "pw") whose entries hold only these passwords.
+inline AccountBook BookWithPasswords(const std::vector<std::string>& passwords) {
+    AccountBook book;
+    CopyFieldText(book.szAdminAccount, "alice");
+    CopyFieldText(book.szAdminPassword, "pw");
+    book.vecEntries.resize(passwords.size());
+    for (std::size_t i = 0; i < passwords.size(); ++i)
+        CopyFieldText(book.vecEntries[i].szPassword, passwords[i]);
+    return book;
+}
 
 inline std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
