@@ -35,3 +35,7 @@ template <class T> struct WipingAllocator {
 
     template <class U> bool operator==(const WipingAllocator<U>&) const noexcept { return true; }
 };
+
+// A string whose every buffer is zeroed as it is given back: when it grows, when it shrinks to fit,
+// and when it goes. For text that holds secrets and grows by appending.
+using WipingString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;

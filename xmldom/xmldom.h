@@ -7,6 +7,7 @@
 #pragma once
 
 #include "afxtypes.h"
+#include "wipe.h"
 #include "xmldom_files.h"
 
 #include <cstddef>
@@ -204,7 +205,6 @@ private:
 class CXMLDOMStreamWriter {
 public:
     CXMLDOMStreamWriter();
-    ~CXMLDOMStreamWriter();
     CXMLDOMStreamWriter(const CXMLDOMStreamWriter&) = delete;
     CXMLDOMStreamWriter& operator=(const CXMLDOMStreamWriter&) = delete;
     // Opens an element as the last child of the open one; the first one is the root.
@@ -227,7 +227,8 @@ private:
     void RequireName(const std::string& name, const char* what);
     void OpenLine();
 
-    std::string m_out;
+    // The document so far; it may hold a whole book, so every buffer it outgrows is wiped.
+    WipingString m_out;
     std::vector<std::string> m_open;
     std::vector<std::string> m_checkedNames;
     bool m_startTagOpen = false;
