@@ -23,13 +23,18 @@ bool CManagerApp::ReadConfig(const char* fileName) {
     std::string path;
     if (!fileName || !AppDirPath(fileName, path))
         return false;
-    return ReadConfigFile(path, g_nCol0Width, g_nCol1Width);
+    if (ReadConfigFile(path, g_nCol0Width, g_nCol1Width)) {
+        m_configLeftAlone.clear();
+        return true;
+    }
+    m_configLeftAlone = ReplaceableAfterFailedRead(path) ? std::string() : path;
+    return false;
 }
 
 bool CManagerApp::WriteConfig(const char* fileName) {
     std::string path;
     // Without a program directory there is nowhere sound to write to.
-    if (!fileName || !AppDirPath(fileName, path))
+    if (!fileName || !AppDirPath(fileName, path) || path == m_configLeftAlone)
         return false;
     return RunGuarded([&] {
         CXMLDOMDocument2 doc = CDOMDocument30Class::CreateXMLDOMDocument2(nullptr, CLSCTX_ALL);

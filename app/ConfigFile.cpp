@@ -4,6 +4,8 @@
 #include "com.h"
 #include "xmldom.h"
 
+#include <sys/stat.h>
+
 namespace {
 
 // Takes the widths found among the section's children; the last of each name wins.
@@ -41,4 +43,9 @@ bool ReadConfigFile(const std::string& path, int& col0Width, int& col1Width) {
         ReadLayout(root, col0Width, col1Width);
         return true;
     });
+}
+
+bool ReplaceableAfterFailedRead(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode);
 }

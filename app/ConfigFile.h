@@ -14,3 +14,9 @@ inline constexpr std::size_t kMaxConfigBytes = 64 * 1024;
 // malformed, foreign or larger than kMaxConfigBytes file, or any error of the XML component; widths
 // already set by then keep their new values.
 bool ReadConfigFile(const std::string& path, int& col0Width, int& col1Width);
+
+// Whether the configuration at path may be replaced by the program's own after a read that failed
+// (an invalid file, or none). A regular file or none in the program folder is; a symbolic link
+// leads to a file of the user's choosing, which is left as it is when it could not be read as a
+// configuration (another file, a missing one, one the program may not read).
+bool ReplaceableAfterFailedRead(const std::string& path);

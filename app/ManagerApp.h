@@ -5,6 +5,8 @@
 
 #include "SkinLibrary.h"
 
+#include <string>
+
 class CManagerApp : public CWinApp {
 public:
     CManagerApp() = default;
@@ -25,7 +27,9 @@ protected:
     // is missing, unreadable or another application's.
     bool ReadConfig(const char* fileName);
     // Writes the program's identity and the column widths to the named file in the program
-    // directory; false when it could not be written (the previous file then stays as it was).
+    // directory; false when it could not be written (the previous file then stays as it was), and
+    // when it is a link whose target this run could not read as its configuration, which is never
+    // replaced.
     bool WriteConfig(const char* fileName);
     // Creates the log directory and opens the log file in it; the log component's truth value.
     BYTE OpenLog();
@@ -41,4 +45,6 @@ private:
     void DestroyMainWnd();
 
     CSkinLibrary m_skin;
+    // A linked configuration that could not be read: the file it leads to is the user's, left alone.
+    std::string m_configLeftAlone;
 };

@@ -36,5 +36,6 @@ template <class T> struct WipingAllocator {
     template <class U> bool operator==(const WipingAllocator<U>&) const noexcept { return true; }
 };
 
-// A text that holds secrets while it grows: every buffer it outgrows is zeroed as it goes.
-using SecretText = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;
+// A string whose every buffer is zeroed as it is given back: when it grows, when it shrinks to fit,
+// and when it goes. For text that holds secrets and grows by appending.
+using WipingString = std::basic_string<char, std::char_traits<char>, WipingAllocator<char>>;

@@ -33,11 +33,18 @@ struct NotAnAccountFile {};
 
 // ---- writing ----
 
+// The Base64 text of the longest field.
+constexpr std::size_t kMostEncodedBytes = (kMaxTextBytes + 2) / 3 * 4;
+
 // Writes the book in document order, straight into the file's bytes: a large book is never built
-// as a tree first, and every Base64 text passes through one buffer.
+// as a tree first, and every Base64 text passes through one buffer. The buffers are as large as the
+// longest field needs from the start, so none of them is ever given back holding a text unwiped.
 class BookWriter {
 public:
-    explicit BookWriter(const CBase64& codec) : m_codec(codec) {}
+    explicit BookWriter(const CBase64& codec) : m_codec(codec) {
+        m_text.reserve(kMaxTextBytes);
+        m_encoded.reserve(kMostEncodedBytes);
+    }
     BookWriter(const BookWriter&) = delete;
     BookWriter& operator=(const BookWriter&) = delete;
     ~BookWriter() {

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <compare>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
@@ -13,6 +17,8 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -20,24 +26,113 @@ namespace {
 
 // A lock file removed by a holder that was ending is tried again this often before giving up.
 constexpr int kLockAttempts = 5;
-// Kept versions saved within one second are numbered up to this.
+// Kept versions saved within one second are numbered up to this; as many taken names are passed
+// over before a save gives up keeping an earlier version.
 constexpr int kMaxKeptNumber = 100;
 
 // Earlier versions of a book kept beside it, the newest first; older ones go.
 constexpr int kEarlierVersionsKept = 3;
 constexpr char kEarlierVersionMarker[] = ".previous-";
 constexpr char kKeptMarker[] = ".kept-";
+// An earlier version's name carries the number of the save that made it, so that their order never
+// depends on the clock. Written with at least this many digits, so that a listing sorted by name
+// shows them in order; a number of more digits than the most is not one the program wrote.
+constexpr std::size_t kVersionNumberDigits = 6;
+constexpr std::size_t kMostVersionNumberDigits = 18;
+// "YYYYMMDD" and "HHMMSS" in a stamp.
+constexpr std::size_t kDateDigits = 8;
+constexpr std::size_t kTimeDigits = 6;
+// A number within one second, in a name of the time before versions were numbered.
+constexpr std::size_t kMostWithinSecondDigits = 3;
 
 std::function<void()> g_afterLocking;
 int g_nextLockFailure = 0;
 
-// The stamp of a kept or earlier version's name, "YYYYMMDD-HHMMSS" and its number within that
-// second, so that names compare by time.
-std::pair<std::string, int> StampOrder(const std::string& stamp) {
-    const std::size_t dash = stamp.find('-', stamp.find('-') + 1);
-    if (dash == std::string::npos)
-        return {stamp, 1};
-    return {stamp.substr(0, dash), std::atoi(stamp.c_str() + dash + 1)};
+// "YYYYMMDD-HHMMSS", local time, for names a person reads; empty when the clock cannot be read.
+std::string LocalStamp() {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    char stamp[32] = {};
+    if (!::localtime_r(&now, &local) || std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0)
+        return {};
+    return stamp;
+}
+
+bool DigitsOnly(std::string_view text, std::size_t fewest, std::size_t most) {
+    return text.size() >= fewest && text.size() <= most &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::uint64_t NumberOf(std::string_view digits) {
+    std::uint64_t number = 0;
+    for (char c : digits)
+        number = number * 10 + std::uint64_t(c - '0');
+    return number;
+}
+
+// Where an earlier version stands among the saves of its book: the number of the save that made
+// it; a version named before versions were numbered comes before every numbered one, ordered by
+// its time and its number within that second.
+struct VersionOrder {
+    std::uint64_t number = 0;
+    std::string stamp;
+    std::uint64_t withinSecond = 0;
+
+    auto operator<=>(const VersionOrder&) const = default;
+};
+
+// The order of an earlier version from what follows the marker in its name: "N-YYYYMMDD-HHMMSS", or
+// "YYYYMMDD-HHMMSS" and "YYYYMMDD-HHMMSS-K" as the program named them before. False for any other
+// form: such a file is not one the program made.
+bool ReadVersionOrder(std::string_view rest, VersionOrder& order) {
+    std::vector<std::string_view> parts;
+    for (std::size_t from = 0;;) {
+        const std::size_t dash = rest.find('-', from);
+        parts.push_back(rest.substr(from, dash == std::string_view::npos ? dash : dash - from));
+        if (dash == std::string_view::npos)
+            break;
+        from = dash + 1;
+    }
+    const auto isStamp = [&](std::size_t at) {
+        return parts.size() > at + 1 && DigitsOnly(parts[at], kDateDigits, kDateDigits) &&
+               DigitsOnly(parts[at + 1], kTimeDigits, kTimeDigits);
+    };
+    if (parts.size() == 3 && DigitsOnly(parts[0], kVersionNumberDigits, kMostVersionNumberDigits) && isStamp(1)) {
+        order = {NumberOf(parts[0]), {}, 0};
+        return true;
+    }
+    if (!isStamp(0) || parts.size() > 3 || (parts.size() == 3 && !DigitsOnly(parts[2], 1, kMostWithinSecondDigits)))
+        return false;
+    order = {0, std::string(parts[0]) + std::string(parts[1]), parts.size() == 3 ? NumberOf(parts[2]) : 1};
+    return true;
+}
+
+// A file named as an earlier version of the book.
+struct EarlierVersion {
+    VersionOrder order;
+    std::string name; // within the book's folder
+    struct stat info;
+};
+
+// The regular files of this user in the folder whose names are an earlier version's exact form;
+// links, pipes, folders and other users' files of such names are none of the program's.
+std::vector<EarlierVersion> FindEarlierVersions(const std::string& folder, const std::string& prefix) {
+    std::vector<EarlierVersion> versions;
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (!dir)
+        return versions;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        EarlierVersion version{};
+        if (name.compare(0, prefix.size(), prefix) != 0 ||
+            !ReadVersionOrder(name.substr(prefix.size()), version.order) ||
+            ::fstatat(::dirfd(dir.get()), entry->d_name, &version.info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(version.info.st_mode) || version.info.st_uid != ::geteuid())
+            continue;
+        version.name = name;
+        versions.push_back(std::move(version));
+    }
+    return versions;
 }
 
 // Gives the file at bookPath a second name, without copying where the file system allows; the
@@ -154,17 +249,18 @@ BookSaveResult BookFile::Save(const AccountBook& book, const CBase64& codec) {
     // stands there now, which the save leaves alone anyway.
     FileIdentity replaced;
     const std::string version = m_onDisk.exists && IdentifyFile(m_bookPath, replaced) && replaced == m_onDisk
-                                    ? StampedPath(kEarlierVersionMarker)
+                                    ? KeepEarlierVersion()
                                     : std::string();
-    const bool versioned = !version.empty() && KeepSecondName(m_bookPath, version);
     std::string reason;
     if (SaveAccountBook(book, m_bookPath, codec, &m_onDisk, &reason)) {
         IdentifyFile(m_bookPath, m_onDisk);
-        if (versioned)
-            RemoveOldVersions();
+        if (!version.empty())
+            RemoveOldVersions(LeafOf(version), replaced);
         return {BookSaveOutcome::Saved, {}, {}};
     }
-    if (versioned)
+    // The book is still that file: a second name for it is no earlier version, and would push a
+    // real one out at the next save.
+    if (!version.empty())
         ::unlink(version.c_str());
     FileIdentity now;
     if (!IdentifyFile(m_bookPath, now) || now == m_onDisk)
@@ -183,10 +279,8 @@ BookSaveResult BookFile::SaveBeside(const AccountBook& book, const CBase64& code
 }
 
 std::string BookFile::StampedPath(const char* marker) const {
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    char stamp[32] = {};
-    if (!::localtime_r(&now, &local) || std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local) == 0)
+    const std::string stamp = LocalStamp();
+    if (stamp.empty())
         return {};
     const std::string base = m_bookPath + marker + stamp;
     for (int number = 1; number <= kMaxKeptNumber; ++number) {
@@ -197,23 +291,48 @@ std::string BookFile::StampedPath(const char* marker) const {
     return {};
 }
 
-void BookFile::RemoveOldVersions() const {
-    const std::size_t slash = m_bookPath.find_last_of('/');
-    const std::string folder = slash == std::string::npos ? "." : m_bookPath.substr(0, slash);
-    const std::string prefix = m_bookPath.substr(slash + 1) + kEarlierVersionMarker;
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir)
-        return;
-    std::vector<std::pair<std::pair<std::string, int>, std::string>> versions;
-    while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name.compare(0, prefix.size(), prefix) == 0)
-            versions.push_back({StampOrder(name.substr(prefix.size())), name});
+std::string BookFile::EarlierVersionPrefix() const {
+    return LeafOf(m_bookPath) + kEarlierVersionMarker;
+}
+
+// Numbered after the newest earlier version of the book, whatever the clock says; a name that
+// something else took already is passed over.
+std::string BookFile::KeepEarlierVersion() const {
+    const std::string stamp = LocalStamp();
+    if (stamp.empty())
+        return {};
+    std::uint64_t number = 1;
+    for (const EarlierVersion& version : FindEarlierVersions(FolderOf(m_bookPath), EarlierVersionPrefix()))
+        number = std::max(number, version.order.number + 1);
+    for (int attempt = 0; attempt < kMaxKeptNumber; ++attempt, ++number) {
+        char digits[32] = {};
+        std::snprintf(digits, sizeof digits, "%0*llu", int(kVersionNumberDigits),
+                      static_cast<unsigned long long>(number));
+        if (std::strlen(digits) > kMostVersionNumberDigits)
+            return {};
+        const std::string path = m_bookPath + kEarlierVersionMarker + digits + "-" + stamp;
+        if (!DirectoryEntryExists(path))
+            return KeepSecondName(m_bookPath, path) ? path : std::string();
     }
-    ::closedir(dir);
-    std::sort(versions.begin(), versions.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    return {};
+}
+
+// Only versions the program made are counted and removed: regular files of this user, of the exact
+// form, with no other name. A second name means someone linked that file for a purpose of their
+// own (or planted it), and it stays. The version just made is the one exception: the session
+// journal may still hold a second name for the book as it was opened, which is that same file.
+void BookFile::RemoveOldVersions(const std::string& madeNow, const FileIdentity& replaced) const {
+    const std::string folder = FolderOf(m_bookPath);
+    std::vector<EarlierVersion> versions = FindEarlierVersions(folder, EarlierVersionPrefix());
+    std::erase_if(versions, [&](const EarlierVersion& version) {
+        const bool justMade =
+            version.name == madeNow && version.info.st_dev == replaced.device && version.info.st_ino == replaced.inode;
+        return version.info.st_nlink != 1 && !justMade;
+    });
+    std::sort(versions.begin(), versions.end(),
+              [](const EarlierVersion& a, const EarlierVersion& b) { return a.order > b.order; });
     for (std::size_t i = kEarlierVersionsKept; i < versions.size(); ++i)
-        ::unlink((folder + "/" + versions[i].second).c_str());
+        ::unlink((folder + "/" + versions[i].name).c_str());
 }
 
 namespace book_file_test {

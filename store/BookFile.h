@@ -56,7 +56,7 @@ public:
     // new book). Otherwise that file is left as it is and the book is saved beside it, under a
     // name that no book can have: the book's file name followed by ".kept-" and the time. The
     // file a save replaces stays as an earlier version, the book's file name followed by
-    // ".previous-" and the time; the three newest are kept.
+    // ".previous-", the save's number and the time; the three newest by number are kept.
     BookSaveResult Save(const AccountBook& book, const CBase64& codec);
     // Saves the book beside the held book's file under the ".kept-" name, leaving that file alone.
     BookSaveResult SaveBeside(const AccountBook& book, const CBase64& codec) const;
@@ -69,8 +69,14 @@ public:
 
 private:
     bool Claim(const std::string& bookPath);
-    // Removes all but the newest earlier versions of the book.
-    void RemoveOldVersions() const;
+    // The start of the names of the book's earlier versions, within its folder.
+    std::string EarlierVersionPrefix() const;
+    // Gives the book's file, as it is now, the name of its newest earlier version; that path, or
+    // empty when none could be kept.
+    std::string KeepEarlierVersion() const;
+    // Removes all but the newest earlier versions of the book; madeNow is the name this save gave
+    // to the file it replaced.
+    void RemoveOldVersions(const std::string& madeNow, const FileIdentity& replaced) const;
 
     std::string m_bookPath;
     std::string m_lockPath;

@@ -51,7 +51,7 @@ std::uint32_t Crc32(std::string_view bytes) {
 }
 
 // Ends the line that starts at lineStart with the checksum of it, so a torn or damaged line is known.
-void Seal(SecretText& text, std::size_t lineStart) {
+void Seal(WipingString& text, std::size_t lineStart) {
     char crc[16];
     std::snprintf(crc, sizeof crc, " %08" PRIx32 "\n",
                   Crc32(std::string_view(text).substr(lineStart, text.size() - lineStart)));
@@ -108,7 +108,7 @@ bool DecodeField(std::string_view text, TextField& field) {
     return fits;
 }
 
-void AppendEncoded(SecretText& line, std::string_view text) {
+void AppendEncoded(WipingString& line, std::string_view text) {
     std::string encoded;
     CBase64().Encode(text, encoded);
     line += ' ';
@@ -298,7 +298,7 @@ std::string BookJournal::BasePathFor(const std::string& bookPath) {
     return bookPath + kBaseSuffix;
 }
 
-void BookJournal::AppendHeader(SecretText& text, const FileIdentity& base, std::string_view admin,
+void BookJournal::AppendHeader(WipingString& text, const FileIdentity& base, std::string_view admin,
                                std::string_view adminPassword) {
     const std::size_t start = text.size();
     char identity[160];
@@ -312,7 +312,7 @@ void BookJournal::AppendHeader(SecretText& text, const FileIdentity& base, std::
     Seal(text, start);
 }
 
-void BookJournal::AppendRecord(SecretText& text, JournalChange change, std::size_t row, const AccountEntry& entry) {
+void BookJournal::AppendRecord(WipingString& text, JournalChange change, std::size_t row, const AccountEntry& entry) {
     const std::size_t start = text.size();
     text += char(change);
     text += ' ';
@@ -349,7 +349,7 @@ bool BookJournal::Start(const std::string& bookPath, const FileIdentity& base, s
             *reason = SystemReason();
         return false;
     }
-    SecretText text;
+    WipingString text;
     AppendHeader(text, base, admin, basePassword);
     if (book) {
         AppendRecord(text, JournalChange::Snapshot, book->vecEntries.size(), AccountEntry{});
@@ -411,7 +411,7 @@ bool BookJournal::Append(JournalChange change, std::size_t row, const AccountEnt
             *reason = m_failure;
         return false;
     }
-    SecretText line;
+    WipingString line;
     AppendRecord(line, change, row, entry);
     return WriteDurably(line, reason);
 }
@@ -422,7 +422,7 @@ bool BookJournal::AppendBatch(std::size_t firstRow, const AccountEntries& rows, 
             *reason = m_failure;
         return false;
     }
-    SecretText text;
+    WipingString text;
     AppendRecord(text, JournalChange::Batch, rows.size(), AccountEntry{});
     for (std::size_t i = 0; i < rows.size(); ++i)
         AppendRecord(text, JournalChange::Insert, firstRow + i, rows[i]);

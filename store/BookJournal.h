@@ -103,9 +103,9 @@ public:
     // can still be rebuilt when another program replaces the book meanwhile.
     static std::string BasePathFor(const std::string& bookPath);
     // What a journal is written as: its header line, and the lines of records appended to text.
-    static void AppendHeader(SecretText& text, const FileIdentity& base, std::string_view admin,
+    static void AppendHeader(WipingString& text, const FileIdentity& base, std::string_view admin,
                              std::string_view adminPassword);
-    static void AppendRecord(SecretText& text, JournalChange change, std::size_t row, const AccountEntry& entry);
+    static void AppendRecord(WipingString& text, JournalChange change, std::size_t row, const AccountEntry& entry);
 
     // Writes a journal for the book at bookPath: the header, binding it to the book's file as
     // loaded (base) and the administrator and password it had then; then, when the book is given,

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "afxtypes.h"
+#include "wipe.h"
 #include "xmldom_files.h"
 
 #include <cstddef>
@@ -204,7 +205,6 @@ private:
 class CXMLDOMStreamWriter {
 public:
     CXMLDOMStreamWriter();
-    ~CXMLDOMStreamWriter();
     CXMLDOMStreamWriter(const CXMLDOMStreamWriter&) = delete;
     CXMLDOMStreamWriter& operator=(const CXMLDOMStreamWriter&) = delete;
     // Opens an element as the last child of the open one; the first one is the root.
@@ -227,7 +227,8 @@ private:
     void RequireName(const std::string& name, const char* what);
     void OpenLine();
 
-    std::string m_out;
+    // The document so far; it may hold a whole book, so every buffer it outgrows is wiped.
+    WipingString m_out;
     std::vector<std::string> m_open;
     std::vector<std::string> m_checkedNames;
     bool m_startTagOpen = false;
@@ -267,9 +268,13 @@ void FailNextSaveBeforeRename();
 void RefuseUnnamedFiles(bool refuse);
 // Makes the next save's sync of its folder fail, after the file took its name.
 void FailNextFolderSync();
-// Runs the action once, in the next save, after every check but the last: just before the new
-// file is linked or renamed into place. A test changes the target there as another program might.
-void RunBeforeReplacing(std::function<void()> action);
+// The instants of a save at which a test can change the target as another program might.
+enum class SaveInstant {
+    BeforeLastCheck, // after every check but the last, just before the new file is linked or renamed into place
+    AtNaming,        // after every check, at the very instant the new file takes the target's name
+};
+// Runs the action once, in the next save, at that instant.
+void RunBeforeReplacing(std::function<void()> action, SaveInstant instant = SaveInstant::BeforeLastCheck);
 // Makes RunStartTime report the given moment instead of the real start (null: the real one again),
 // so that files a test made count as older than the run.
 void MoveRunStart(const timespec* start);

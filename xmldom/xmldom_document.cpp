@@ -1,11 +1,18 @@
 // Documents of the XML document component: creation, loading, building and saving.
+#include "wipe.h"
 #include "xmldom_state.h"
 
 #include <libxml/parser.h>
+#include <libxml/xmlmemory.h>
 #include <libxml/xmlsave.h>
 
+#include <malloc.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 
 #include <new>
 
@@ -20,6 +27,34 @@ struct ParseOutcome {
     bool doctypeSeen = false;
     bool inputFailed = false;
 };
+
+// libxml2 gives back the blocks of every document it reads: the file's bytes as read, the nodes and
+// their texts. Each is zeroed first, so that a book that was read, its Base64 texts and all, is not
+// left behind in freed memory.
+void FreeWiped(void* block) {
+    if (block == nullptr)
+        return;
+    WipeBytes(block, ::malloc_usable_size(block));
+    std::free(block);
+}
+
+// A block that changes size always moves to a new one, so that the old one is wiped as it goes;
+// when none can be had, the old one stays as it was.
+void* ReallocWiped(void* block, std::size_t size) {
+    void* moved = std::malloc(size != 0 ? size : 1);
+    if (moved != nullptr && block != nullptr) {
+        std::memcpy(moved, block, std::min(size, ::malloc_usable_size(block)));
+        FreeWiped(block);
+    }
+    return moved;
+}
+
+// Once, before the component's first document: every block libxml2 allocated before came from
+// malloc too, so freeing it this way is sound.
+void WipeWhatLibxmlFrees() {
+    static const bool installed = xmlMemSetup(FreeWiped, std::malloc, ReallocWiped, ::strdup) == 0;
+    (void)installed;
+}
 
 // The parse running on this thread, for the parser's callbacks.
 thread_local ParseOutcome* t_currentParse = nullptr;
@@ -265,6 +300,7 @@ BOOL LoadInto(DocumentState& state, const std::string& path, std::size_t maxByte
 CXMLDOMDocument2 CDOMDocument30Class::CreateXMLDOMDocument2(void* outer, DWORD /*context*/) {
     if (outer != nullptr)
         Fail(kNoAggregation, "documents cannot be aggregated");
+    WipeWhatLibxmlFrees();
     xmlInitParser();
     return CXMLDOMDocument2(std::make_shared<DocumentState>());
 }

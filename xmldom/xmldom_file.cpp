@@ -44,7 +44,13 @@ bool SyncAllowed(SyncKind kind) {
     }
     return true;
 }
-std::function<void()> g_beforeReplacing;
+// What a test runs at each instant of the next save, indexed by xmldom_test::SaveInstant.
+std::function<void()> g_beforeReplacing[2];
+
+void RunPlantedAction(xmldom_test::SaveInstant instant) {
+    if (auto& action = g_beforeReplacing[std::size_t(instant)])
+        std::exchange(action, nullptr)();
+}
 
 std::string ErrnoText() {
     return std::strerror(errno);
@@ -72,18 +78,6 @@ ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
         count = ::read(fd, buffer, size);
     } while (count < 0 && errno == EINTR);
     return count;
-}
-
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
-        return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// The last component of a path: the name of its file within FolderOf(path).
-std::string LeafOf(const std::string& path) {
-    return path.substr(path.find_last_of('/') + 1);
 }
 
 // Names of temporary files: a fixed prefix and six letters or digits.
@@ -182,6 +176,7 @@ public:
 
     // Gives the file the name leaf in the folder, never replacing a file of that name.
     void LinkAs(const std::string& leaf) {
+        RunPlantedAction(xmldom_test::SaveInstant::AtNaming);
         const bool linked = m_name.empty()
                                 ? LinkUnnamed(leaf)
                                 : ::linkat(m_folder.Get(), m_name.c_str(), m_folder.Get(), leaf.c_str(), 0) == 0;
@@ -199,6 +194,7 @@ public:
             else if (errno != EEXIST || attempt + 1 == kMaxNameAttempts)
                 xmldom_detail::Fail(xmldom_detail::kFail, "cannot name a file in " + m_folderPath + ": " + ErrnoText());
         }
+        RunPlantedAction(xmldom_test::SaveInstant::AtNaming);
         if (::renameat(m_folder.Get(), m_name.c_str(), m_folder.Get(), leaf.c_str()) != 0)
             xmldom_detail::Fail(xmldom_detail::kFail,
                                 "cannot replace " + m_folderPath + "/" + leaf + ": " + ErrnoText());
@@ -265,8 +261,7 @@ void PutInPlace(const std::string& path, const std::string& target, mode_t mode,
         xmldom_detail::Fail(xmldom_detail::kFail, "cannot write the new " + target + ": " + ErrnoText());
     if (g_failNextSave.exchange(false))
         xmldom_detail::Fail(xmldom_detail::kFail, "save of " + path + " stopped before replacing it");
-    if (g_beforeReplacing)
-        std::exchange(g_beforeReplacing, nullptr)();
+    RunPlantedAction(xmldom_test::SaveInstant::BeforeLastCheck);
     // A file expected to be absent is created without ever replacing one that appeared meanwhile.
     if (expected && !expected->exists) {
         pending.LinkAs(leaf);
@@ -442,6 +437,17 @@ bool WriteAllBytes(int fd, std::string_view bytes) {
     return xmldom_detail::WriteBytes(fd, bytes.data(), bytes.size());
 }
 
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string LeafOf(const std::string& path) {
+    return path.substr(path.find_last_of('/') + 1);
+}
+
 bool SyncFileData(int fd) {
     return SyncAllowed(SyncKind::FileData) && ::fdatasync(fd) == 0;
 }
@@ -503,8 +509,8 @@ void FailNextFolderSync() {
     file_sync_test::FailNext(SyncKind::FolderNames);
 }
 
-void RunBeforeReplacing(std::function<void()> action) {
-    g_beforeReplacing = std::move(action);
+void RunBeforeReplacing(std::function<void()> action, SaveInstant instant) {
+    g_beforeReplacing[std::size_t(instant)] = std::move(action);
 }
 
 void MoveRunStart(const timespec* start) {

@@ -48,6 +48,12 @@ bool ReadRegularFile(const std::string& path, std::size_t maxBytes, SecretBytes&
 bool WriteOwnerOnlyFile(const std::string& path, std::string_view bytes, const FileIdentity* expected,
                         std::string& reason);
 
+// The folder of the file at path: everything before its last "/", "/" for a file in the root, "."
+// for a bare name.
+std::string FolderOf(const std::string& path);
+// The last component of a path: the name of its file within FolderOf(path).
+std::string LeafOf(const std::string& path);
+
 // When this run started.
 const timespec& RunStartTime();
 

@@ -37,7 +37,7 @@ const char* AttributeEscape(char c) {
     }
 }
 
-template <class Escape> void AppendEscaped(std::string& out, const std::string& text, Escape escape) {
+template <class Escape> void AppendEscaped(WipingString& out, const std::string& text, Escape escape) {
     std::size_t plainFrom = 0;
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (const char* replacement = escape(text[i])) {
@@ -116,11 +116,6 @@ void CXMLDOMStreamWriter::EndElement() {
         m_out.append(2 * (m_open.size() - 1), ' ').append("</").append(m_open.back()).append(">\n");
     }
     m_open.pop_back();
-}
-
-CXMLDOMStreamWriter::~CXMLDOMStreamWriter() {
-    // The finished document may hold a whole book.
-    WipeString(m_out);
 }
 
 void CXMLDOMStreamWriter::Save(const std::string& path, const FileIdentity* expected) {

@@ -36,7 +36,7 @@ bool WriteJournal(const std::string& bookPath, std::size_t rows, std::size_t rec
     FileIdentity base;
     if (!IdentifyFile(bookPath, base))
         return false;
-    SecretText text;
+    WipingString text;
     BookJournal::AppendHeader(text, base, kAccount, kPassword);
     std::mt19937 random(7);
     for (std::size_t i = 0; i < records; ++i) {

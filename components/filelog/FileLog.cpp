@@ -40,9 +40,10 @@ bool WriteAll(int fd, const std::string& data) {
 class FileLog final : public CComObjectRoot<IFileLog, IID_IFileLog> {
 public:
     // Anyone who can plant a link, a pipe or a file of their own where the log goes must not be able
-    // to redirect, block or read the program's lines: the log is a regular file of this user, reached
-    // without following a link in its folder or its own name, private to its owner. Anything else is
-    // refused and later lines are dropped.
+    // to redirect, block or read the program's lines: the log is a regular file of this user with no
+    // other name (a hard link would make another file the log, and private), reached without
+    // following a link in its folder or its own name, private to its owner. Anything else is refused
+    // and later lines are dropped.
     BYTE Open(const char* path) override {
         CloseFile();
         if (!path || !*path)
@@ -60,7 +61,7 @@ public:
         if (fd < 0)
             return 0;
         struct stat info {};
-        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() ||
+        if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid() || info.st_nlink != 1 ||
             ((info.st_mode & 077) != 0 && ::fchmod(fd, 0600) != 0)) {
             ::close(fd);
             return 0;

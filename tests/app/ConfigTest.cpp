@@ -183,6 +183,48 @@ TEST_F(ConfigWriter, ReplacesAForeignFile) {
     EXPECT_TRUE(m_app.ReadConfig("Config.xml"));
 }
 
+// Read at start, written at exit: an invalid file of the program's folder is replaced as ever, but a
+// link's target that could not be read as the configuration is the user's, and stays byte for byte.
+TEST(ConfigReadThenWritten, ReplacesOnlyWhatWasTheProgramsToReplace) {
+    struct Case {
+        const char* label;
+        const char* elsewhere; // the bytes of a file outside the program folder; null: none
+        bool linked;           // Config.xml is a link to that file; otherwise a file of these bytes
+        bool written;
+    };
+    const std::string ownConfig = ReadAll(kFixtures + "/own.xml");
+    const Case cases[] = {
+        {"invalid file in the folder", "my notes\n", false, true},
+        {"link to a file of the user's", "my notes\n", true, false},
+        {"link leading nowhere", nullptr, true, false},
+        {"link to the program's configuration", ownConfig.c_str(), true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        ResetGlobals();
+        TempDir dir;
+        const std::string program = dir / "program";
+        const std::string elsewhere = dir / "notes.txt";
+        std::filesystem::create_directory(program);
+        SetAppDir(program);
+        if (c.elsewhere)
+            std::ofstream(c.linked ? elsewhere : program + "/Config.xml") << c.elsewhere;
+        if (c.linked)
+            std::filesystem::create_symlink(elsewhere, program + "/Config.xml");
+        TestableApp app;
+        app.ReadConfig("Config.xml");
+        EXPECT_EQ(app.WriteConfig("Config.xml"), c.written);
+        EXPECT_EQ(std::filesystem::is_symlink(program + "/Config.xml"), c.linked);
+        if (c.written)
+            EXPECT_TRUE(app.ReadConfig("Config.xml"));
+        else if (c.elsewhere)
+            EXPECT_EQ(ReadAll(elsewhere), c.elsewhere);
+        else
+            EXPECT_FALSE(std::filesystem::exists(elsewhere));
+    }
+    ResetGlobals();
+}
+
 TEST_F(ConfigWriter, FailedSaveKeepsThePreviousFile) {
     g_nCol0Width = 222;
     ASSERT_TRUE(m_app.WriteConfig("Config.xml"));

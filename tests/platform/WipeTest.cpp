@@ -1,12 +1,11 @@
 // Wiping secrets: a string's whole buffer, and a container's storage before it is given back.
 // The test binary's own operator delete looks at every block the test thread gives back.
+#include "FreedBlocks.h"
 #include "wipe.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -14,38 +13,15 @@ namespace {
 thread_local bool t_watching = false;
 thread_local int t_blocksFreed = 0;
 thread_local int t_blocksFreedUnwiped = 0;
+} // namespace
 
-void Watch(void* block, std::size_t size) noexcept {
-    if (!t_watching || block == nullptr)
+void InspectFreedBlock(void* block, std::size_t size) noexcept {
+    if (!t_watching)
         return;
     const char* bytes = static_cast<const char*>(block);
     ++t_blocksFreed;
     if (std::any_of(bytes, bytes + size, [](char c) { return c != 0; }))
         ++t_blocksFreedUnwiped;
-}
-} // namespace
-
-// Every plain allocation goes through malloc and free, so a sanitizer's checks still match.
-void* operator new(std::size_t size) {
-    if (void* block = std::malloc(size ? size : 1))
-        return block;
-    throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) {
-    return ::operator new(size);
-}
-void operator delete(void* block) noexcept {
-    std::free(block);
-}
-void operator delete[](void* block) noexcept {
-    std::free(block);
-}
-void operator delete(void* block, std::size_t size) noexcept {
-    Watch(block, size);
-    std::free(block);
-}
-void operator delete[](void* block, std::size_t) noexcept {
-    std::free(block);
 }
 
 namespace {

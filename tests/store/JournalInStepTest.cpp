@@ -200,7 +200,7 @@ TEST(JournalReplay, GivesWhatAPlainListGives) {
         book.vecEntries.push_back(Entry("r" + std::to_string(i)));
         expected.push_back("r" + std::to_string(i));
     }
-    SecretText text;
+    WipingString text;
     BookJournal::AppendHeader(text, FileIdentity{}, "alice", "pw");
     for (int i = 0; i < 30000; ++i) {
         const std::string account = "e" + std::to_string(i);

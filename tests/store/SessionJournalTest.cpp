@@ -54,7 +54,7 @@ void WriteLines(const std::string& journal, const std::vector<std::string>& line
 }
 
 std::string RecordLine(JournalChange change, std::size_t row, const std::string& account) {
-    SecretText line;
+    WipingString line;
     BookJournal::AppendRecord(line, change, row, Entry(account));
     return std::string(line.begin(), line.end());
 }
@@ -74,7 +74,7 @@ std::function<void(const std::string&, const std::string&)> Rebind(const char* a
         std::vector<std::string> lines = Lines(journal);
         FileIdentity base;
         ASSERT_TRUE(IdentifyFile(book, base));
-        SecretText header;
+        WipingString header;
         BookJournal::AppendHeader(header, base, admin, password);
         lines[0].assign(header.begin(), header.end());
         WriteLines(journal, lines);

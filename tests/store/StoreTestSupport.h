@@ -51,6 +51,17 @@ inline AccountEntry Entry(std::string_view account, std::string_view password, s
     return entry;
 }
 
+// A book of the administrator "alice" (password "pw") whose entries hold only these passwords.
+inline AccountBook BookWithPasswords(const std::vector<std::string>& passwords) {
+    AccountBook book;
+    CopyFieldText(book.szAdminAccount, "alice");
+    CopyFieldText(book.szAdminPassword, "pw");
+    book.vecEntries.resize(passwords.size());
+    for (std::size_t i = 0; i < passwords.size(); ++i)
+        CopyFieldText(book.vecEntries[i].szPassword, passwords[i]);
+    return book;
+}
+
 inline std::string ReadWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <fcntl.h>
 #include <set>
 #include <sys/stat.h>
@@ -304,13 +305,25 @@ TEST(XmlDomSave, LinksAreFollowedToTheirTargetAndKept) {
     xmldom_test::RefuseUnnamedFiles(false);
 }
 
-TEST(XmlDomSave, OnlyTheExpectedFileIsEverReplaced) {
+// Streams the document "<Book/>" to the path, replacing only the file that was read there.
+void SaveBookDocument(const std::string& path, const FileIdentity& read) {
+    CXMLDOMStreamWriter book;
+    book.StartElement("Book");
+    book.EndElement();
+    book.Save(path, &read);
+}
+
+// Only the file that was read is replaced, and a file expected to be absent never takes a name that
+// another program's file took, even as it is named; the new file's bytes are durable before it has
+// the name.
+TEST(XmlDomSave, OnlyTheExpectedFileIsEverReplacedAndOnlyOnceItIsDurable) {
+    using xmldom_test::SaveInstant;
     struct Case {
         std::string label;
         bool existsWhenRead;
         std::function<void(const std::string&)> meanwhile; // what another program does to the file
         bool saved;
-        bool duringSave = false; // meanwhile happens after the save's first checks, before the last
+        std::optional<SaveInstant> duringSave = std::nullopt; // otherwise meanwhile happens before the save
     };
     const auto replace = [](const std::string& path) {
         WriteBytes(path + ".new", "<Other/>");
@@ -322,8 +335,9 @@ TEST(XmlDomSave, OnlyTheExpectedFileIsEverReplaced) {
         {"rewritten in place", true, [](const std::string& path) { WriteBytes(path, "<Other/>"); }, false},
         {"still absent", false, [](const std::string&) {}, true},
         {"appeared", false, replace, false},
-        {"replaced during the save", true, replace, false, true},
-        {"appeared during the save", false, replace, false, true},
+        {"replaced during the save", true, replace, false, SaveInstant::BeforeLastCheck},
+        {"appeared during the save", false, replace, false, SaveInstant::BeforeLastCheck},
+        {"appeared as the new file was named", false, replace, false, SaveInstant::AtNaming},
     };
     for (const bool named : kTemporaryKinds)
         for (const Case& c : cases) {
@@ -336,18 +350,23 @@ TEST(XmlDomSave, OnlyTheExpectedFileIsEverReplaced) {
             FileIdentity read;
             ASSERT_TRUE(IdentifyFile(path, read));
             if (c.duringSave)
-                xmldom_test::RunBeforeReplacing([&] { c.meanwhile(path); });
+                xmldom_test::RunBeforeReplacing([&] { c.meanwhile(path); }, *c.duringSave);
             else
                 c.meanwhile(path);
-            const auto save = [&] {
-                CXMLDOMStreamWriter book;
-                book.StartElement("Book");
-                book.EndElement();
-                book.Save(path, &read);
-            };
-            EXPECT_EQ(ThrowsComException(save), !c.saved);
+            std::vector<std::string> targetAtDataSync;
+            file_sync_test::Watch([&](SyncKind kind) {
+                if (kind == SyncKind::FileData)
+                    targetAtDataSync.push_back(ReadBytes(path));
+            });
+            EXPECT_EQ(ThrowsComException([&] { SaveBookDocument(path, read); }), !c.saved);
+            file_sync_test::Watch(nullptr);
             EXPECT_EQ(ReadBytes(path) == "<Other/>", !c.saved);
             EXPECT_EQ(FolderEntries(dir.Path()).size(), 1u);
+            // The new file's bytes were synced while the target did not hold them yet.
+            if (c.saved) {
+                ASSERT_FALSE(targetAtDataSync.empty());
+                EXPECT_EQ(targetAtDataSync.front().find("<Book"), std::string::npos);
+            }
         }
     xmldom_test::RefuseUnnamedFiles(false);
 }
@@ -380,12 +399,7 @@ TEST(XmlDomSave, APathThatJustFitsTheLimitIsSavedThoughItsTemporaryNameIsLonger)
         FileIdentity read;
         ASSERT_TRUE(IdentifyFile(path, read));
         // A book is replaced only while it is the file that was read.
-        EXPECT_FALSE(ThrowsComException([&] {
-            CXMLDOMStreamWriter book;
-            book.StartElement("Book");
-            book.EndElement();
-            book.Save(path, &read);
-        }));
+        EXPECT_FALSE(ThrowsComException([&] { SaveBookDocument(path, read); }));
         EXPECT_NE(ReadBytes(path).find("<Book"), std::string::npos);
         EXPECT_EQ(FolderEntries(folder), (std::set<std::string>{"Book.xml"}));
     }

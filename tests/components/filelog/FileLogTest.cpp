@@ -175,6 +175,7 @@ class FileLogHostilePath : public FileLogComponent, public testing::WithParamInt
 TEST_P(FileLogHostilePath, IsRefusedAndNothingIsWrittenAnywhere) {
     fs::create_directory(m_dir + "/FileLog");
     std::ofstream(m_dir + "/elsewhere.txt") << "victim\n";
+    fs::permissions(m_dir + "/elsewhere.txt", fs::perms(0644));
     GetParam().plant(m_dir);
     if (IsSkipped())
         return;
@@ -183,6 +184,7 @@ TEST_P(FileLogHostilePath, IsRefusedAndNothingIsWrittenAnywhere) {
     EXPECT_EQ(log->Write("Line:87,Fun:CDlgLogin::OnBnClickedOk"), S_FALSE);
     log->Release();
     EXPECT_EQ(Lines(m_dir + "/elsewhere.txt"), std::vector<std::string>{"victim"});
+    EXPECT_EQ(fs::status(m_dir + "/elsewhere.txt").permissions(), fs::perms(0644));
     EXPECT_FALSE(fs::exists(m_dir + "/created-through-link.txt"));
     EXPECT_FALSE(fs::exists(m_dir + "/Manager.txt"));
 }
@@ -201,6 +203,9 @@ INSTANTIATE_TEST_SUITE_P(
                         fs::remove(d + "/FileLog");
                         fs::create_directory_symlink(d, d + "/FileLog");
                     }},
+        HostileCase{
+            "HardLinkToAFile",
+            [](const std::string& d) { fs::create_hard_link(d + "/elsewhere.txt", d + "/FileLog/Manager.txt"); }},
         HostileCase{"NamedPipe", [](const std::string& d) { ::mkfifo((d + "/FileLog/Manager.txt").c_str(), 0600); }},
         HostileCase{"Folder", [](const std::string& d) { fs::create_directory(d + "/FileLog/Manager.txt"); }},
         HostileCase{"OtherUsersFile",
