@@ -353,6 +353,7 @@ void CManagerDlg::ExitApp() {
 void CManagerDlg::OnDestroy() {
     CDialog::OnDestroy();
     StoreAccountList();
+    m_index.Clear();
     if (m_bModified != 0 && g_AccountBook.szAdminAccount[0] != '\0')
         SaveBookAtExit();
     g_OpenBook.Close();
@@ -404,6 +405,7 @@ void CManagerDlg::FillAccountList() {
         m_listAccounts.SetItemText(row, 2, std::string(FieldText(entry.szComment)));
         m_listAccounts.SetItemData(row, UINT_PTR(INT_PTR(entry.nIndex)));
     }
+    m_index = EntryIndex(entries);
 }
 
 void CManagerDlg::StoreAccountList() {
@@ -503,9 +505,11 @@ void CManagerDlg::OnBnClickedUpdate() {
         FocusControl(IDC_EDIT_PASSWORD);
         return;
     }
+    ForgetRowTexts(m_nSelItem);
     m_listAccounts.SetItemText(m_nSelItem, 0, m_strAccount);
     m_listAccounts.SetItemText(m_nSelItem, 1, m_strPassword);
     m_listAccounts.SetItemText(m_nSelItem, 2, m_strComment);
+    m_index.Add({m_strAccount, m_strPassword, m_strComment});
     m_bModified = 1;
     RecordChange(JournalChange::Update, m_nSelItem);
 }
@@ -513,6 +517,7 @@ void CManagerDlg::OnBnClickedUpdate() {
 void CManagerDlg::OnBnClickedDelete() {
     if (m_nSelItem == -1)
         return;
+    ForgetRowTexts(m_nSelItem);
     m_listAccounts.DeleteItem(m_nSelItem);
     RecordChange(JournalChange::Delete, m_nSelItem);
     m_nSelItem = -1;
@@ -536,16 +541,12 @@ bool CManagerDlg::EntryTextsComplete() {
 }
 
 bool CManagerDlg::AddAccountItem(const std::string& account, const std::string& password, const std::string& comment) {
-    const int count = m_listAccounts.GetItemCount();
-    for (int row = 0; row < count; ++row) {
-        // Later columns are read only when the earlier ones match.
-        if (m_listAccounts.GetItemText(row, 0) == account && m_listAccounts.GetItemText(row, 1) == password &&
-            m_listAccounts.GetItemText(row, 2) == comment)
-            return false;
-    }
-    const int row = m_listAccounts.InsertItem(count, account);
+    if (FindAccountItem(account, password, comment))
+        return false;
+    const int row = m_listAccounts.InsertItem(m_listAccounts.GetItemCount(), account);
     m_listAccounts.SetItemText(row, 1, password);
     m_listAccounts.SetItemText(row, 2, comment);
+    m_index.Add({account, password, comment});
     m_bModified = 1;
     RecordChange(JournalChange::Insert, row);
     return true;
@@ -575,15 +576,15 @@ void CManagerDlg::ReportJournalFailure(bool recorded, const std::string& reason)
 
 bool CManagerDlg::FindAccountItem(const std::string& account, const std::string& password,
                                   const std::string& comment) const {
-    const int count = m_listAccounts.GetItemCount();
-    for (int row = 0; row < count; ++row) {
-        const std::string rowAccount = m_listAccounts.GetItemText(row, 0);
-        const std::string rowPassword = m_listAccounts.GetItemText(row, 1);
-        const std::string rowComment = m_listAccounts.GetItemText(row, 2);
-        if (rowAccount == account && rowPassword == password && rowComment == comment)
-            return true;
-    }
-    return false;
+    return m_index.Contains({account, password, comment});
+}
+
+// Read through a field of its own, so that no copy of the password is left on the heap.
+void CManagerDlg::ForgetRowTexts(int row) {
+    AccountEntry entry;
+    CopyRow(row, entry);
+    m_index.Remove(TextsOf(entry));
+    WipeBytes(&entry, sizeof entry);
 }
 
 void CManagerDlg::FocusControl(UINT id) {
