@@ -11,6 +11,7 @@
 #include "Globals.h"
 #include "Identity.h"
 #include "MessageBox.h"
+#include "MessageText.h"
 #include "resource.h"
 #include "resources.h"
 #include "wipe.h"
@@ -43,16 +44,9 @@ constexpr const char* kMsgJournalSetAside = "Unsaved session not recovered:";
 constexpr const char* kMsgJournalFailed = "Session journal failed:This change and the later ones are kept only until "
                                           "Exit saves the book. Should the program end before, they are lost.\n";
 
-// The text as a sentence: a reason in the system's words may lack its full stop.
-std::string Sentence(std::string text) {
-    if (!text.empty() && text.back() != '.')
-        text += '.';
-    return text;
-}
-
 // "1 change" or "N changes".
 std::string CountOfChanges(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " change" : " changes");
+    return CountOf(count, "change", "changes");
 }
 
 // Line and function of the trace written when the book could not be saved at exit.
@@ -396,16 +390,25 @@ void CManagerDlg::PostNcDestroy() {
 
 void CManagerDlg::FillAccountList() {
     m_listAccounts.DeleteAllItems();
-    const AccountEntries& entries = g_AccountBook.vecEntries;
-    m_listAccounts.ReserveItems(int(entries.size()));
+    m_index.Clear();
+    AppendRows(g_AccountBook.vecEntries);
+}
+
+// One buffer carries every text into the list, and is wiped once they are all in.
+void CManagerDlg::AppendRows(const AccountEntries& entries) {
+    m_listAccounts.ReserveItems(m_listAccounts.GetItemCount() + int(entries.size()));
+    m_index.Reserve(m_index.Rows() + entries.size());
+    std::string cell;
+    cell.reserve(kMaxTextBytes);
     for (const AccountEntry& entry : entries) {
-        const int row =
-            m_listAccounts.InsertItem(m_listAccounts.GetItemCount(), std::string(FieldText(entry.szAccount)));
-        m_listAccounts.SetItemText(row, 1, std::string(FieldText(entry.szPassword)));
-        m_listAccounts.SetItemText(row, 2, std::string(FieldText(entry.szComment)));
+        const EntryTexts texts = TextsOf(entry);
+        const int row = m_listAccounts.InsertItem(m_listAccounts.GetItemCount(), cell.assign(texts.account));
+        m_listAccounts.SetItemText(row, 1, cell.assign(texts.password));
+        m_listAccounts.SetItemText(row, 2, cell.assign(texts.comment));
         m_listAccounts.SetItemData(row, UINT_PTR(INT_PTR(entry.nIndex)));
+        m_index.Add(texts);
     }
-    m_index = EntryIndex(entries);
+    WipeString(cell);
 }
 
 void CManagerDlg::StoreAccountList() {

@@ -11,6 +11,7 @@
 #include <vector>
 
 class TextSearch;
+struct ImportPlan;
 
 class CManagerDlg : public CDialog {
 public:
@@ -33,6 +34,8 @@ public:
 
     // Replaces every row of the list with the account book's entries, in book order.
     void FillAccountList();
+    // Appends a row for each entry, in order, after the last row.
+    void AppendRows(const AccountEntries& entries);
     // Rebuilds the account book's entries from the list rows, in row order.
     void StoreAccountList();
 
@@ -155,4 +158,15 @@ private:
     EntryIndex m_index;
     // Takes the row's texts out of the index, before the row changes or goes.
     void ForgetRowTexts(int row);
+
+    // Moving entries in and out: Import and Export (ManagerImport.cpp).
+    void OnImport();
+    void OnExport();
+    // Plans the import of the file at path against the rows; false, once the user has been told
+    // why (or cancelled the merge of a book), when nothing can come in.
+    bool PlanImport(const std::string& path, ImportPlan& plan);
+    // Plans the merge of another book, once its administrator's name and password are given.
+    bool PlanBookMerge(const std::string& path, ImportPlan& plan);
+    // Appends the planned entries after the last row, durable as one step of the session journal.
+    void AppendImported(const AccountEntries& entries);
 };
