@@ -1,7 +1,8 @@
 // The main window's list with large books: filling it from the book, collecting the book back,
 // one Insert with its duplicate check, one Insert, Update and Delete with and without the session
-// journal that makes each durable, and a Find Next that matches no row.
+// journal that makes each durable, a Find Next that matches no row, and an import of 10,000 rows.
 #include "AccountBook.h"
+#include "CsvImport.h"
 #include "Globals.h"
 #include "ManagerDlg.h"
 #include "OpenBook.h"
@@ -13,9 +14,13 @@
 #include <QScrollBar>
 #include <benchmark/benchmark.h>
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 
 namespace {
@@ -24,10 +29,12 @@ namespace {
 class BenchDlg : public CManagerDlg {
 public:
     using CManagerDlg::AddAccountItem;
+    using CManagerDlg::AppendImported;
     using CManagerDlg::FindAndChoose;
     using CManagerDlg::OnBnClickedDelete;
     using CManagerDlg::OnBnClickedInsert;
     using CManagerDlg::OnBnClickedUpdate;
+    using CManagerDlg::PlanImport;
 };
 
 // A new book in a folder of its own, as after Create Admin: from then on every entry command
@@ -201,6 +208,95 @@ void BM_ScrollAndRepaintPage(benchmark::State& state) {
     CloseWindow(dlg);
 }
 
+// A KeePassXC export of rows that no row of the book holds, in a file of its own.
+class ImportFile {
+public:
+    explicit ImportFile(int rows) {
+        char pattern[] = "/tmp/zelvo-bench-import-XXXXXX.csv";
+        const int fd = ::mkstemps(pattern, 4);
+        if (fd < 0)
+            return;
+        ::close(fd);
+        m_path = pattern;
+        std::ofstream file(m_path);
+        file << "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\r\n";
+        for (int i = 0; i < rows; ++i)
+            file << "\"Root\",\"imported " << i << "\",\"someone@example.org\",\"pass " << i << "\",\"\",\"\"\r\n";
+    }
+    ~ImportFile() {
+        if (!m_path.empty())
+            std::remove(m_path.c_str());
+    }
+    ImportFile(const ImportFile&) = delete;
+    ImportFile& operator=(const ImportFile&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// From the file chosen to the import dialog: reading and planning range(1) rows against a list of
+// range(0), with the index the window keeps.
+void BM_PlanImport(benchmark::State& state) {
+    MakeBook(int(state.range(0)));
+    BenchDlg* dlg = OpenWindow();
+    dlg->FillAccountList();
+    const ImportFile file(int(state.range(1)));
+    ImportPlan plan;
+    for (auto _ : state) {
+        plan.Clear();
+        if (!dlg->PlanImport(file.Path(), plan) || plan.entries.size() != std::size_t(state.range(1)))
+            state.SkipWithError("the file was not planned in full");
+    }
+    CloseWindow(dlg);
+}
+
+// The same plan as it would cost without an index kept by the window: one made from the rows first.
+void BM_PlanImportIndexingTheRows(benchmark::State& state) {
+    MakeBook(int(state.range(0)));
+    BenchDlg* dlg = OpenWindow();
+    dlg->FillAccountList();
+    const ImportFile file(int(state.range(1)));
+    ImportPlan plan;
+    for (auto _ : state) {
+        plan.Clear();
+        dlg->StoreAccountList();
+        const EntryIndex index(g_AccountBook.vecEntries);
+        std::string reason;
+        if (!PlanCsvFileImport(file.Path(), index, plan, reason))
+            state.SkipWithError(reason.c_str());
+    }
+    CloseWindow(dlg);
+}
+
+// From OK in the import dialog to the rows shown: range(1) rows appended after range(0), into the
+// list, its index and, with range(2) = 1, the session journal as one step; then the rows in view
+// painted. Each round starts from the book's rows and a journal of its own.
+void BM_ImportIntoList(benchmark::State& state) {
+    MakeBook(int(state.range(0)));
+    BenchDlg* dlg = OpenWindow();
+    dlg->ShowWindow(SW_SHOW);
+    dlg->FillAccountList();
+    const ImportFile file(int(state.range(1)));
+    ImportPlan plan;
+    dlg->PlanImport(file.Path(), plan);
+    auto* view = qobject_cast<QAbstractScrollArea*>(dlg->m_listAccounts.GetSafeHwnd());
+    std::unique_ptr<JournaledBook> journal;
+    for (auto _ : state) {
+        state.PauseTiming();
+        journal.reset();
+        journal = std::make_unique<JournaledBook>(state.range(2) != 0);
+        dlg->FillAccountList();
+        state.ResumeTiming();
+        dlg->AppendImported(plan.entries);
+        benchmark::DoNotOptimize(view->viewport()->grab());
+    }
+    if (dlg->m_listAccounts.GetItemCount() != state.range(0) + state.range(1))
+        state.SkipWithError("the rows were not imported");
+    CloseWindow(dlg);
+    journal.reset();
+}
+
 BENCHMARK(BM_FillAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertIntoList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
@@ -213,6 +309,9 @@ BENCHMARK(BM_UpdateCommand)->Apply(EntryCommandSizes);
 BENCHMARK(BM_DeleteCommand)->Apply(EntryCommandSizes);
 BENCHMARK(BM_FindNextWithoutMatch)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_ScrollAndRepaintPage)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlanImport)->Args({100'000, 10'000})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlanImportIndexingTheRows)->Args({100'000, 10'000})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportIntoList)->ArgsProduct({{100'000}, {10'000}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 } // namespace
 

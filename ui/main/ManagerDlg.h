@@ -159,6 +159,7 @@ private:
     // Takes the row's texts out of the index, before the row changes or goes.
     void ForgetRowTexts(int row);
 
+protected:
     // Moving entries in and out: Import and Export (ManagerImport.cpp).
     void OnImport();
     void OnExport();
