@@ -34,16 +34,10 @@ std::string FileNameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
-// Whether the file is read as an account book: its name says so, or its text starts as an XML
-// document does, which no export's header line does.
+// Whether the file is read as an account book: its name or its text says so.
 bool ReadsAsBook(const std::string& path, const SecretBytes& bytes) {
-    if (AsciiLowercase(std::filesystem::path(path).extension().string()) == ".xml")
-        return true;
-    std::string_view text(bytes.data(), bytes.size());
-    if (text.starts_with("\xEF\xBB\xBF"))
-        text.remove_prefix(3);
-    const std::size_t first = text.find_first_not_of(" \t\r\n");
-    return first != std::string_view::npos && text[first] == '<';
+    return AsciiLowercase(std::filesystem::path(path).extension().string()) == ".xml" ||
+           StartsAsXmlDocument(std::string_view(bytes.data(), bytes.size()));
 }
 
 // The reason names a file or gives the system's words, so it goes to the system's message box.
