@@ -162,6 +162,10 @@ TEST(HelpFile, MessagesPageQuotesEveryMessage) {
         "Save account file failed.",
         "Login Failed:Account is in use.",
         "CManagerDlg::New_()",
+        // Import and Export.
+        "Import Failed:Password error.",
+        "Import Failed:The file is not an account book.",
+        "Export Failed:Password error.",
     };
     for (const char* message : messages) {
         EXPECT_NE(text.find(std::string("&quot;") + message + "&quot;"), std::string::npos) << message;
