@@ -6,6 +6,7 @@
 #include "testhooks.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QFile>
 
@@ -114,6 +115,10 @@ TEST_F(ImportExportTest, AnExportComesInAfterTheLastRowAsThePreviewSaid) {
 TEST_F(ImportExportTest, ARefusedFileChangesNothing) {
     const std::string fifo = m_dir.path().toStdString() + "/pipe.csv";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    const std::string device = m_dir.path().toStdString() + "/device.csv";
+    ASSERT_EQ(::symlink("/dev/zero", device.c_str()), 0);
+    const std::string large = WriteFile("large.csv", "username,password\n");
+    ASSERT_EQ(::truncate(large.c_str(), 65 << 20), 0); // sparse: nothing of it is written
     const struct {
         std::string path;
         std::string message; // how the system message box begins
@@ -123,7 +128,9 @@ TEST_F(ImportExportTest, ARefusedFileChangesNothing) {
         {WriteFile("nul.csv", std::string("username,password\nann,p\0w\n", 26)),
          "Import Failed:Line 2: a NUL byte, which a text file never holds."},
         {WriteFile("open.csv", "username,password\nann,\"pw\n"), "Import Failed:Line 2: a quoted field is not closed"},
-        {fifo, "Import Failed:"},
+        {fifo, "Import Failed:" + fifo + " is not a regular file."},
+        {device, "Import Failed:" + device + " is not a regular file."},
+        {large, "Import Failed:Cannot read " + large + ": larger than"},
     };
     OpenWindow();
     LoginTo("book", {{"a", "1", ""}});
