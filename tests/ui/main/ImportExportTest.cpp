@@ -62,26 +62,32 @@ public:
     PreviewLines m_preview;
 };
 
-// Hand-written exports of two programs, each into a list that holds some of their rows or none.
+// Hand-written exports of two programs, each into a list that holds some of their rows or none;
+// Cancel in the preview changes nothing.
 TEST_F(ImportExportTest, AnExportComesInAfterTheLastRowAsThePreviewSaid) {
     struct Case {
         const char* file;
+        UINT button; // pressed in the preview
         std::vector<Row> book;
         std::vector<Row> added;
         PreviewLines preview;
+        std::vector<std::string> messages;
     };
     const Row bob = {"bob", "hunter2", "https://www.example.com"};
     const Row dave = {"dave", "forum-pass", "Forum"};
     const Case cases[] = {
         {"firefox.csv",
+         IDOK,
          {bob},
          {{"bob@example.org", "p\"q", "https://accounts.example.org"}},
          {{IDC_STATIC_IMPORT_SOURCE, "Firefox"},
           {IDC_STATIC_IMPORT_ADDED, "1 entry will be added after the last row."},
           {IDC_STATIC_IMPORT_ALREADY, "1 row is in the list already (or earlier in the file), and will be left out."},
           {IDC_STATIC_IMPORT_REFUSED, "1 row cannot be imported, and will be left out: no account ID."},
-          {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."}}},
+          {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."}},
+         {"Import success:1 entry added."}},
         {"keepassxc.csv",
+         IDOK,
          {},
          {dave, {"dave@mail.example", "m@il", "Mail"}, {"dave2", "no-title", "https://notitle.example"}},
          {{IDC_STATIC_IMPORT_SOURCE, "KeePassXC"},
@@ -89,23 +95,28 @@ TEST_F(ImportExportTest, AnExportComesInAfterTheLastRowAsThePreviewSaid) {
           {IDC_STATIC_IMPORT_ALREADY, "No row is in the list already."},
           {IDC_STATIC_IMPORT_REFUSED, "Every row has an account ID and a password of at most 128 bytes."},
           {IDC_STATIC_IMPORT_NOT_CARRIED, "2 rows to add hold data the book has no place for; what they hold in "
-                                          "Group, URL, Notes, TOTP is not imported."}}},
+                                          "Group, URL, Notes, TOTP is not imported."}},
+         {"Import success:3 entries added."}},
+        {"keepassxc.csv", IDCANCEL, {bob}, {}, {}, {}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
+        SCOPED_TRACE(std::string(c.file) + (c.button == IDOK ? " OK" : " Cancel"));
         OpenWindow();
         LoginTo("book", c.book);
+        const std::string original = FileText(BookPath("book"));
         ChooseFile(kData + "/csv/" + c.file);
-        AnswerPreview(IDOK);
+        AnswerPreview(c.button);
         Import();
         std::vector<Row> expected = c.book;
         expected.insert(expected.end(), c.added.begin(), c.added.end());
         EXPECT_EQ(ListRows(), expected);
-        EXPECT_EQ(m_preview, c.preview);
-        EXPECT_EQ(m_messages, std::vector<std::string>{"Import success:" + std::to_string(c.added.size()) +
-                                                       (c.added.size() == 1 ? " entry" : " entries") + " added."});
+        if (!c.preview.empty())
+            EXPECT_EQ(m_preview, c.preview);
+        EXPECT_EQ(m_messages, c.messages);
         DestroyWindow();
         EXPECT_EQ(ReadBookRows(BookPath("book")), expected) << "saved at Exit";
+        if (c.added.empty())
+            EXPECT_EQ(FileText(BookPath("book")), original) << "written without a change";
         m_messages.clear();
     }
 }
@@ -127,7 +138,6 @@ TEST_F(ImportExportTest, ARefusedFileChangesNothing) {
          "Import Failed:The file's first line names no password column;"},
         {WriteFile("nul.csv", std::string("username,password\nann,p\0w\n", 26)),
          "Import Failed:Line 2: a NUL byte, which a text file never holds."},
-        {WriteFile("open.csv", "username,password\nann,\"pw\n"), "Import Failed:Line 2: a quoted field is not closed"},
         {fifo, "Import Failed:" + fifo + " is not a regular file."},
         {device, "Import Failed:" + device + " is not a regular file."},
         {large, "Import Failed:Cannot read " + large + ": larger than"},
@@ -150,20 +160,6 @@ TEST_F(ImportExportTest, ARefusedFileChangesNothing) {
     const std::string original = FileText(BookPath("book"));
     DestroyWindow();
     EXPECT_EQ(FileText(BookPath("book")), original) << "the book was written";
-}
-
-TEST_F(ImportExportTest, CancelInThePreviewChangesNothing) {
-    OpenWindow();
-    LoginTo("book", {});
-    ChooseFile(kData + "/csv/keepassxc.csv");
-    AnswerPreview(IDCANCEL);
-    Import();
-    EXPECT_EQ(m_templates, std::vector<UINT>{IDD_IMPORT});
-    EXPECT_TRUE(ListRows().empty());
-    EXPECT_TRUE(m_messages.empty());
-    const std::string original = FileText(BookPath("book"));
-    DestroyWindow();
-    EXPECT_EQ(FileText(BookPath("book")), original);
 }
 
 // Each layout, written from one book and imported into a new one, gives the same list.
@@ -238,11 +234,9 @@ TEST_F(ImportExportTest, AnotherBookIsMergedOnlyWithItsAdministratorsPassword) {
         Import();
         EXPECT_EQ(ListRows(), c.rows);
         EXPECT_EQ(m_messages, c.messages);
-        if (c.rows.size() > 1) {
-            EXPECT_EQ(m_preview[IDC_STATIC_IMPORT_SOURCE], "account book");
+        if (c.rows.size() > 1)
             EXPECT_EQ(m_preview[IDC_STATIC_IMPORT_ALREADY],
                       "1 row is in the list already (or earlier in the file), and will be left out.");
-        }
         DestroyWindow();
         m_script.clear();
         m_messages.clear();
