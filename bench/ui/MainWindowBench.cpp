@@ -86,6 +86,16 @@ BenchDlg* OpenWindow() {
     return dlg;
 }
 
+// The window, shown or not, with a book of that many rows in its list.
+BenchDlg* OpenWindowOnBook(int rows, bool shown) {
+    MakeBook(rows);
+    BenchDlg* dlg = OpenWindow();
+    if (shown)
+        dlg->ShowWindow(SW_SHOW);
+    dlg->FillAccountList();
+    return dlg;
+}
+
 // The window with the book's rows and its edit fields open, holding an entry's account ID and
 // password as every row has them.
 BenchDlg* OpenWindowReadyToEdit() {
@@ -193,10 +203,7 @@ void BM_FindNextWithoutMatch(benchmark::State& state) {
 // Responsiveness while a large list is scrolled: one page down and a full repaint of the rows in
 // view, as a scroll wheel or Page Down causes.
 void BM_ScrollAndRepaintPage(benchmark::State& state) {
-    MakeBook(int(state.range(0)));
-    BenchDlg* dlg = OpenWindow();
-    dlg->ShowWindow(SW_SHOW);
-    dlg->FillAccountList();
+    BenchDlg* dlg = OpenWindowOnBook(int(state.range(0)), true);
     auto* view = qobject_cast<QAbstractScrollArea*>(dlg->m_listAccounts.GetSafeHwnd());
     QScrollBar* bar = view->verticalScrollBar();
     for (auto _ : state) {
@@ -238,9 +245,7 @@ private:
 // From the file chosen to the import dialog: reading and planning range(1) rows against a list of
 // range(0), with the index the window keeps.
 void BM_PlanImport(benchmark::State& state) {
-    MakeBook(int(state.range(0)));
-    BenchDlg* dlg = OpenWindow();
-    dlg->FillAccountList();
+    BenchDlg* dlg = OpenWindowOnBook(int(state.range(0)), false);
     const ImportFile file(int(state.range(1)));
     ImportPlan plan;
     for (auto _ : state) {
@@ -253,9 +258,7 @@ void BM_PlanImport(benchmark::State& state) {
 
 // The same plan as it would cost without an index kept by the window: one made from the rows first.
 void BM_PlanImportIndexingTheRows(benchmark::State& state) {
-    MakeBook(int(state.range(0)));
-    BenchDlg* dlg = OpenWindow();
-    dlg->FillAccountList();
+    BenchDlg* dlg = OpenWindowOnBook(int(state.range(0)), false);
     const ImportFile file(int(state.range(1)));
     ImportPlan plan;
     for (auto _ : state) {
@@ -273,10 +276,7 @@ void BM_PlanImportIndexingTheRows(benchmark::State& state) {
 // list, its index and, with range(2) = 1, the session journal as one step; then the rows in view
 // painted. Each round starts from the book's rows and a journal of its own.
 void BM_ImportIntoList(benchmark::State& state) {
-    MakeBook(int(state.range(0)));
-    BenchDlg* dlg = OpenWindow();
-    dlg->ShowWindow(SW_SHOW);
-    dlg->FillAccountList();
+    BenchDlg* dlg = OpenWindowOnBook(int(state.range(0)), true);
     const ImportFile file(int(state.range(1)));
     ImportPlan plan;
     dlg->PlanImport(file.Path(), plan);
