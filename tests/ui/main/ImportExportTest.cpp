@@ -114,13 +114,15 @@ TEST_F(ImportExportTest, AnExportComesInAfterTheLastRowAsThePreviewSaid) {
         std::vector<Row> expected = c.book;
         expected.insert(expected.end(), c.added.begin(), c.added.end());
         EXPECT_EQ(ListRows(), expected);
-        if (!c.preview.empty())
+        if (!c.preview.empty()) {
             EXPECT_EQ(m_preview, c.preview);
+        }
         EXPECT_EQ(m_messages, c.messages);
         DestroyWindow();
         EXPECT_EQ(ReadBookRows(BookPath("book")), expected) << "saved at Exit";
-        if (c.added.empty())
+        if (c.added.empty()) {
             EXPECT_EQ(FileText(BookPath("book")), original) << "written without a change";
+        }
         m_script.clear(); // what a failed step left unanswered
         m_messages.clear();
     }
@@ -240,9 +242,10 @@ TEST_F(ImportExportTest, AnotherBookIsMergedOnlyWithItsAdministratorsPassword) {
         Import();
         EXPECT_EQ(ListRows(), c.rows);
         EXPECT_EQ(m_messages, c.messages);
-        if (c.rows.size() > 1)
+        if (c.rows.size() > 1) {
             EXPECT_EQ(m_preview[IDC_STATIC_IMPORT_ALREADY],
                       "1 row is in the list already (or earlier in the file), and will be left out.");
+        }
         DestroyWindow();
         m_script.clear();
         m_messages.clear();
