@@ -29,9 +29,8 @@ BOOL CDlgImportBook::OnInitDialog() {
 void CDlgImportBook::OnBnClickedMerge() {
     if (!AccountAndPasswordTyped())
         return;
-    // Another person's secrets stay in memory only once the password matched.
-    m_book.Clear();
-    // Any XML document reads, but only a book names its administrator.
+    // Another person's secrets stay in memory only once the password matched. Any XML document
+    // reads, but only a book names its administrator.
     if (!LoadAccountBook(m_book, m_path, CBase64()) || FieldText(m_book.szAdminAccount).empty()) {
         m_book.Clear();
         ShowMessage(kMsgImportNotABook, this);

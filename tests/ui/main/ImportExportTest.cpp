@@ -33,13 +33,20 @@ public:
             return true;
         });
     }
-    // Reads the preview, then presses its button.
+    // Reads the preview and, when it has any, the rows left out; then presses the button.
     void AnswerPreview(UINT button) {
         m_script.push_back([this, button](CDialog& dlg) {
             ASSERT_EQ(dlg.GetTemplateId(), IDD_IMPORT);
             for (const UINT id : {IDC_STATIC_IMPORT_SOURCE, IDC_STATIC_IMPORT_ADDED, IDC_STATIC_IMPORT_ALREADY,
                                   IDC_STATIC_IMPORT_REFUSED, IDC_STATIC_IMPORT_NOT_CARRIED})
                 m_preview[id] = dlg.GetDlgItem(id)->GetWindowText();
+            if (dlg.GetDlgItem(IDC_BTN_SHOW_LEFT_OUT)->IsWindowEnabled()) {
+                static_cast<CButton*>(dlg.GetDlgItem(IDC_BTN_SHOW_LEFT_OUT))->Click();
+                auto* list = static_cast<CListCtrl*>(dlg.GetDlgItem(IDC_LIST_LEFT_OUT));
+                std::string& leftOut = m_preview[IDC_LIST_LEFT_OUT];
+                for (int row = 0; row < list->GetItemCount(); ++row)
+                    leftOut += list->GetItemText(row, 0) + " " + list->GetItemText(row, 1) + ";";
+            }
             static_cast<CButton*>(dlg.GetDlgItem(button))->Click();
         });
     }
@@ -88,7 +95,8 @@ TEST_F(ImportExportTest, AnExportComesInAfterTheLastRowAsThePreviewSaid) {
           {IDC_STATIC_IMPORT_ADDED, "1 entry will be added after the last row."},
           {IDC_STATIC_IMPORT_ALREADY, "1 row is in the list already (or earlier in the file), and will be left out."},
           {IDC_STATIC_IMPORT_REFUSED, "1 row cannot be imported, and will be left out: no account ID."},
-          {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."}},
+          {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."},
+          {IDC_LIST_LEFT_OUT, "4 no account ID;"}},
          {"Import success:1 entry added."}},
         {"keepassxc.csv",
          IDOK,
@@ -125,6 +133,7 @@ TEST_F(ImportExportTest, AnExportComesInAfterTheLastRowAsThePreviewSaid) {
         }
         m_script.clear(); // what a failed step left unanswered
         m_messages.clear();
+        m_preview.clear();
     }
 }
 
