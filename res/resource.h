@@ -16,6 +16,11 @@ constexpr UINT IDD_MESSAGE_BOX = 133;          // the program's own message box
 constexpr UINT IDD_FIND = 134;                 // Find
 constexpr UINT IDD_CHANGE_PASSWORD = 144;      // Change Password
 
+// Moving entries in and out: what an import will do, the administrator of a book to merge, and the
+// administrator password that lets an export write every password out.
+constexpr UINT IDD_IMPORT = 140;
+constexpr UINT IDD_IMPORT_BOOK = 141;
+constexpr UINT IDD_EXPORT = 142;
 // Strong passwords: the generator and the check of the book's passwords.
 constexpr UINT IDD_GENERATE_PASSWORD = 143; // Generate Password
 constexpr UINT IDD_CHECK_PASSWORDS = 145;   // Check Passwords
@@ -57,6 +62,17 @@ constexpr UINT IDC_GROUP_ENTRY = 1003;    // frame around the edit fields, entry
 constexpr UINT IDC_LABEL_ACCOUNT = 1013;  // "ID(Account):"
 constexpr UINT IDC_LABEL_PASSWORD = 1012; // "Password:"
 constexpr UINT IDC_LABEL_COMMENT = 1011;  // "Comment:"
+
+// Import and Export.
+constexpr UINT IDC_STATIC_IMPORT_FILE = 1100;        // the name of the file to import
+constexpr UINT IDC_STATIC_IMPORT_SOURCE = 1101;      // what the file was recognised as
+constexpr UINT IDC_STATIC_IMPORT_ADDED = 1102;       // how many entries will be added
+constexpr UINT IDC_STATIC_IMPORT_ALREADY = 1103;     // how many rows are in the list already
+constexpr UINT IDC_STATIC_IMPORT_REFUSED = 1104;     // how many rows cannot be imported, and why
+constexpr UINT IDC_STATIC_IMPORT_NOT_CARRIED = 1105; // how many rows held data the book has no place for
+constexpr UINT IDC_STATIC_IMPORT_CUT = 1106;         // how many comments are cut
+constexpr UINT IDC_BTN_SHOW_LEFT_OUT = 1107;         // "Show &Left Out"
+constexpr UINT IDC_LIST_LEFT_OUT = 1108;             // the rows left out: line and reason
 
 // Message box.
 constexpr UINT IDC_BTN_MSGBOX_OK = 1020;      // "&OK"

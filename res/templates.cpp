@@ -8,6 +8,7 @@
 #include "dlgtemplate.h"
 
 #include <array>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -255,12 +256,78 @@ const std::array<DlgTemplate, 9>& AllTemplates() {
     return templates;
 }
 
+// What an import will do, line by line, before anything changes; the rows left out fill the list
+// on request.
+DlgTemplate ImportDialog() {
+    DlgTemplate dlg = Dialog(IDD_IMPORT, "Import", 300, 222, 8, kModalStyle);
+    dlg.items = {
+        PushButton(IDC_BTN_SHOW_LEFT_OUT, "Show &Left Out", {7, 124, 70, 14}),
+        Control(IDC_LIST_LEFT_OUT, ControlKind::ListView, "", {7, 142, 286, 54},
+                kChild | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP),
+        DefPushButton(IDOK, "&OK", {90, 202, 50, 14}),
+        PushButton(IDCANCEL, "&Cancel", {160, 202, 50, 14}),
+        GroupBox(IDC_STATIC, {7, 4, 286, 116}),
+        Label(IDC_STATIC, "File:", {12, 13, 54, 8}, SS_RIGHT),
+        Label(IDC_STATIC_IMPORT_FILE, "", {70, 13, 216, 8}, SS_SIMPLE),
+        Label(IDC_STATIC, "Recognised as:", {12, 24, 54, 8}, SS_RIGHT),
+        Label(IDC_STATIC_IMPORT_SOURCE, "", {70, 24, 216, 8}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_ADDED, "", {14, 38, 272, 8}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_ALREADY, "", {14, 49, 272, 8}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_REFUSED, "", {14, 60, 272, 16}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_NOT_CARRIED, "", {14, 78, 272, 24}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_CUT, "", {14, 104, 272, 8}, SS_LEFT),
+    };
+    return dlg;
+}
+
+// Laid out as Login, under a line that names the book to merge.
+DlgTemplate ImportBookDialog() {
+    DlgTemplate dlg = Dialog(IDD_IMPORT_BOOK, "Import Account Book", 225, 121, 8, kModalStyle);
+    dlg.items = {
+        Edit(IDC_EDIT_ACCOUNT, {59, 41, 135, 12}),
+        PasswordEdit(IDC_EDIT_PASSWORD, {59, 61, 135, 12}),
+        DefPushButton(IDOK, "&OK", {50, 94, 50, 14}),
+        PushButton(IDCANCEL, "&Cancel", {115, 94, 50, 14}),
+        Label(IDC_STATIC_IMPORT_FILE, "", {9, 7, 207, 16}, SS_LEFT),
+        GroupBox(IDC_STATIC, {9, 27, 197, 56}),
+        Label(IDC_STATIC, "Account:", {21, 42, 36, 11}, SS_RIGHT),
+        Label(IDC_STATIC, "Password:", {16, 61, 41, 11}, SS_RIGHT),
+    };
+    return dlg;
+}
+
+// The administrator password, under what an export means: every password in clear.
+DlgTemplate ExportDialog() {
+    DlgTemplate dlg = Dialog(IDD_EXPORT, "Export", 225, 111, 8, kModalStyle);
+    dlg.items = {
+        PasswordEdit(IDC_EDIT_PASSWORD, {59, 57, 135, 12}),
+        DefPushButton(IDOK, "&OK", {50, 84, 50, 14}),
+        PushButton(IDCANCEL, "&Cancel", {115, 84, 50, 14}),
+        Label(IDC_STATIC,
+              "The exported file will hold every password of this book in clear text: anyone who can read "
+              "the file can read them all. Type the administrator password to go on.",
+              {9, 7, 207, 34}, SS_LEFT),
+        GroupBox(IDC_STATIC, {9, 45, 197, 30}),
+        Label(IDC_STATIC, "Password:", {16, 58, 41, 11}, SS_RIGHT),
+    };
+    return dlg;
+}
+
+// Import, the merge of another book, and Export.
+const std::array<DlgTemplate, 3>& MovingTemplates() {
+    static const std::array<DlgTemplate, 3> templates = {ImportDialog(), ImportBookDialog(), ExportDialog()};
+    return templates;
+}
+
 } // namespace
 
 const DlgTemplate* AfxFindDialogTemplate(UINT id) {
-    for (const DlgTemplate& dlg : AllTemplates()) {
-        if (dlg.id == id) {
-            return &dlg;
+    for (const std::span<const DlgTemplate> group :
+         {std::span<const DlgTemplate>(AllTemplates()), std::span<const DlgTemplate>(MovingTemplates())}) {
+        for (const DlgTemplate& dlg : group) {
+            if (dlg.id == id) {
+                return &dlg;
+            }
         }
     }
     return nullptr;

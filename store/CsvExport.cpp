@@ -102,13 +102,6 @@ bool RefuseProgramFile(const std::string& path, const std::string& programFolder
     return false;
 }
 
-bool LooksLikeXml(std::string_view start) {
-    if (start.starts_with("\xEF\xBB\xBF"))
-        start.remove_prefix(3);
-    const std::size_t first = start.find_first_not_of(" \t\r\n");
-    return first != std::string_view::npos && start[first] == '<';
-}
-
 // Refuses a regular file at path that is an XML document, or that cannot be read to tell. A link is
 // not followed and anything else is left to the writer, which refuses it.
 bool RefuseBook(const std::string& path, std::string& reason) {
@@ -133,7 +126,7 @@ bool RefuseBook(const std::string& path, std::string& reason) {
         reason = "cannot read " + path + " to make sure it is no account book: " + std::strerror(readError);
         return true;
     }
-    if (LooksLikeXml({start, std::size_t(count)})) {
+    if (StartsAsXmlDocument({start, std::size_t(count)})) {
         reason = path + " is an XML document, as account books are; it is left as it is";
         return true;
     }

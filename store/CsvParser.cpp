@@ -49,6 +49,13 @@ std::string AsciiLowercase(std::string_view text) {
     return lower;
 }
 
+bool StartsAsXmlDocument(std::string_view text) {
+    if (StartsWith(text, kUtf8ByteOrderMark))
+        text.remove_prefix(kUtf8ByteOrderMark.size());
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    return first != std::string_view::npos && text[first] == '<';
+}
+
 bool ReadImportFile(const std::string& path, SecretBytes& bytes, std::string& reason) {
     return ReadRegularFile(path, kMaxImportFileBytes, bytes, reason);
 }

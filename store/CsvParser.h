@@ -38,6 +38,10 @@ inline constexpr std::size_t kMaxCsvColumns = 1000;
 // compared this way, whatever their case.
 std::string AsciiLowercase(std::string_view text);
 
+// Whether the text starts as an XML document does (after a byte-order mark and blanks, with '<'), as
+// every account book does and no export's header line.
+bool StartsAsXmlDocument(std::string_view text);
+
 // Reads the file to import into bytes: only a regular file (links are followed, so a link to a
 // device is refused), opened without waiting (a pipe cannot hold the caller up), and only up to
 // kMaxImportFileBytes, checked before reading. False with the reason, bytes then empty and the

@@ -1,7 +1,9 @@
 // The main window's list with large books: filling it from the book, collecting the book back,
-// one Insert whose duplicate scan reads every row, one Insert, Update and Delete with and without
-// the session journal that makes each durable, a Find Next that matches no row, and Check Passwords.
+// one Insert with its duplicate check, one Insert, Update and Delete with and without the session
+// journal that makes each durable, a Find Next that matches no row, Check Passwords, and an import
+// of 10,000 rows.
 #include "AccountBook.h"
+#include "CsvImport.h"
 #include "Globals.h"
 #include "ManagerDlg.h"
 #include "OpenBook.h"
@@ -15,9 +17,13 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -26,10 +32,13 @@ namespace {
 // Opens the window's protected command to the benchmark.
 class BenchDlg : public CManagerDlg {
 public:
+    using CManagerDlg::AddAccountItem;
+    using CManagerDlg::AppendImported;
     using CManagerDlg::FindAndChoose;
     using CManagerDlg::OnBnClickedDelete;
     using CManagerDlg::OnBnClickedInsert;
     using CManagerDlg::OnBnClickedUpdate;
+    using CManagerDlg::PlanImport;
 };
 
 // A new book in a folder of its own, as after Create Admin: from then on every entry command
@@ -59,8 +68,8 @@ private:
     std::string m_folder;
 };
 
-// The worst case for the duplicate scan: every row shares the account ID and password, so each
-// comparison reads all three texts.
+// The worst case for a duplicate check that compares rows: every row shares the account ID and
+// password, so each comparison reads all three texts.
 void MakeBook(int count) {
     g_AccountBook.Clear();
     g_AccountBook.vecEntries.reserve(std::size_t(count));
@@ -81,6 +90,16 @@ BenchDlg* OpenWindow() {
     return dlg;
 }
 
+// The window, shown or not, with a book of that many rows in its list.
+BenchDlg* OpenWindowOnBook(int rows, bool shown) {
+    MakeBook(rows);
+    BenchDlg* dlg = OpenWindow();
+    if (shown)
+        dlg->ShowWindow(SW_SHOW);
+    dlg->FillAccountList();
+    return dlg;
+}
+
 // The window with the book's rows and its edit fields open, holding an entry's account ID and
 // password as every row has them.
 BenchDlg* OpenWindowReadyToEdit() {
@@ -91,6 +110,12 @@ BenchDlg* OpenWindowReadyToEdit() {
     dlg->GetDlgItem(IDC_EDIT_ACCOUNT)->SetWindowText("someone@example.org");
     dlg->GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("correct horse battery staple");
     return dlg;
+}
+
+// Removes the row as Delete does, so that the duplicate index forgets it too.
+void RemoveRow(BenchDlg& dlg, int row) {
+    dlg.m_nSelItem = row;
+    dlg.OnBnClickedDelete();
 }
 
 void CloseWindow(BenchDlg* dlg) {
@@ -126,7 +151,7 @@ void BM_InsertIntoList(benchmark::State& state) {
         state.PauseTiming();
         if (dlg->m_listAccounts.GetItemCount() != state.range(0) + 1)
             state.SkipWithError("the row was not inserted");
-        dlg->m_listAccounts.DeleteItem(int(state.range(0)));
+        RemoveRow(*dlg, int(state.range(0)));
         state.ResumeTiming();
     }
     CloseWindow(dlg);
@@ -149,9 +174,9 @@ void RunEntryCommand(benchmark::State& state, void (BenchDlg::*command)(), bool 
         if (dlg->m_listAccounts.GetItemCount() != expected)
             state.SkipWithError("the command did not change the list");
         if (expected > last + 1)
-            dlg->m_listAccounts.DeleteItem(last + 1);
+            RemoveRow(*dlg, last + 1);
         if (deletes)
-            dlg->m_listAccounts.InsertItem(last, "someone@example.org");
+            dlg->AddAccountItem("someone@example.org", "correct horse battery staple", "comment number last");
         state.ResumeTiming();
     }
     CloseWindow(dlg);
@@ -182,10 +207,7 @@ void BM_FindNextWithoutMatch(benchmark::State& state) {
 // Responsiveness while a large list is scrolled: one page down and a full repaint of the rows in
 // view, as a scroll wheel or Page Down causes.
 void BM_ScrollAndRepaintPage(benchmark::State& state) {
-    MakeBook(int(state.range(0)));
-    BenchDlg* dlg = OpenWindow();
-    dlg->ShowWindow(SW_SHOW);
-    dlg->FillAccountList();
+    BenchDlg* dlg = OpenWindowOnBook(int(state.range(0)), true);
     auto* view = qobject_cast<QAbstractScrollArea*>(dlg->m_listAccounts.GetSafeHwnd());
     QScrollBar* bar = view->verticalScrollBar();
     for (auto _ : state) {
@@ -199,9 +221,7 @@ void BM_ScrollAndRepaintPage(benchmark::State& state) {
 
 // The window with an open book of that many rows, as Check Passwords finds it.
 BenchDlg* OpenWindowWithBook(int rows) {
-    MakeBook(rows);
-    BenchDlg* dlg = OpenWindow();
-    dlg->FillAccountList();
+    BenchDlg* dlg = OpenWindowOnBook(rows, false);
     dlg->m_bBookOpen = true;
     return dlg;
 }
@@ -251,6 +271,88 @@ void BM_CancelCheckPasswords(benchmark::State& state) {
     CloseWindow(dlg);
 }
 
+// A KeePassXC export of rows that no row of the book holds, in a file of its own.
+class ImportFile {
+public:
+    explicit ImportFile(int rows) {
+        char pattern[] = "/tmp/zelvo-bench-import-XXXXXX.csv";
+        const int fd = ::mkstemps(pattern, 4);
+        if (fd < 0)
+            return;
+        ::close(fd);
+        m_path = pattern;
+        std::ofstream file(m_path);
+        file << "\"Group\",\"Title\",\"Username\",\"Password\",\"URL\",\"Notes\"\r\n";
+        for (int i = 0; i < rows; ++i)
+            file << "\"Root\",\"imported " << i << "\",\"someone@example.org\",\"pass " << i << "\",\"\",\"\"\r\n";
+    }
+    ~ImportFile() {
+        if (!m_path.empty())
+            std::remove(m_path.c_str());
+    }
+    ImportFile(const ImportFile&) = delete;
+    ImportFile& operator=(const ImportFile&) = delete;
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// From the file chosen to the import dialog: reading and planning range(1) rows against a list of
+// range(0), with the index the window keeps.
+void BM_PlanImport(benchmark::State& state) {
+    BenchDlg* dlg = OpenWindowOnBook(int(state.range(0)), false);
+    const ImportFile file(int(state.range(1)));
+    ImportPlan plan;
+    for (auto _ : state) {
+        plan.Clear();
+        if (!dlg->PlanImport(file.Path(), plan) || plan.entries.size() != std::size_t(state.range(1)))
+            state.SkipWithError("the file was not planned in full");
+    }
+    CloseWindow(dlg);
+}
+
+// The same plan as it would cost without an index kept by the window: one made from the rows first.
+void BM_PlanImportIndexingTheRows(benchmark::State& state) {
+    BenchDlg* dlg = OpenWindowOnBook(int(state.range(0)), false);
+    const ImportFile file(int(state.range(1)));
+    ImportPlan plan;
+    for (auto _ : state) {
+        plan.Clear();
+        dlg->StoreAccountList();
+        const EntryIndex index(g_AccountBook.vecEntries);
+        std::string reason;
+        if (!PlanCsvFileImport(file.Path(), index, plan, reason))
+            state.SkipWithError(reason.c_str());
+    }
+    CloseWindow(dlg);
+}
+
+// From OK in the import dialog to the rows shown: range(1) rows appended after range(0), into the
+// list, its index and, with range(2) = 1, the session journal as one step; then the rows in view
+// painted. Each round starts from the book's rows and a journal of its own.
+void BM_ImportIntoList(benchmark::State& state) {
+    BenchDlg* dlg = OpenWindowOnBook(int(state.range(0)), true);
+    const ImportFile file(int(state.range(1)));
+    ImportPlan plan;
+    dlg->PlanImport(file.Path(), plan);
+    auto* view = qobject_cast<QAbstractScrollArea*>(dlg->m_listAccounts.GetSafeHwnd());
+    std::unique_ptr<JournaledBook> journal;
+    for (auto _ : state) {
+        state.PauseTiming();
+        journal.reset();
+        journal = std::make_unique<JournaledBook>(state.range(2) != 0);
+        dlg->FillAccountList();
+        state.ResumeTiming();
+        dlg->AppendImported(plan.entries);
+        benchmark::DoNotOptimize(view->viewport()->grab());
+    }
+    if (dlg->m_listAccounts.GetItemCount() != state.range(0) + state.range(1))
+        state.SkipWithError("the rows were not imported");
+    CloseWindow(dlg);
+    journal.reset();
+}
+
 BENCHMARK(BM_FillAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_StoreAccountList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_InsertIntoList)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
@@ -265,6 +367,9 @@ BENCHMARK(BM_FindNextWithoutMatch)->Arg(10'000)->Arg(100'000)->Unit(benchmark::k
 BENCHMARK(BM_ScrollAndRepaintPage)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_CheckPasswordsDialog)->Arg(10'000)->Arg(100'000)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_CancelCheckPasswords)->Arg(100'000)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_PlanImport)->Args({100'000, 10'000})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_PlanImportIndexingTheRows)->Args({100'000, 10'000})->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ImportIntoList)->ArgsProduct({{100'000}, {10'000}, {0, 1}})->Unit(benchmark::kMillisecond);
 
 } // namespace
 

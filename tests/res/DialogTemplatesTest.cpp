@@ -96,6 +96,13 @@ INSTANTIATE_TEST_SUITE_P(AllDialogs, DialogTemplateTest, testing::ValuesIn(kTemp
                              return "Template" + std::to_string(info.param.id);
                          });
 
+// Import, the merge of another book, and Export.
+const TemplateCase kMovingTemplates[] = {{IDD_IMPORT, IDOK}, {IDD_IMPORT_BOOK, IDOK}, {IDD_EXPORT, IDOK}};
+INSTANTIATE_TEST_SUITE_P(MovingDialogs, DialogTemplateTest, testing::ValuesIn(kMovingTemplates),
+                         [](const testing::TestParamInfo<TemplateCase>& info) {
+                             return "Template" + std::to_string(info.param.id);
+                         });
+
 const DlgItemTemplate* FindItem(UINT dialogId, UINT itemId) {
     const DlgTemplate* dlg = AfxFindDialogTemplate(dialogId);
     if (dlg == nullptr) {
@@ -189,5 +196,15 @@ TEST(StringTable, AboutMenuItemAndUnknownIds) {
     EXPECT_EQ(AfxLoadResourceString(102), "");
     EXPECT_EQ(AfxLoadResourceString(0), "");
 }
+
+// The other book's password and the one that lets an export write every password out are masked.
+INSTANTIATE_TEST_SUITE_P(MovingEdits, EditStyleTest,
+                         testing::Values(EditCase{IDD_IMPORT_BOOK, IDC_EDIT_ACCOUNT, false},
+                                         EditCase{IDD_IMPORT_BOOK, IDC_EDIT_PASSWORD, true},
+                                         EditCase{IDD_EXPORT, IDC_EDIT_PASSWORD, true}),
+                         [](const testing::TestParamInfo<EditCase>& info) {
+                             return "Template" + std::to_string(info.param.dialog) + "Edit" +
+                                    std::to_string(info.param.edit);
+                         });
 
 } // namespace

@@ -171,6 +171,10 @@ TEST(HelpFile, MessagesPageQuotesEveryMessage) {
         "The system's random source could not be read, so no password was generated.",
         "No weak or reused passwords found.",
         "The check could not be completed: the computer ran short of memory.",
+        // Import and Export.
+        "Import Failed:Password error.",
+        "Import Failed:The file is not an account book.",
+        "Export Failed:Password error.",
     };
     for (const char* message : messages) {
         EXPECT_NE(text.find(std::string("&quot;") + message + "&quot;"), std::string::npos) << message;

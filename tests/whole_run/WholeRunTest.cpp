@@ -220,6 +220,19 @@ protected:
         Click(main, IDC_BTN_LOGIN);
     }
 
+    // Imports the file through the window menu, and lets every row the preview shows come in.
+    void Import(CManagerDlg& main, const std::string& path) {
+        afx_test::SetFileDialogHook([path](const CFileDialog&, std::string& chosen, int&) {
+            chosen = path;
+            return true;
+        });
+        ExpectDialog([](CDialog& dlg) {
+            EXPECT_EQ(dlg.GetTemplateId(), IDD_IMPORT);
+            Click(dlg, IDOK);
+        });
+        main.SendMessage(WM_SYSCOMMAND, IDM_IMPORT);
+    }
+
     static void SetEntry(CManagerDlg& main, const Row& row) {
         main.GetDlgItem(IDC_EDIT_ACCOUNT)->SetWindowText(row[0]);
         main.GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText(row[1]);
@@ -449,11 +462,15 @@ protected:
     }
 };
 
-// Five edits of each kind in a mix, then the process is killed: the next login brings the list
-// back as it was, says so, and Exit saves it. For a book saved before, and for a new one never saved.
+// Edits of each kind in a mix, an import among them, then the process is killed: the next login
+// brings the list back as it was, says so, and Exit saves it. For a book saved before, and for a new
+// one never saved.
 TEST_F(WholeRunKilled, TheEditsOfAKilledSessionComeBackAtTheNextLogin) {
     const Row changed = {"bank", "b-pass", "checking"};
     const Row added = {"shop", "s-pass", ""};
+    const Rows imported = {{"ann", "a-pass", "Forum"}, {"ben", "b-pass", "Mail"}};
+    const std::string importFile = m_dir + "/export.csv";
+    std::ofstream(importFile) << "Title,Username,Password\nForum,ann,a-pass\nMail,ben,b-pass\n";
     for (const bool savedBefore : {true, false}) {
         SCOPED_TRACE(savedBefore ? "saved before" : "never saved");
         const std::string account = savedBefore ? "saved" : "unsaved";
@@ -478,17 +495,18 @@ TEST_F(WholeRunKilled, TheEditsOfAKilledSessionComeBackAtTheNextLogin) {
                 Click(main, IDC_BTN_UPDATE);
                 Choose(main, 0);
                 Click(main, IDC_BTN_DELETE);
+                Import(main, importFile);
                 ::raise(SIGKILL);
             });
         };
         EXPECT_EXIT(session(), testing::KilledBySignal(SIGKILL), "");
-        const Rows expected = {changed, kFirstRows[2], added};
+        const Rows expected = {changed, kFirstRows[2], added, imported[0], imported[1]};
         m_boxes.clear();
         RunProgram([&](CManagerDlg& main) {
             Login(main, account, {"PW", "pw"});
             EXPECT_EQ(ListRows(main), expected);
         });
-        const std::string recovered = savedBefore ? "3 changes" : "6 changes";
+        const std::string recovered = savedBefore ? "4 changes" : "7 changes";
         EXPECT_EQ(m_boxes, (std::vector<std::string>{"Login Failed:Password error.", "Login success.",
                                                      "Unsaved session recovered:" + recovered + " restored."}));
         EXPECT_EQ(ReadStoredBook(BookPath(account)).rows, expected);

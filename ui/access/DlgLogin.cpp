@@ -18,6 +18,8 @@ constexpr int kInvalidFileTraceLine = 87;
 
 CDlgLogin::CDlgLogin(CWnd* parent) : CDialog(IDD_LOGIN, parent) {}
 
+CDlgLogin::CDlgLogin(UINT templateId, CWnd* parent) : CDialog(templateId, parent) {}
+
 CDlgLogin::~CDlgLogin() {
     WipeString(m_strPassword);
 }
@@ -35,16 +37,22 @@ void CDlgLogin::DoDataExchange(CDataExchange* dx) {
     DDV_MaxChars(dx, m_strPassword, kFieldLimit);
 }
 
-void CDlgLogin::OnBnClickedOk() {
+bool CDlgLogin::AccountAndPasswordTyped() {
     UpdateData(TRUE);
     if (m_strAccount.empty()) {
         ShowMessageAndFocus(*this, "Please input the account.", IDC_EDIT_ACCOUNT);
-        return;
+        return false;
     }
     if (m_strPassword.empty()) {
         ShowMessageAndFocus(*this, "Please input the password.", IDC_EDIT_PASSWORD);
-        return;
+        return false;
     }
+    return true;
+}
+
+void CDlgLogin::OnBnClickedOk() {
+    if (!AccountAndPasswordTyped())
+        return;
     CWinApp* app = AfxGetApp();
     auto* mainDlg = app != nullptr ? dynamic_cast<CManagerDlg*>(app->m_pMainWnd) : nullptr;
     if (mainDlg == nullptr) {

@@ -11,6 +11,7 @@
 #include "Globals.h"
 #include "Identity.h"
 #include "MessageBox.h"
+#include "MessageText.h"
 #include "resource.h"
 #include "resources.h"
 #include "wipe.h"
@@ -43,16 +44,9 @@ constexpr const char* kMsgJournalSetAside = "Unsaved session not recovered:";
 constexpr const char* kMsgJournalFailed = "Session journal failed:This change and the later ones are kept only until "
                                           "Exit saves the book. Should the program end before, they are lost.\n";
 
-// The text as a sentence: a reason in the system's words may lack its full stop.
-std::string Sentence(std::string text) {
-    if (!text.empty() && text.back() != '.')
-        text += '.';
-    return text;
-}
-
 // "1 change" or "N changes".
 std::string CountOfChanges(std::size_t count) {
-    return std::to_string(count) + (count == 1 ? " change" : " changes");
+    return CountOf(count, "change", "changes");
 }
 
 // Line and function of the trace written when the book could not be saved at exit.
@@ -353,6 +347,7 @@ void CManagerDlg::ExitApp() {
 void CManagerDlg::OnDestroy() {
     CDialog::OnDestroy();
     StoreAccountList();
+    m_index.Clear();
     if (m_bModified != 0 && g_AccountBook.szAdminAccount[0] != '\0')
         SaveBookAtExit();
     g_OpenBook.Close();
@@ -395,15 +390,25 @@ void CManagerDlg::PostNcDestroy() {
 
 void CManagerDlg::FillAccountList() {
     m_listAccounts.DeleteAllItems();
-    const AccountEntries& entries = g_AccountBook.vecEntries;
-    m_listAccounts.ReserveItems(int(entries.size()));
+    m_index.Clear();
+    AppendRows(g_AccountBook.vecEntries);
+}
+
+// One buffer carries every text into the list, and is wiped once they are all in.
+void CManagerDlg::AppendRows(const AccountEntries& entries) {
+    m_listAccounts.ReserveItems(m_listAccounts.GetItemCount() + int(entries.size()));
+    m_index.Reserve(m_index.Rows() + entries.size());
+    std::string cell;
+    cell.reserve(kMaxTextBytes);
     for (const AccountEntry& entry : entries) {
-        const int row =
-            m_listAccounts.InsertItem(m_listAccounts.GetItemCount(), std::string(FieldText(entry.szAccount)));
-        m_listAccounts.SetItemText(row, 1, std::string(FieldText(entry.szPassword)));
-        m_listAccounts.SetItemText(row, 2, std::string(FieldText(entry.szComment)));
+        const EntryTexts texts = TextsOf(entry);
+        const int row = m_listAccounts.InsertItem(m_listAccounts.GetItemCount(), cell.assign(texts.account));
+        m_listAccounts.SetItemText(row, 1, cell.assign(texts.password));
+        m_listAccounts.SetItemText(row, 2, cell.assign(texts.comment));
         m_listAccounts.SetItemData(row, UINT_PTR(INT_PTR(entry.nIndex)));
+        m_index.Add(texts);
     }
+    WipeString(cell);
 }
 
 void CManagerDlg::StoreAccountList() {
@@ -503,9 +508,11 @@ void CManagerDlg::OnBnClickedUpdate() {
         FocusControl(IDC_EDIT_PASSWORD);
         return;
     }
+    ForgetRowTexts(m_nSelItem);
     m_listAccounts.SetItemText(m_nSelItem, 0, m_strAccount);
     m_listAccounts.SetItemText(m_nSelItem, 1, m_strPassword);
     m_listAccounts.SetItemText(m_nSelItem, 2, m_strComment);
+    m_index.Add({m_strAccount, m_strPassword, m_strComment});
     m_bModified = 1;
     RecordChange(JournalChange::Update, m_nSelItem);
 }
@@ -513,6 +520,7 @@ void CManagerDlg::OnBnClickedUpdate() {
 void CManagerDlg::OnBnClickedDelete() {
     if (m_nSelItem == -1)
         return;
+    ForgetRowTexts(m_nSelItem);
     m_listAccounts.DeleteItem(m_nSelItem);
     RecordChange(JournalChange::Delete, m_nSelItem);
     m_nSelItem = -1;
@@ -536,16 +544,12 @@ bool CManagerDlg::EntryTextsComplete() {
 }
 
 bool CManagerDlg::AddAccountItem(const std::string& account, const std::string& password, const std::string& comment) {
-    const int count = m_listAccounts.GetItemCount();
-    for (int row = 0; row < count; ++row) {
-        // Later columns are read only when the earlier ones match.
-        if (m_listAccounts.GetItemText(row, 0) == account && m_listAccounts.GetItemText(row, 1) == password &&
-            m_listAccounts.GetItemText(row, 2) == comment)
-            return false;
-    }
-    const int row = m_listAccounts.InsertItem(count, account);
+    if (FindAccountItem(account, password, comment))
+        return false;
+    const int row = m_listAccounts.InsertItem(m_listAccounts.GetItemCount(), account);
     m_listAccounts.SetItemText(row, 1, password);
     m_listAccounts.SetItemText(row, 2, comment);
+    m_index.Add({account, password, comment});
     m_bModified = 1;
     RecordChange(JournalChange::Insert, row);
     return true;
@@ -575,15 +579,15 @@ void CManagerDlg::ReportJournalFailure(bool recorded, const std::string& reason)
 
 bool CManagerDlg::FindAccountItem(const std::string& account, const std::string& password,
                                   const std::string& comment) const {
-    const int count = m_listAccounts.GetItemCount();
-    for (int row = 0; row < count; ++row) {
-        const std::string rowAccount = m_listAccounts.GetItemText(row, 0);
-        const std::string rowPassword = m_listAccounts.GetItemText(row, 1);
-        const std::string rowComment = m_listAccounts.GetItemText(row, 2);
-        if (rowAccount == account && rowPassword == password && rowComment == comment)
-            return true;
-    }
-    return false;
+    return m_index.Contains({account, password, comment});
+}
+
+// Read through a field of its own, so that no copy of the password is left on the heap.
+void CManagerDlg::ForgetRowTexts(int row) {
+    AccountEntry entry;
+    CopyRow(row, entry);
+    m_index.Remove(TextsOf(entry));
+    WipeBytes(&entry, sizeof entry);
 }
 
 void CManagerDlg::FocusControl(UINT id) {

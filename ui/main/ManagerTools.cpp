@@ -19,6 +19,8 @@ bool KeyHeld(int key) {
 
 const std::vector<CManagerDlg::ToolCommand>& CManagerDlg::ToolCommands() {
     static const std::vector<ToolCommand> commands = {
+        {IDM_IMPORT, "Import...\tCtrl+I", 'I', false, true, &CManagerDlg::OnImport},
+        {IDM_EXPORT, "Export...\tCtrl+Shift+E", 'E', true, false, &CManagerDlg::OnExport},
         {IDM_GENERATE_PASSWORD, "Generate Password...\tCtrl+G", 'G', false, true, &CManagerDlg::OnGeneratePassword},
         {IDM_CHANGE_PASSWORD, "Change Password...", 0, false, false, &CManagerDlg::OnChangePassword},
         {IDM_CHECK_PASSWORDS, "Check Passwords...\tCtrl+Shift+H", 'H', true, false, &CManagerDlg::OnCheckPasswords},

@@ -1,0 +1,32 @@
+// The import dialog: what an import will do, shown before anything changes. OK lets the planned
+// rows come in; Cancel changes nothing.
+#pragma once
+
+#include "afxwin.h"
+
+#include <string>
+
+struct ImportPlan;
+
+class CDlgImport : public CDialog {
+public:
+    // Shows the plan made for the file of that name; the plan must outlive the dialog.
+    CDlgImport(const ImportPlan& plan, std::string fileName, CWnd* parent = nullptr);
+    const MessageMap& GetMessageMap() const override;
+
+protected:
+    // Attaches the list of rows left out.
+    void DoDataExchange(CDataExchange* dx) override;
+    // Says, a line each, what the file was recognised as and what will happen to its rows. OK waits
+    // for rows to add, and the rows left out for the button that lists them.
+    BOOL OnInitDialog() override;
+    // Lists the rows that cannot be imported: where each is and why, never what it holds.
+    void OnBnClickedShowLeftOut();
+
+private:
+    void PrepareLeftOutList();
+
+    const ImportPlan& m_plan;
+    std::string m_fileName;
+    CListCtrl m_listLeftOut;
+};
