@@ -44,12 +44,10 @@ public:
             DropGone();
     }
 
-    // Takes back every row made since the mark; they are all still there (a batch only inserts).
+    // Takes back every row made since the mark, once the replay has ended: they are all still there
+    // (a batch only inserts), and no row is looked up after them, so the tree of counts is left be.
     void RemoveMadeSince(std::size_t mark) {
-        for (std::size_t index = m_entries.size(); index > mark; --index) {
-            Add(index - 1, -1);
-            WipeBytes(&m_entries[index - 1], sizeof(AccountEntry));
-        }
+        WipeBytes(m_entries.data() + mark, (m_entries.size() - mark) * sizeof(AccountEntry));
         m_count -= m_entries.size() - mark;
         m_entries.resize(mark);
         m_there.resize(mark);

@@ -115,6 +115,9 @@ TEST_F(PasswordCommandsTest, TheChoicesDecideThePassword) {
         SetText(IDC_EDIT_PASSWORD, "before");
         const std::string shown = Generate([&](CDialog& dlg) {
             c.choose(dlg);
+            // The strength of the password shown, or why none is.
+            const std::string strength = Text(dlg, IDC_STATIC_STRENGTH);
+            EXPECT_EQ(strength.ends_with(" bits"), !Text(dlg, IDC_EDIT_GENERATED).empty()) << c.name << ": " << strength;
             Press(dlg, IDOK);
         });
         EXPECT_TRUE(c.expected(shown)) << c.name << ": " << shown;
