@@ -1,8 +1,6 @@
 // A session that ended without its save, as the next login finds what its journal left: damaged in
-// different ways, planted, against a book that changed, or opened with the wrong password; and a
-// journal that must stay in step with the rows while the disk fails under it.
+// different ways, planted, against a book that changed, or opened with the wrong password.
 #include "AccountFile.h"
-#include "JournalReplay.h"
 #include "OpenBook.h"
 #include "StoreTestSupport.h"
 
@@ -13,7 +11,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -26,11 +23,14 @@ using store_test::ReadWholeFile;
 using store_test::ScratchFolder;
 using store_test::WriteWholeFile;
 
-void SaveBook(const std::string& path, const std::string& admin, const std::string& password,
-              const std::vector<std::string>& accounts) {
+// What is done to the book and its journal between the killed session and the next login.
+using Damage = std::function<void(const std::string& book, const std::string& journal)>;
+
+// The administrator's book (password "pw"), renamed into place as a sync tool replaces a file.
+void SaveBook(const std::string& path, const std::string& admin, const std::vector<std::string>& accounts) {
     AccountBook book;
     CopyFieldText(book.szAdminAccount, admin);
-    CopyFieldText(book.szAdminPassword, password);
+    CopyFieldText(book.szAdminPassword, "pw");
     for (const std::string& account : accounts)
         book.vecEntries.push_back(Entry(account));
     ASSERT_TRUE(SaveAccountBook(book, path + ".new", CBase64()));
@@ -53,14 +53,8 @@ void WriteLines(const std::string& journal, const std::vector<std::string>& line
     WriteWholeFile(journal, text);
 }
 
-std::string RecordLine(JournalChange change, std::size_t row, const std::string& account) {
-    WipingString line;
-    BookJournal::AppendRecord(line, change, row, Entry(account));
-    return std::string(line.begin(), line.end());
-}
-
-// A record planted before the session's n-th record (0: the first).
-std::function<void(const std::string&, const std::string&)> Plant(std::size_t at, std::string line) {
+// A line planted before the session's n-th record (0: the first).
+Damage Plant(std::size_t at, std::string line) {
     return [at, line](const std::string&, const std::string& journal) {
         std::vector<std::string> lines = Lines(journal);
         lines.insert(lines.begin() + std::ptrdiff_t(at + 1), line);
@@ -68,8 +62,15 @@ std::function<void(const std::string&, const std::string&)> Plant(std::size_t at
     };
 }
 
+// A well-sealed record of the entry "z" planted before the session's n-th record.
+Damage Plant(std::size_t at, JournalChange change, std::size_t row) {
+    WipingString line;
+    BookJournal::AppendRecord(line, change, row, Entry("z"));
+    return Plant(at, std::string(line.begin(), line.end()));
+}
+
 // The header written again for another book's administrator or password, against the same file.
-std::function<void(const std::string&, const std::string&)> Rebind(const char* admin, const char* password) {
+Damage Rebind(const char* admin, const char* password) {
     return [=](const std::string& book, const std::string& journal) {
         std::vector<std::string> lines = Lines(journal);
         FileIdentity base;
@@ -88,7 +89,7 @@ void TearLastRecord(const std::string&, const std::string& journal) {
 }
 
 // A bit gone wrong in a record whose line break is still there.
-std::function<void(const std::string&, const std::string&)> FlipInLine(std::size_t line) {
+Damage FlipInLine(std::size_t line) {
     return [line](const std::string&, const std::string& journal) {
         std::vector<std::string> lines = Lines(journal);
         lines[line][2] ^= 1;
@@ -104,12 +105,12 @@ void BorrowChecksum(const std::string&, const std::string& journal) {
 }
 
 void ReplaceBook(const std::string& book, const std::string&) {
-    SaveBook(book, "alice", "pw", {"x"});
+    SaveBook(book, "alice", {"x"});
 }
 
 // The run was killed after its save had replaced the book, before the journal was removed.
 void SaveSession(const std::string& book, const std::string&) {
-    SaveBook(book, "alice", "pw", {"A", "c", "d"});
+    SaveBook(book, "alice", {"A", "c", "d"});
 }
 
 void EmptyJournal(const std::string&, const std::string& journal) {
@@ -129,98 +130,42 @@ enum class Left { Unchanged, Cut, Gone, SetAside };
 
 struct DamageCase {
     const char* label;
-    std::function<void(const std::string& book, const std::string& journal)> damage;
-    const char* password;
-    OpenOutcome outcome;
+    Damage damage;
     std::vector<std::string> opened; // the book's entries after the login
     std::size_t changesRecovered;    // brought back into the book, or kept beside it
     std::size_t changesNotRecovered;
     Left journal;
-    std::vector<std::string> keptBeside; // the session saved beside the book, when it changed
+    std::vector<std::string> keptBeside = {}; // the session saved beside the book, when it changed
     bool needsRoot = false;
+    const char* password = "pw";
+    OpenOutcome outcome = OpenOutcome::Opened;
 };
 
 void PrintTo(const DamageCase& c, std::ostream* out) {
     *out << c.label;
 }
 
-const std::string kHugeRow = "18446744073709551616"; // one past the largest 64-bit number
+const std::string kHugeRowRecord = "D 18446744073709551616 AA== AA== AA== 00000000\n"; // one past 64 bits
 
 // The session below inserts c and d, updates a to A and deletes b: "A c d".
 const DamageCase kDamageCases[] = {
-    {"whole", Untouched, "pw", OpenOutcome::Opened, {"A", "c", "d"}, 4, 0, Left::Unchanged, {}},
-    {"torn last record", TearLastRecord, "pw", OpenOutcome::Opened, {"A", "b", "c", "d"}, 3, 0, Left::Cut, {}},
-    {"damaged last record", FlipInLine(4), "pw", OpenOutcome::Opened, {"A", "b", "c", "d"}, 3, 1, Left::SetAside, {}},
-    {"damaged record in the middle",
-     FlipInLine(2),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b", "c"},
-     1,
-     3,
-     Left::SetAside,
-     {}},
-    {"first record sealed with another's checksum",
-     BorrowChecksum,
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     4,
-     Left::SetAside,
-     {}},
-    {"update of a row the book lacks first",
-     Plant(0, RecordLine(JournalChange::Update, 99, "z")),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     5,
-     Left::SetAside,
-     {}},
-    {"insert past the end in the middle",
-     Plant(1, RecordLine(JournalChange::Insert, 7, "z")),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b", "c"},
-     1,
-     4,
-     Left::SetAside,
-     {}},
-    {"row number past 64 bits",
-     Plant(0, "D " + kHugeRow + " AA== AA== AA== 00000000\n"),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     5,
-     Left::SetAside,
-     {}},
-    {"damaged header", FlipInLine(0), "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::SetAside, {}},
-    {"header of another administrator",
-     Rebind("bob", "pw"),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     0,
-     Left::SetAside,
-     {}},
-    {"header of another password",
-     Rebind("alice", "other"),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     0,
-     Left::SetAside,
-     {}},
-    {"a pipe at the journal's name", PipeAtJournal, "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::SetAside, {}},
-    {"another user's journal", GiveJournalAway, "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::SetAside, {}, true},
-    {"a start cut short", EmptyJournal, "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::Gone, {}},
-    {"book changed on disk", ReplaceBook, "pw", OpenOutcome::Opened, {"x"}, 4, 0, Left::Gone, {"A", "c", "d"}},
-    {"saved before the journal went", SaveSession, "pw", OpenOutcome::Opened, {"A", "c", "d"}, 0, 0, Left::Gone, {}},
-    {"wrong password", Untouched, "PW", OpenOutcome::WrongPassword, {}, 0, 0, Left::Unchanged, {}},
+    {"whole", Untouched, {"A", "c", "d"}, 4, 0, Left::Unchanged},
+    {"torn last record", TearLastRecord, {"A", "b", "c", "d"}, 3, 0, Left::Cut},
+    {"damaged last record", FlipInLine(4), {"A", "b", "c", "d"}, 3, 1, Left::SetAside},
+    {"damaged record in the middle", FlipInLine(2), {"a", "b", "c"}, 1, 3, Left::SetAside},
+    {"first record sealed with another's checksum", BorrowChecksum, {"a", "b"}, 0, 4, Left::SetAside},
+    {"update of a row the book lacks first", Plant(0, JournalChange::Update, 99), {"a", "b"}, 0, 5, Left::SetAside},
+    {"insert past the end in the middle", Plant(1, JournalChange::Insert, 7), {"a", "b", "c"}, 1, 4, Left::SetAside},
+    {"row number past 64 bits", Plant(0, kHugeRowRecord), {"a", "b"}, 0, 5, Left::SetAside},
+    {"damaged header", FlipInLine(0), {"a", "b"}, 0, 0, Left::SetAside},
+    {"header of another administrator", Rebind("bob", "pw"), {"a", "b"}, 0, 0, Left::SetAside},
+    {"header of another password", Rebind("alice", "other"), {"a", "b"}, 0, 0, Left::SetAside},
+    {"a pipe at the journal's name", PipeAtJournal, {"a", "b"}, 0, 0, Left::SetAside},
+    {"another user's journal", GiveJournalAway, {"a", "b"}, 0, 0, Left::SetAside, {}, true},
+    {"a start cut short", EmptyJournal, {"a", "b"}, 0, 0, Left::Gone},
+    {"book changed on disk", ReplaceBook, {"x"}, 4, 0, Left::Gone, {"A", "c", "d"}},
+    {"saved before the journal went", SaveSession, {"A", "c", "d"}, 0, 0, Left::Gone},
+    {"wrong password", Untouched, {}, 0, 0, Left::Unchanged, {}, false, "PW", OpenOutcome::WrongPassword},
 };
 
 class SessionJournal : public testing::TestWithParam<DamageCase> {};
@@ -232,7 +177,7 @@ TEST_P(SessionJournal, TheNextLoginFindsWhatTheJournalHolds) {
     const ScratchFolder folder;
     const std::string book = folder / "alice.xml";
     const std::string journal = BookJournal::PathFor(book);
-    SaveBook(book, "alice", "pw", {"a", "b"});
+    SaveBook(book, "alice", {"a", "b"});
     {
         // The session ends without its save, as a killed process does.
         AccountBook session;
@@ -305,7 +250,7 @@ INSTANTIATE_TEST_SUITE_P(Damage, SessionJournal, testing::ValuesIn(kDamageCases)
 TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
     const ScratchFolder folder;
     const std::string target = folder / "synced-alice.xml";
-    SaveBook(target, "alice", "pw", {"a"});
+    SaveBook(target, "alice", {"a"});
     ASSERT_EQ(::symlink(target.c_str(), (folder / "alice.xml").c_str()), 0);
     {
         AccountBook session;
@@ -313,7 +258,7 @@ TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
         ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
         ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("b"), nullptr, nullptr));
     }
-    SaveBook(target, "alice", "pw", {"x"});
+    SaveBook(target, "alice", {"x"});
     AccountBook next;
     OpenBook open(next);
     ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
@@ -327,14 +272,14 @@ TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
 // happens to be the one it names: never applied, never kept beside.
 TEST(SessionJournalOfAnotherBook, IsSetAsideWithItsBase) {
     const ScratchFolder folder;
-    SaveBook(folder / "bob.xml", "bob", "pw", {"b"});
+    SaveBook(folder / "bob.xml", "bob", {"b"});
     {
         AccountBook session;
         OpenBook open(session);
         ASSERT_EQ(open.Open(folder.Path(), "bob", "pw", CBase64()), OpenOutcome::Opened);
         ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("bobs"), nullptr, nullptr));
     }
-    SaveBook(folder / "alice.xml", "alice", "pw", {"a"});
+    SaveBook(folder / "alice.xml", "alice", {"a"});
     fs::rename(folder / "bob.xml.journal", folder / "alice.xml.journal");
     fs::rename(folder / "bob.xml.journal-base", folder / "alice.xml.journal-base");
     AccountBook next;
@@ -351,7 +296,7 @@ TEST(SessionJournalOfAnotherBook, IsSetAsideWithItsBase) {
 TEST(NewBookJournal, IsTheBookUntilItIsSaved) {
     const struct {
         const char* label;
-        std::function<void(const std::string& book, const std::string& journal)> leave;
+        Damage leave;
         OpenOutcome login;
         CreateOutcome create;
     } cases[] = {
