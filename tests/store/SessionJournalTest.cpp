@@ -20,22 +20,12 @@ namespace fs = std::filesystem;
 using store_test::Accounts;
 using store_test::Entry;
 using store_test::ReadWholeFile;
+using store_test::SaveBook;
 using store_test::ScratchFolder;
 using store_test::WriteWholeFile;
 
 // What is done to the book and its journal between the killed session and the next login.
 using Damage = std::function<void(const std::string& book, const std::string& journal)>;
-
-// The administrator's book (password "pw"), renamed into place as a sync tool replaces a file.
-void SaveBook(const std::string& path, const std::string& admin, const std::vector<std::string>& accounts) {
-    AccountBook book;
-    CopyFieldText(book.szAdminAccount, admin);
-    CopyFieldText(book.szAdminPassword, "pw");
-    for (const std::string& account : accounts)
-        book.vecEntries.push_back(Entry(account));
-    ASSERT_TRUE(SaveAccountBook(book, path + ".new", CBase64()));
-    fs::rename(path + ".new", path);
-}
 
 // The journal's lines, each with its line break.
 std::vector<std::string> Lines(const std::string& journal) {
