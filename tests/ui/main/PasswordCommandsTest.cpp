@@ -66,8 +66,7 @@ TEST_F(PasswordCommandsTest, UseFillsOnlyThePasswordFieldAndCancelLeavesIt) {
                                       Item(IDC_EDIT_COMMENT)->GetWindowText()}),
             (std::vector<std::string>{"typed id", button == IDOK ? shown : "2", "y"}));
         EXPECT_EQ(m_dlg->m_bModified, 0);
-        DestroyWindow();
-        m_templates.clear();
+        EndCase();
     }
 }
 
@@ -117,14 +116,14 @@ TEST_F(PasswordCommandsTest, TheChoicesDecideThePassword) {
             c.choose(dlg);
             // The strength of the password shown, or why none is.
             const std::string strength = Text(dlg, IDC_STATIC_STRENGTH);
-            EXPECT_EQ(strength.ends_with(" bits"), !Text(dlg, IDC_EDIT_GENERATED).empty()) << c.name << ": " << strength;
+            EXPECT_EQ(strength.ends_with(" bits"), !Text(dlg, IDC_EDIT_GENERATED).empty())
+                << c.name << ": " << strength;
             Press(dlg, IDOK);
         });
         EXPECT_TRUE(c.expected(shown)) << c.name << ": " << shown;
         EXPECT_EQ(m_messages, c.messages) << c.name;
         EXPECT_EQ(Item(IDC_EDIT_PASSWORD)->GetWindowText(), shown.empty() ? "before" : shown) << c.name;
-        DestroyWindow();
-        m_messages.clear();
+        EndCase();
     }
 }
 
@@ -219,8 +218,7 @@ TEST_F(PasswordCommandsTest, CheckListsTheProblemsAndGoesToTheEntryOfALine) {
         if (c.chosenRow >= 0) {
             EXPECT_EQ(Item(IDC_EDIT_PASSWORD)->GetWindowText(), c.rows[std::size_t(c.chosenRow)].password);
         }
-        DestroyWindow();
-        m_templates.clear();
+        EndCase();
     }
 }
 
