@@ -27,6 +27,24 @@ using store_test::WriteWholeFile;
 // What is done to the book and its journal between the killed session and the next login.
 using Damage = std::function<void(const std::string& book, const std::string& journal)>;
 
+struct Change {
+    JournalChange change;
+    std::size_t row;
+    const char* account; // null for a delete
+};
+
+// A session of the administrator's book that makes the changes, then ends without its save as a
+// killed process does.
+void KilledSession(const std::string& folder, const char* admin, const std::vector<Change>& changes) {
+    AccountBook book;
+    OpenBook session(book);
+    ASSERT_EQ(session.Open(folder, admin, "pw", CBase64()), OpenOutcome::Opened);
+    for (const auto& [change, row, account] : changes) {
+        std::string reason;
+        ASSERT_TRUE(session.Record(change, row, account ? Entry(account) : AccountEntry{}, nullptr, &reason)) << reason;
+    }
+}
+
 // The journal's lines, each with its line break.
 std::vector<std::string> Lines(const std::string& journal) {
     std::vector<std::string> lines;
@@ -116,6 +134,16 @@ void GiveJournalAway(const std::string&, const std::string& journal) {
     ASSERT_EQ(::chown(journal.c_str(), 65534, 65534), 0);
 }
 
+// Another book's journal, with its base, moved beside a book it does not belong to, whose file
+// happens to be the one it names.
+void ForeignJournal(const std::string& book, const std::string& journal) {
+    const std::string bob = fs::path(book).replace_filename("bob.xml");
+    SaveBook(bob, "bob", {"b"});
+    KilledSession(fs::path(book).parent_path(), "bob", {{JournalChange::Insert, 1, "bobs"}});
+    fs::rename(BookJournal::PathFor(bob), journal);
+    fs::rename(BookJournal::BasePathFor(bob), BookJournal::BasePathFor(book));
+}
+
 enum class Left { Unchanged, Cut, Gone, SetAside };
 
 struct DamageCase {
@@ -152,6 +180,7 @@ const DamageCase kDamageCases[] = {
     {"header of another password", Rebind("alice", "other"), {"a", "b"}, 0, 0, Left::SetAside},
     {"a pipe at the journal's name", PipeAtJournal, {"a", "b"}, 0, 0, Left::SetAside},
     {"another user's journal", GiveJournalAway, {"a", "b"}, 0, 0, Left::SetAside, {}, true},
+    {"another book's journal", ForeignJournal, {"a", "b"}, 0, 0, Left::SetAside},
     {"a start cut short", EmptyJournal, {"a", "b"}, 0, 0, Left::Gone},
     {"book changed on disk", ReplaceBook, {"x"}, 4, 0, Left::Gone, {"A", "c", "d"}},
     {"saved before the journal went", SaveSession, {"A", "c", "d"}, 0, 0, Left::Gone},
@@ -168,17 +197,11 @@ TEST_P(SessionJournal, TheNextLoginFindsWhatTheJournalHolds) {
     const std::string book = folder / "alice.xml";
     const std::string journal = BookJournal::PathFor(book);
     SaveBook(book, "alice", {"a", "b"});
-    {
-        // The session ends without its save, as a killed process does.
-        AccountBook session;
-        OpenBook open(session);
-        ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
-        std::string reason;
-        EXPECT_TRUE(open.Record(JournalChange::Insert, 2, Entry("c"), nullptr, &reason)) << reason;
-        EXPECT_TRUE(open.Record(JournalChange::Update, 0, Entry("A"), nullptr, &reason));
-        EXPECT_TRUE(open.Record(JournalChange::Insert, 3, Entry("d"), nullptr, &reason));
-        EXPECT_TRUE(open.Record(JournalChange::Delete, 1, AccountEntry{}, nullptr, &reason));
-    }
+    KilledSession(folder.Path(), "alice",
+                  {{JournalChange::Insert, 2, "c"},
+                   {JournalChange::Update, 0, "A"},
+                   {JournalChange::Insert, 3, "d"},
+                   {JournalChange::Delete, 1, nullptr}});
     struct stat journalMode {};
     ASSERT_EQ(::stat(journal.c_str(), &journalMode), 0);
     EXPECT_EQ(journalMode.st_mode & 0777, 0600u);
@@ -209,6 +232,7 @@ TEST_P(SessionJournal, TheNextLoginFindsWhatTheJournalHolds) {
         if (fs::is_regular_file(recovery.setAsidePath)) {
             EXPECT_EQ(ReadWholeFile(recovery.setAsidePath), journalBefore) << "never deleted, never cut";
         }
+        EXPECT_TRUE(fs::exists(recovery.setAsidePath + "-base")) << "the book's second name goes with it";
         break;
     }
     EXPECT_EQ(recovery.setAsidePath.empty(), c.journal != Left::SetAside);
@@ -242,12 +266,7 @@ TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
     const std::string target = folder / "synced-alice.xml";
     SaveBook(target, "alice", {"a"});
     ASSERT_EQ(::symlink(target.c_str(), (folder / "alice.xml").c_str()), 0);
-    {
-        AccountBook session;
-        OpenBook open(session);
-        ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
-        ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("b"), nullptr, nullptr));
-    }
+    KilledSession(folder.Path(), "alice", {{JournalChange::Insert, 1, "b"}});
     SaveBook(target, "alice", {"x"});
     AccountBook next;
     OpenBook open(next);
@@ -256,29 +275,6 @@ TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
     ASSERT_TRUE(LoadAccountBook(kept, open.Recovery().keptPath, CBase64())) << open.Recovery().failure;
     EXPECT_EQ(Accounts(kept.vecEntries), (std::vector<std::string>{"a", "b"}));
     EXPECT_EQ(Accounts(next.vecEntries), std::vector<std::string>{"x"});
-}
-
-// Another book's journal, with its base, copied beside a book it does not belong to, whose file
-// happens to be the one it names: never applied, never kept beside.
-TEST(SessionJournalOfAnotherBook, IsSetAsideWithItsBase) {
-    const ScratchFolder folder;
-    SaveBook(folder / "bob.xml", "bob", {"b"});
-    {
-        AccountBook session;
-        OpenBook open(session);
-        ASSERT_EQ(open.Open(folder.Path(), "bob", "pw", CBase64()), OpenOutcome::Opened);
-        ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("bobs"), nullptr, nullptr));
-    }
-    SaveBook(folder / "alice.xml", "alice", {"a"});
-    fs::rename(folder / "bob.xml.journal", folder / "alice.xml.journal");
-    fs::rename(folder / "bob.xml.journal-base", folder / "alice.xml.journal-base");
-    AccountBook next;
-    OpenBook open(next);
-    ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
-    EXPECT_EQ(Accounts(next.vecEntries), std::vector<std::string>{"a"});
-    EXPECT_TRUE(open.Recovery().keptPath.empty());
-    EXPECT_TRUE(fs::exists(open.Recovery().setAsidePath));
-    EXPECT_TRUE(fs::exists(open.Recovery().setAsidePath + "-base"));
 }
 
 // A book that was never saved lives in its journal: a whole header opens it, a start cut short
