@@ -112,13 +112,10 @@ void BorrowChecksum(const std::string&, const std::string& journal) {
     WriteLines(journal, lines);
 }
 
-void ReplaceBook(const std::string& book, const std::string&) {
-    SaveBook(book, "alice", {"x"});
-}
-
-// The run was killed after its save had replaced the book, before the journal was removed.
-void SaveSession(const std::string& book, const std::string&) {
-    SaveBook(book, "alice", {"A", "c", "d"});
+// The book replaced by another program's file, or by the session's own save when the run was killed
+// before the journal was removed.
+Damage SavedAs(std::vector<std::string> accounts) {
+    return [accounts](const std::string& book, const std::string&) { SaveBook(book, "alice", accounts); };
 }
 
 void EmptyJournal(const std::string&, const std::string& journal) {
@@ -182,8 +179,8 @@ const DamageCase kDamageCases[] = {
     {"another user's journal", GiveJournalAway, {"a", "b"}, 0, 0, Left::SetAside, {}, true},
     {"another book's journal", ForeignJournal, {"a", "b"}, 0, 0, Left::SetAside},
     {"a start cut short", EmptyJournal, {"a", "b"}, 0, 0, Left::Gone},
-    {"book changed on disk", ReplaceBook, {"x"}, 4, 0, Left::Gone, {"A", "c", "d"}},
-    {"saved before the journal went", SaveSession, {"A", "c", "d"}, 0, 0, Left::Gone},
+    {"book changed on disk", SavedAs({"x"}), {"x"}, 4, 0, Left::Gone, {"A", "c", "d"}},
+    {"saved before the journal went", SavedAs({"A", "c", "d"}), {"A", "c", "d"}, 0, 0, Left::Gone},
     {"wrong password", Untouched, {}, 0, 0, Left::Unchanged, {}, false, "PW", OpenOutcome::WrongPassword},
 };
 
