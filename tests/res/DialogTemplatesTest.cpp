@@ -21,9 +21,16 @@ struct TemplateCase {
 };
 
 const TemplateCase kTemplates[] = {
-    {IDD_ZELVO_MANAGER_DIALOG, IDOK},     {IDD_LOGIN, IDOK},    {IDD_CREATE_ADMIN, IDOK},
-    {IDD_MESSAGE_BOX, IDC_BTN_MSGBOX_OK}, {IDD_ABOUTBOX, IDOK}, {IDD_GENERATE_PASSWORD, IDOK},
+    {IDD_ZELVO_MANAGER_DIALOG, IDOK},
+    {IDD_LOGIN, IDOK},
+    {IDD_CREATE_ADMIN, IDOK},
+    {IDD_MESSAGE_BOX, IDC_BTN_MSGBOX_OK},
+    {IDD_ABOUTBOX, IDOK},
+    {IDD_GENERATE_PASSWORD, IDOK},
     {IDD_CHECK_PASSWORDS, IDOK},
+    {IDD_IMPORT, IDOK},
+    {IDD_IMPORT_BOOK, IDOK},
+    {IDD_EXPORT, IDOK},
 };
 
 void PrintTo(const TemplateCase& param, std::ostream* os) {
@@ -96,13 +103,6 @@ INSTANTIATE_TEST_SUITE_P(AllDialogs, DialogTemplateTest, testing::ValuesIn(kTemp
                              return "Template" + std::to_string(info.param.id);
                          });
 
-// Import, the merge of another book, and Export.
-const TemplateCase kMovingTemplates[] = {{IDD_IMPORT, IDOK}, {IDD_IMPORT_BOOK, IDOK}, {IDD_EXPORT, IDOK}};
-INSTANTIATE_TEST_SUITE_P(MovingDialogs, DialogTemplateTest, testing::ValuesIn(kMovingTemplates),
-                         [](const testing::TestParamInfo<TemplateCase>& info) {
-                             return "Template" + std::to_string(info.param.id);
-                         });
-
 const DlgItemTemplate* FindItem(UINT dialogId, UINT itemId) {
     const DlgTemplate* dlg = AfxFindDialogTemplate(dialogId);
     if (dlg == nullptr) {
@@ -145,7 +145,8 @@ void PrintTo(const EditCase& param, std::ostream* os) {
 
 class EditStyleTest : public testing::TestWithParam<EditCase> {};
 
-// Passwords show in clear in the main window but are masked while logging in or creating a book.
+// Passwords show in clear in the main window but are masked while logging in, creating a book,
+// merging another book, or giving the password that lets an export write every password out.
 TEST_P(EditStyleTest, PasswordMaskingAndScrolling) {
     const DlgItemTemplate* item = FindItem(GetParam().dialog, GetParam().edit);
     ASSERT_NE(item, nullptr);
@@ -154,15 +155,21 @@ TEST_P(EditStyleTest, PasswordMaskingAndScrolling) {
     EXPECT_EQ(item->style & (ES_AUTOHSCROLL | WS_BORDER), ES_AUTOHSCROLL | WS_BORDER);
 }
 
-INSTANTIATE_TEST_SUITE_P(AllEdits, EditStyleTest,
-                         testing::Values(EditCase{IDD_ZELVO_MANAGER_DIALOG, IDC_EDIT_ACCOUNT, false},
-                                         EditCase{IDD_ZELVO_MANAGER_DIALOG, IDC_EDIT_PASSWORD, false},
-                                         EditCase{IDD_ZELVO_MANAGER_DIALOG, IDC_EDIT_COMMENT, false},
-                                         EditCase{IDD_LOGIN, IDC_EDIT_ACCOUNT, false},
-                                         EditCase{IDD_LOGIN, IDC_EDIT_PASSWORD, true},
-                                         EditCase{IDD_CREATE_ADMIN, IDC_EDIT_ACCOUNT, false},
-                                         EditCase{IDD_CREATE_ADMIN, IDC_EDIT_PASSWORD, true},
-                                         EditCase{IDD_CREATE_ADMIN, IDC_EDIT_CONFIRM, true}),
+const EditCase kEdits[] = {
+    {IDD_ZELVO_MANAGER_DIALOG, IDC_EDIT_ACCOUNT, false},
+    {IDD_ZELVO_MANAGER_DIALOG, IDC_EDIT_PASSWORD, false},
+    {IDD_ZELVO_MANAGER_DIALOG, IDC_EDIT_COMMENT, false},
+    {IDD_LOGIN, IDC_EDIT_ACCOUNT, false},
+    {IDD_LOGIN, IDC_EDIT_PASSWORD, true},
+    {IDD_CREATE_ADMIN, IDC_EDIT_ACCOUNT, false},
+    {IDD_CREATE_ADMIN, IDC_EDIT_PASSWORD, true},
+    {IDD_CREATE_ADMIN, IDC_EDIT_CONFIRM, true},
+    {IDD_IMPORT_BOOK, IDC_EDIT_ACCOUNT, false},
+    {IDD_IMPORT_BOOK, IDC_EDIT_PASSWORD, true},
+    {IDD_EXPORT, IDC_EDIT_PASSWORD, true},
+};
+
+INSTANTIATE_TEST_SUITE_P(AllEdits, EditStyleTest, testing::ValuesIn(kEdits),
                          [](const testing::TestParamInfo<EditCase>& info) {
                              return "Template" + std::to_string(info.param.dialog) + "Edit" +
                                     std::to_string(info.param.edit);
@@ -196,15 +203,5 @@ TEST(StringTable, AboutMenuItemAndUnknownIds) {
     EXPECT_EQ(AfxLoadResourceString(102), "");
     EXPECT_EQ(AfxLoadResourceString(0), "");
 }
-
-// The other book's password and the one that lets an export write every password out are masked.
-INSTANTIATE_TEST_SUITE_P(MovingEdits, EditStyleTest,
-                         testing::Values(EditCase{IDD_IMPORT_BOOK, IDC_EDIT_ACCOUNT, false},
-                                         EditCase{IDD_IMPORT_BOOK, IDC_EDIT_PASSWORD, true},
-                                         EditCase{IDD_EXPORT, IDC_EDIT_PASSWORD, true}),
-                         [](const testing::TestParamInfo<EditCase>& info) {
-                             return "Template" + std::to_string(info.param.dialog) + "Edit" +
-                                    std::to_string(info.param.edit);
-                         });
 
 } // namespace

@@ -24,11 +24,7 @@ using store_test::ScratchFolder;
 class Session {
 public:
     explicit Session(const ScratchFolder& folder) : m_open(m_book) {
-        AccountBook saved;
-        CopyFieldText(saved.szAdminAccount, "alice");
-        CopyFieldText(saved.szAdminPassword, "pw");
-        saved.vecEntries = {Entry("a"), Entry("b")};
-        EXPECT_TRUE(SaveAccountBook(saved, folder / "alice.xml", CBase64()));
+        store_test::SaveBook(folder / "alice.xml", "alice", {"a", "b"});
         EXPECT_EQ(m_open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
         m_rows = m_book.vecEntries;
     }
@@ -195,11 +191,9 @@ TEST(JournalInStep, AChangedAdministratorPasswordOutlivesAKill) {
 TEST(JournalReplay, GivesWhatAPlainListGives) {
     std::mt19937 random(2024);
     AccountBook book;
-    std::vector<std::string> expected;
-    for (int i = 0; i < 3000; ++i) {
+    for (int i = 0; i < 3000; ++i)
         book.vecEntries.push_back(Entry("r" + std::to_string(i)));
-        expected.push_back("r" + std::to_string(i));
-    }
+    std::vector<std::string> expected = Accounts(book.vecEntries);
     WipingString text;
     BookJournal::AppendHeader(text, FileIdentity{}, "alice", "pw");
     for (int i = 0; i < 30000; ++i) {

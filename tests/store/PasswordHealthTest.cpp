@@ -1,4 +1,5 @@
 #include "PasswordHealth.h"
+#include "StoreTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -7,13 +8,6 @@
 #include <vector>
 
 namespace {
-
-AccountEntry Entry(std::string_view account, std::string_view password) {
-    AccountEntry entry;
-    CopyFieldText(entry.szAccount, account);
-    CopyFieldText(entry.szPassword, password);
-    return entry;
-}
 
 TEST(PasswordHealth, BitsFallIntoTheBandsAtTheirBounds) {
     const std::pair<double, std::string_view> kBands[] = {
@@ -62,7 +56,7 @@ TEST(PasswordHealth, FindsWeakReusedAndAdministratorPasswordsEntryByEntry) {
     CopyFieldText(book.szAdminAccount, "alice");
     CopyFieldText(book.szAdminPassword, "Fjord-Velvet-Quasar-81!");
     for (const Line& line : kLines)
-        book.vecEntries.push_back(Entry(line.account, line.password));
+        book.vecEntries.push_back(store_test::Entry(line.account, line.password, ""));
     BookHealth health;
     ASSERT_TRUE(CheckBookPasswords(book, health));
     ASSERT_EQ(health.entries.size(), std::size(kLines));
@@ -78,7 +72,7 @@ TEST(PasswordHealth, FindsWeakReusedAndAdministratorPasswordsEntryByEntry) {
 
 TEST(PasswordHealth, ReportsProgressByStepsAndStopsWhenCancelled) {
     AccountBook book;
-    book.vecEntries.assign(1000, Entry("account", "password"));
+    book.vecEntries.assign(1000, store_test::Entry("account", "password", ""));
     struct Run {
         std::size_t stopAt;
         std::vector<std::size_t> reported;

@@ -1,8 +1,6 @@
 // A session that ended without its save, as the next login finds what its journal left: damaged in
-// different ways, planted, against a book that changed, or opened with the wrong password; and a
-// journal that must stay in step with the rows while the disk fails under it.
+// different ways, planted, against a book that changed, or opened with the wrong password.
 #include "AccountFile.h"
-#include "JournalReplay.h"
 #include "OpenBook.h"
 #include "StoreTestSupport.h"
 
@@ -13,7 +11,6 @@
 
 #include <filesystem>
 #include <functional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -23,18 +20,29 @@ namespace fs = std::filesystem;
 using store_test::Accounts;
 using store_test::Entry;
 using store_test::ReadWholeFile;
+using store_test::SaveBook;
 using store_test::ScratchFolder;
 using store_test::WriteWholeFile;
 
-void SaveBook(const std::string& path, const std::string& admin, const std::string& password,
-              const std::vector<std::string>& accounts) {
+// What is done to the book and its journal between the killed session and the next login.
+using Damage = std::function<void(const std::string& book, const std::string& journal)>;
+
+struct Change {
+    JournalChange change;
+    std::size_t row;
+    const char* account; // null for a delete
+};
+
+// A session of the administrator's book that makes the changes, then ends without its save as a
+// killed process does.
+void KilledSession(const std::string& folder, const char* admin, const std::vector<Change>& changes) {
     AccountBook book;
-    CopyFieldText(book.szAdminAccount, admin);
-    CopyFieldText(book.szAdminPassword, password);
-    for (const std::string& account : accounts)
-        book.vecEntries.push_back(Entry(account));
-    ASSERT_TRUE(SaveAccountBook(book, path + ".new", CBase64()));
-    fs::rename(path + ".new", path);
+    OpenBook session(book);
+    ASSERT_EQ(session.Open(folder, admin, "pw", CBase64()), OpenOutcome::Opened);
+    for (const auto& [change, row, account] : changes) {
+        std::string reason;
+        ASSERT_TRUE(session.Record(change, row, account ? Entry(account) : AccountEntry{}, nullptr, &reason)) << reason;
+    }
 }
 
 // The journal's lines, each with its line break.
@@ -53,14 +61,8 @@ void WriteLines(const std::string& journal, const std::vector<std::string>& line
     WriteWholeFile(journal, text);
 }
 
-std::string RecordLine(JournalChange change, std::size_t row, const std::string& account) {
-    WipingString line;
-    BookJournal::AppendRecord(line, change, row, Entry(account));
-    return std::string(line.begin(), line.end());
-}
-
-// A record planted before the session's n-th record (0: the first).
-std::function<void(const std::string&, const std::string&)> Plant(std::size_t at, std::string line) {
+// A line planted before the session's n-th record (0: the first).
+Damage Plant(std::size_t at, std::string line) {
     return [at, line](const std::string&, const std::string& journal) {
         std::vector<std::string> lines = Lines(journal);
         lines.insert(lines.begin() + std::ptrdiff_t(at + 1), line);
@@ -68,8 +70,15 @@ std::function<void(const std::string&, const std::string&)> Plant(std::size_t at
     };
 }
 
+// A well-sealed record of the entry "z" planted before the session's n-th record.
+Damage Plant(std::size_t at, JournalChange change, std::size_t row) {
+    WipingString line;
+    BookJournal::AppendRecord(line, change, row, Entry("z"));
+    return Plant(at, std::string(line.begin(), line.end()));
+}
+
 // The header written again for another book's administrator or password, against the same file.
-std::function<void(const std::string&, const std::string&)> Rebind(const char* admin, const char* password) {
+Damage Rebind(const char* admin, const char* password) {
     return [=](const std::string& book, const std::string& journal) {
         std::vector<std::string> lines = Lines(journal);
         FileIdentity base;
@@ -88,7 +97,7 @@ void TearLastRecord(const std::string&, const std::string& journal) {
 }
 
 // A bit gone wrong in a record whose line break is still there.
-std::function<void(const std::string&, const std::string&)> FlipInLine(std::size_t line) {
+Damage FlipInLine(std::size_t line) {
     return [line](const std::string&, const std::string& journal) {
         std::vector<std::string> lines = Lines(journal);
         lines[line][2] ^= 1;
@@ -103,13 +112,10 @@ void BorrowChecksum(const std::string&, const std::string& journal) {
     WriteLines(journal, lines);
 }
 
-void ReplaceBook(const std::string& book, const std::string&) {
-    SaveBook(book, "alice", "pw", {"x"});
-}
-
-// The run was killed after its save had replaced the book, before the journal was removed.
-void SaveSession(const std::string& book, const std::string&) {
-    SaveBook(book, "alice", "pw", {"A", "c", "d"});
+// The book replaced by another program's file, or by the session's own save when the run was killed
+// before the journal was removed.
+Damage SavedAs(std::vector<std::string> accounts) {
+    return [accounts](const std::string& book, const std::string&) { SaveBook(book, "alice", accounts); };
 }
 
 void EmptyJournal(const std::string&, const std::string& journal) {
@@ -125,102 +131,57 @@ void GiveJournalAway(const std::string&, const std::string& journal) {
     ASSERT_EQ(::chown(journal.c_str(), 65534, 65534), 0);
 }
 
+// Another book's journal, with its base, moved beside a book it does not belong to, whose file
+// happens to be the one it names.
+void ForeignJournal(const std::string& book, const std::string& journal) {
+    const std::string bob = fs::path(book).replace_filename("bob.xml");
+    SaveBook(bob, "bob", {"b"});
+    KilledSession(fs::path(book).parent_path(), "bob", {{JournalChange::Insert, 1, "bobs"}});
+    fs::rename(BookJournal::PathFor(bob), journal);
+    fs::rename(BookJournal::BasePathFor(bob), BookJournal::BasePathFor(book));
+}
+
 enum class Left { Unchanged, Cut, Gone, SetAside };
 
 struct DamageCase {
     const char* label;
-    std::function<void(const std::string& book, const std::string& journal)> damage;
-    const char* password;
-    OpenOutcome outcome;
+    Damage damage;
     std::vector<std::string> opened; // the book's entries after the login
     std::size_t changesRecovered;    // brought back into the book, or kept beside it
     std::size_t changesNotRecovered;
     Left journal;
-    std::vector<std::string> keptBeside; // the session saved beside the book, when it changed
+    std::vector<std::string> keptBeside = {}; // the session saved beside the book, when it changed
     bool needsRoot = false;
+    const char* password = "pw";
+    OpenOutcome outcome = OpenOutcome::Opened;
 };
 
 void PrintTo(const DamageCase& c, std::ostream* out) {
     *out << c.label;
 }
 
-const std::string kHugeRow = "18446744073709551616"; // one past the largest 64-bit number
+const std::string kHugeRowRecord = "D 18446744073709551616 AA== AA== AA== 00000000\n"; // one past 64 bits
 
 // The session below inserts c and d, updates a to A and deletes b: "A c d".
 const DamageCase kDamageCases[] = {
-    {"whole", Untouched, "pw", OpenOutcome::Opened, {"A", "c", "d"}, 4, 0, Left::Unchanged, {}},
-    {"torn last record", TearLastRecord, "pw", OpenOutcome::Opened, {"A", "b", "c", "d"}, 3, 0, Left::Cut, {}},
-    {"damaged last record", FlipInLine(4), "pw", OpenOutcome::Opened, {"A", "b", "c", "d"}, 3, 1, Left::SetAside, {}},
-    {"damaged record in the middle",
-     FlipInLine(2),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b", "c"},
-     1,
-     3,
-     Left::SetAside,
-     {}},
-    {"first record sealed with another's checksum",
-     BorrowChecksum,
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     4,
-     Left::SetAside,
-     {}},
-    {"update of a row the book lacks first",
-     Plant(0, RecordLine(JournalChange::Update, 99, "z")),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     5,
-     Left::SetAside,
-     {}},
-    {"insert past the end in the middle",
-     Plant(1, RecordLine(JournalChange::Insert, 7, "z")),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b", "c"},
-     1,
-     4,
-     Left::SetAside,
-     {}},
-    {"row number past 64 bits",
-     Plant(0, "D " + kHugeRow + " AA== AA== AA== 00000000\n"),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     5,
-     Left::SetAside,
-     {}},
-    {"damaged header", FlipInLine(0), "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::SetAside, {}},
-    {"header of another administrator",
-     Rebind("bob", "pw"),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     0,
-     Left::SetAside,
-     {}},
-    {"header of another password",
-     Rebind("alice", "other"),
-     "pw",
-     OpenOutcome::Opened,
-     {"a", "b"},
-     0,
-     0,
-     Left::SetAside,
-     {}},
-    {"a pipe at the journal's name", PipeAtJournal, "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::SetAside, {}},
-    {"another user's journal", GiveJournalAway, "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::SetAside, {}, true},
-    {"a start cut short", EmptyJournal, "pw", OpenOutcome::Opened, {"a", "b"}, 0, 0, Left::Gone, {}},
-    {"book changed on disk", ReplaceBook, "pw", OpenOutcome::Opened, {"x"}, 4, 0, Left::Gone, {"A", "c", "d"}},
-    {"saved before the journal went", SaveSession, "pw", OpenOutcome::Opened, {"A", "c", "d"}, 0, 0, Left::Gone, {}},
-    {"wrong password", Untouched, "PW", OpenOutcome::WrongPassword, {}, 0, 0, Left::Unchanged, {}},
+    {"whole", Untouched, {"A", "c", "d"}, 4, 0, Left::Unchanged},
+    {"torn last record", TearLastRecord, {"A", "b", "c", "d"}, 3, 0, Left::Cut},
+    {"damaged last record", FlipInLine(4), {"A", "b", "c", "d"}, 3, 1, Left::SetAside},
+    {"damaged record in the middle", FlipInLine(2), {"a", "b", "c"}, 1, 3, Left::SetAside},
+    {"first record sealed with another's checksum", BorrowChecksum, {"a", "b"}, 0, 4, Left::SetAside},
+    {"update of a row the book lacks first", Plant(0, JournalChange::Update, 99), {"a", "b"}, 0, 5, Left::SetAside},
+    {"insert past the end in the middle", Plant(1, JournalChange::Insert, 7), {"a", "b", "c"}, 1, 4, Left::SetAside},
+    {"row number past 64 bits", Plant(0, kHugeRowRecord), {"a", "b"}, 0, 5, Left::SetAside},
+    {"damaged header", FlipInLine(0), {"a", "b"}, 0, 0, Left::SetAside},
+    {"header of another administrator", Rebind("bob", "pw"), {"a", "b"}, 0, 0, Left::SetAside},
+    {"header of another password", Rebind("alice", "other"), {"a", "b"}, 0, 0, Left::SetAside},
+    {"a pipe at the journal's name", PipeAtJournal, {"a", "b"}, 0, 0, Left::SetAside},
+    {"another user's journal", GiveJournalAway, {"a", "b"}, 0, 0, Left::SetAside, {}, true},
+    {"another book's journal", ForeignJournal, {"a", "b"}, 0, 0, Left::SetAside},
+    {"a start cut short", EmptyJournal, {"a", "b"}, 0, 0, Left::Gone},
+    {"book changed on disk", SavedAs({"x"}), {"x"}, 4, 0, Left::Gone, {"A", "c", "d"}},
+    {"saved before the journal went", SavedAs({"A", "c", "d"}), {"A", "c", "d"}, 0, 0, Left::Gone},
+    {"wrong password", Untouched, {}, 0, 0, Left::Unchanged, {}, false, "PW", OpenOutcome::WrongPassword},
 };
 
 class SessionJournal : public testing::TestWithParam<DamageCase> {};
@@ -232,18 +193,12 @@ TEST_P(SessionJournal, TheNextLoginFindsWhatTheJournalHolds) {
     const ScratchFolder folder;
     const std::string book = folder / "alice.xml";
     const std::string journal = BookJournal::PathFor(book);
-    SaveBook(book, "alice", "pw", {"a", "b"});
-    {
-        // The session ends without its save, as a killed process does.
-        AccountBook session;
-        OpenBook open(session);
-        ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
-        std::string reason;
-        EXPECT_TRUE(open.Record(JournalChange::Insert, 2, Entry("c"), nullptr, &reason)) << reason;
-        EXPECT_TRUE(open.Record(JournalChange::Update, 0, Entry("A"), nullptr, &reason));
-        EXPECT_TRUE(open.Record(JournalChange::Insert, 3, Entry("d"), nullptr, &reason));
-        EXPECT_TRUE(open.Record(JournalChange::Delete, 1, AccountEntry{}, nullptr, &reason));
-    }
+    SaveBook(book, "alice", {"a", "b"});
+    KilledSession(folder.Path(), "alice",
+                  {{JournalChange::Insert, 2, "c"},
+                   {JournalChange::Update, 0, "A"},
+                   {JournalChange::Insert, 3, "d"},
+                   {JournalChange::Delete, 1, nullptr}});
     struct stat journalMode {};
     ASSERT_EQ(::stat(journal.c_str(), &journalMode), 0);
     EXPECT_EQ(journalMode.st_mode & 0777, 0600u);
@@ -274,6 +229,7 @@ TEST_P(SessionJournal, TheNextLoginFindsWhatTheJournalHolds) {
         if (fs::is_regular_file(recovery.setAsidePath)) {
             EXPECT_EQ(ReadWholeFile(recovery.setAsidePath), journalBefore) << "never deleted, never cut";
         }
+        EXPECT_TRUE(fs::exists(recovery.setAsidePath + "-base")) << "the book's second name goes with it";
         break;
     }
     EXPECT_EQ(recovery.setAsidePath.empty(), c.journal != Left::SetAside);
@@ -305,15 +261,10 @@ INSTANTIATE_TEST_SUITE_P(Damage, SessionJournal, testing::ValuesIn(kDamageCases)
 TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
     const ScratchFolder folder;
     const std::string target = folder / "synced-alice.xml";
-    SaveBook(target, "alice", "pw", {"a"});
+    SaveBook(target, "alice", {"a"});
     ASSERT_EQ(::symlink(target.c_str(), (folder / "alice.xml").c_str()), 0);
-    {
-        AccountBook session;
-        OpenBook open(session);
-        ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
-        ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("b"), nullptr, nullptr));
-    }
-    SaveBook(target, "alice", "pw", {"x"});
+    KilledSession(folder.Path(), "alice", {{JournalChange::Insert, 1, "b"}});
+    SaveBook(target, "alice", {"x"});
     AccountBook next;
     OpenBook open(next);
     ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
@@ -323,35 +274,12 @@ TEST(SessionJournalOfALinkedBook, IsKeptBesideTheFileThatReplacedIt) {
     EXPECT_EQ(Accounts(next.vecEntries), std::vector<std::string>{"x"});
 }
 
-// Another book's journal, with its base, copied beside a book it does not belong to, whose file
-// happens to be the one it names: never applied, never kept beside.
-TEST(SessionJournalOfAnotherBook, IsSetAsideWithItsBase) {
-    const ScratchFolder folder;
-    SaveBook(folder / "bob.xml", "bob", "pw", {"b"});
-    {
-        AccountBook session;
-        OpenBook open(session);
-        ASSERT_EQ(open.Open(folder.Path(), "bob", "pw", CBase64()), OpenOutcome::Opened);
-        ASSERT_TRUE(open.Record(JournalChange::Insert, 1, Entry("bobs"), nullptr, nullptr));
-    }
-    SaveBook(folder / "alice.xml", "alice", "pw", {"a"});
-    fs::rename(folder / "bob.xml.journal", folder / "alice.xml.journal");
-    fs::rename(folder / "bob.xml.journal-base", folder / "alice.xml.journal-base");
-    AccountBook next;
-    OpenBook open(next);
-    ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
-    EXPECT_EQ(Accounts(next.vecEntries), std::vector<std::string>{"a"});
-    EXPECT_TRUE(open.Recovery().keptPath.empty());
-    EXPECT_TRUE(fs::exists(open.Recovery().setAsidePath));
-    EXPECT_TRUE(fs::exists(open.Recovery().setAsidePath + "-base"));
-}
-
 // A book that was never saved lives in its journal: a whole header opens it, a start cut short
 // holds nothing and keeps no name, and another administrator's journal opens nothing.
 TEST(NewBookJournal, IsTheBookUntilItIsSaved) {
     const struct {
         const char* label;
-        std::function<void(const std::string& book, const std::string& journal)> leave;
+        Damage leave;
         OpenOutcome login;
         CreateOutcome create;
     } cases[] = {

@@ -1,9 +1,11 @@
-// Helpers shared by the account store tests: fixture paths, a scratch folder, entries, whole-file reads and
-// a plain Base64 decoder written independently of the codec under test.
+// Helpers shared by the account store tests: fixture paths, a scratch folder, entries and books,
+// whole-file reads and a plain Base64 decoder written independently of the codec under test.
 #pragma once
 
-#include "AccountBook.h"
+#include "AccountFile.h"
 #include "ScratchDir.h"
+
+#include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -60,6 +62,18 @@ inline AccountBook BookWithPasswords(const std::vector<std::string>& passwords) 
     for (std::size_t i = 0; i < passwords.size(); ++i)
         CopyFieldText(book.vecEntries[i].szPassword, passwords[i]);
     return book;
+}
+
+// The administrator's book (password "pw") of these entries, renamed into place as a sync tool
+// replaces a file.
+inline void SaveBook(const std::string& path, const std::string& admin, const std::vector<std::string>& accounts) {
+    AccountBook book;
+    CopyFieldText(book.szAdminAccount, admin);
+    CopyFieldText(book.szAdminPassword, "pw");
+    for (const std::string& account : accounts)
+        book.vecEntries.push_back(Entry(account));
+    ASSERT_TRUE(SaveAccountBook(book, path + ".new", CBase64()));
+    std::filesystem::rename(path + ".new", path);
 }
 
 inline std::string ReadWholeFile(const std::string& path) {

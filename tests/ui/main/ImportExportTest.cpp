@@ -5,7 +5,6 @@
 #include "resource.h"
 #include "testhooks.h"
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <QFile>
@@ -61,7 +60,10 @@ public:
         });
     }
     // The commands' keys, pressed in the list (the window menu runs them in the whole-run tests).
-    void Import() { QTest::keyClick(ListView(), Qt::Key_I, Qt::ControlModifier); }
+    void Import() {
+        m_preview.clear();
+        QTest::keyClick(ListView(), Qt::Key_I, Qt::ControlModifier);
+    }
     void Export() { QTest::keyClick(ListView(), Qt::Key_E, Qt::ControlModifier | Qt::ShiftModifier); }
     std::string WriteFile(const std::string& name, const std::string& bytes) const {
         const std::string path = m_dir.path().toStdString() + "/" + name;
@@ -73,22 +75,51 @@ public:
     PreviewLines m_preview;
 };
 
-// Hand-written exports of two programs, each into a list that holds some of their rows or none;
-// Cancel in the preview changes nothing.
-TEST_F(ImportExportTest, AnExportComesInAfterTheLastRowAsThePreviewSaid) {
+// Hand-written exports of two programs, each into a list that holds some of their rows or none, and
+// another book, which comes in only with its administrator's name and password; a file is taken for
+// a book by its name or by its text. Cancel, a file refused whole (told as a sentence) or a wrong
+// administrator changes nothing, and journals nothing.
+TEST_F(ImportExportTest, AnImportAddsAfterTheLastRowWhatThePreviewSaidOrNothing) {
     struct Case {
-        const char* file;
-        UINT button; // pressed in the preview
+        const char* label;
+        std::string file;
         std::vector<Row> book;
         std::vector<Row> added;
-        PreviewLines preview;
+        PreviewLines preview; // empty: none is shown
         std::vector<std::string> messages;
+        std::string refusal = {}; // how the system message box goes on after "Import Failed:"
+        std::pair<const char*, const char*> otherAdministrator = {}; // typed with the password for a book
+        UINT button = IDOK;                                          // pressed in the preview
     };
+    const std::string csv = kData + "/csv/";
+    const std::string large = WriteFile("large.csv", "username,password\n");
+    ASSERT_EQ(::truncate(large.c_str(), 65 << 20), 0); // sparse: nothing of it is written
+    const std::string noPassword = WriteFile("nopassword.csv", "username,url\nann,https://a.example\n");
     const Row bob = {"bob", "hunter2", "https://www.example.com"};
-    const Row dave = {"dave", "forum-pass", "Forum"};
+    const Row a = {"a", "1", ""};
+    const Row b = {"b", "2", "from other"};
+    const std::string otherBook = WriteFile("saved-elsewhere.bak", BookXml("other", "pw2", {a, b}));
+    const std::string notABook = WriteFile("notes.xml", "<notes/>");
+    const std::string notXml = WriteFile("list.xml", "username,password\nann,1\n");
+    const std::vector<Row> keepassxcRows = {{"dave", "forum-pass", "Forum"},
+                                            {"dave@mail.example", "m@il", "Mail"},
+                                            {"dave2", "no-title", "https://notitle.example"}};
+    const PreviewLines keepassxc = {
+        {IDC_STATIC_IMPORT_SOURCE, "KeePassXC"},
+        {IDC_STATIC_IMPORT_ADDED, "3 entries will be added after the last row."},
+        {IDC_STATIC_IMPORT_ALREADY, "No row is in the list already."},
+        {IDC_STATIC_IMPORT_REFUSED, "Every row has an account ID and a password of at most 128 bytes."},
+        {IDC_STATIC_IMPORT_NOT_CARRIED, "2 rows to add hold data the book has no place for; what they hold in Group, "
+                                        "URL, Notes, TOTP is not imported."}};
+    const PreviewLines merged = {
+        {IDC_STATIC_IMPORT_SOURCE, "account book"},
+        {IDC_STATIC_IMPORT_ADDED, "1 entry will be added after the last row."},
+        {IDC_STATIC_IMPORT_ALREADY, "1 row is in the list already (or earlier in the file), and will be left out."},
+        {IDC_STATIC_IMPORT_REFUSED, "Every row has an account ID and a password of at most 128 bytes."},
+        {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."}};
     const Case cases[] = {
-        {"firefox.csv",
-         IDOK,
+        {"firefox",
+         csv + "firefox.csv",
          {bob},
          {{"bob@example.org", "p\"q", "https://accounts.example.org"}},
          {{IDC_STATIC_IMPORT_SOURCE, "Firefox"},
@@ -98,93 +129,51 @@ TEST_F(ImportExportTest, AnExportComesInAfterTheLastRowAsThePreviewSaid) {
           {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."},
           {IDC_LIST_LEFT_OUT, "4 no account ID;"}},
          {"Import success:1 entry added."}},
-        {"keepassxc.csv",
-         IDOK,
-         {},
-         {dave, {"dave@mail.example", "m@il", "Mail"}, {"dave2", "no-title", "https://notitle.example"}},
-         {{IDC_STATIC_IMPORT_SOURCE, "KeePassXC"},
-          {IDC_STATIC_IMPORT_ADDED, "3 entries will be added after the last row."},
-          {IDC_STATIC_IMPORT_ALREADY, "No row is in the list already."},
-          {IDC_STATIC_IMPORT_REFUSED, "Every row has an account ID and a password of at most 128 bytes."},
-          {IDC_STATIC_IMPORT_NOT_CARRIED, "2 rows to add hold data the book has no place for; what they hold in "
-                                          "Group, URL, Notes, TOTP is not imported."}},
-         {"Import success:3 entries added."}},
-        {"keepassxc.csv", IDCANCEL, {bob}, {}, {}, {}},
+        {"keepassxc", csv + "keepassxc.csv", {}, keepassxcRows, keepassxc, {"Import success:3 entries added."}},
+        {"keepassxc, Cancel", csv + "keepassxc.csv", {bob}, {}, keepassxc, {}, {}, {}, IDCANCEL},
+        {"no password column", noPassword, {bob}, {}, {}, {}, "The file's first line names no password column;"},
+        {"too large", large, {bob}, {}, {}, {}, "Cannot read " + large + ": larger than"},
+        {"another book", otherBook, {a}, {b}, merged, {"Import success:1 entry added."}, {}, {"other", "pw2"}},
+        {"wrong password", otherBook, {a}, {}, {}, {"Import Failed:Password error."}, {}, {"other", "PW2"}},
+        {"wrong administrator", otherBook, {a}, {}, {}, {"Import Failed:Password error."}, {}, {"Other", "pw2"}},
+        {"not a book", notABook, {a}, {}, {}, {"Import Failed:The file is not an account book."}, {}, {"other", "pw2"}},
+        {"not XML", notXml, {a}, {}, {}, {"Import Failed:The file is not an account book."}, {}, {"other", "pw2"}},
     };
+    const std::string journal = BookPath("book") + ".journal";
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.file) + (c.button == IDOK ? " OK" : " Cancel"));
+        SCOPED_TRACE(c.label);
         OpenWindow();
         LoginTo("book", c.book);
         const std::string original = FileText(BookPath("book"));
-        ChooseFile(kData + "/csv/" + c.file);
+        ChooseFile(c.file);
+        if (const auto [administrator, password] = c.otherAdministrator; administrator)
+            AnswerPassword(IDD_IMPORT_BOOK, password, administrator);
         AnswerPreview(c.button);
         Import();
         std::vector<Row> expected = c.book;
         expected.insert(expected.end(), c.added.begin(), c.added.end());
         EXPECT_EQ(ListRows(), expected);
-        if (!c.preview.empty()) {
-            EXPECT_EQ(m_preview, c.preview);
-        }
+        EXPECT_EQ(m_preview, c.preview);
         EXPECT_EQ(m_messages, c.messages);
+        EXPECT_EQ(m_systemMessages.size(), c.refusal.empty() ? 0u : 1u);
+        for (const std::string& text : m_systemMessages) {
+            EXPECT_TRUE(text.starts_with("Import Failed:" + c.refusal) && text.ends_with('.')) << text;
+        }
+        EXPECT_EQ(QFile::exists(QString::fromStdString(journal)), !c.added.empty()) << "journaled";
         DestroyWindow();
         EXPECT_EQ(ReadBookRows(BookPath("book")), expected) << "saved at Exit";
         if (c.added.empty()) {
             EXPECT_EQ(FileText(BookPath("book")), original) << "written without a change";
         }
-        m_script.clear(); // what a failed step left unanswered
-        m_messages.clear();
-        m_preview.clear();
+        EndCase();
     }
-}
-
-// A file refused as a whole is told with the reason as a sentence, and the list, the book and the
-// journal stay as they were.
-TEST_F(ImportExportTest, ARefusedFileChangesNothing) {
-    const std::string fifo = m_dir.path().toStdString() + "/pipe.csv";
-    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    const std::string device = m_dir.path().toStdString() + "/device.csv";
-    ASSERT_EQ(::symlink("/dev/zero", device.c_str()), 0);
-    const std::string large = WriteFile("large.csv", "username,password\n");
-    ASSERT_EQ(::truncate(large.c_str(), 65 << 20), 0); // sparse: nothing of it is written
-    const struct {
-        std::string path;
-        std::string message; // how the system message box begins
-    } cases[] = {
-        {WriteFile("nopassword.csv", "username,url\nann,https://a.example\n"),
-         "Import Failed:The file's first line names no password column;"},
-        {WriteFile("nul.csv", std::string("username,password\nann,p\0w\n", 26)),
-         "Import Failed:Line 2: a NUL byte, which a text file never holds."},
-        {fifo, "Import Failed:" + fifo + " is not a regular file."},
-        {device, "Import Failed:" + device + " is not a regular file."},
-        {large, "Import Failed:Cannot read " + large + ": larger than"},
-    };
-    OpenWindow();
-    LoginTo("book", {{"a", "1", ""}});
-    const std::string journal = BookPath("book") + ".journal";
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.path);
-        ChooseFile(c.path);
-        m_systemMessages.clear();
-        Import();
-        ASSERT_EQ(m_systemMessages.size(), 1u);
-        EXPECT_TRUE(m_systemMessages[0].starts_with(c.message)) << m_systemMessages[0];
-        EXPECT_EQ(m_systemMessages[0].back(), '.');
-        EXPECT_TRUE(m_templates.empty()) << "a dialog opened";
-        EXPECT_EQ(ListRows(), (std::vector<Row>{{"a", "1", ""}}));
-        EXPECT_FALSE(QFile::exists(QString::fromStdString(journal))) << "a change was journaled";
-    }
-    const std::string original = FileText(BookPath("book"));
-    DestroyWindow();
-    EXPECT_EQ(FileText(BookPath("book")), original) << "the book was written";
 }
 
 // Each layout, written from one book and imported into a new one, gives the same list.
 TEST_F(ImportExportTest, AnExportImportedIntoANewBookGivesTheSameList) {
     const std::vector<Row> rows = {{"ann", "p,w\"1 ", "https://a.example/"},
                                    {"bob", "pw2", ""},
-                                   {"J\xC3\xBC"
-                                    "rgen",
-                                    "\xE2\x82\xAC-pass", "caf\xC3\xA9, \"home\""}};
+                                   {"J\xC3\xBCrgen", "\xE2\x82\xAC-pass", "caf\xC3\xA9, \"home\""}};
     // The file kind chosen in the dialog decides the layout: KeePassXC's, then the browsers'.
     const std::pair<int, const char*> kinds[] = {{1, "\"Group\",\"Title\","}, {2, "\"name\",\"url\","}};
     for (const auto& [kind, header] : kinds) {
@@ -205,10 +194,7 @@ TEST_F(ImportExportTest, AnExportImportedIntoANewBookGivesTheSameList) {
         AnswerPreview(IDOK);
         Import();
         EXPECT_EQ(ListRows(), rows);
-        DestroyWindow();
-        m_script.clear(); // what a failed step left unanswered
-        m_systemMessages.clear();
-        m_messages.clear();
+        EndCase();
     }
 }
 
@@ -221,45 +207,6 @@ TEST_F(ImportExportTest, ExportWritesNothingWithoutTheAdministratorPassword) {
     EXPECT_EQ(m_messages, std::vector<std::string>{"Export Failed:Password error."});
     EXPECT_EQ(m_fileDialogs, 0);
     EXPECT_FALSE(QFile::exists(m_dir.path() + "/out.csv"));
-}
-
-// Another book's entries come in only with its administrator's name and password; a wrong one
-// reads nothing into the list. A file is taken for a book by its name or by its text.
-TEST_F(ImportExportTest, AnotherBookIsMergedOnlyWithItsAdministratorsPassword) {
-    const std::string book =
-        WriteFile("saved-elsewhere.bak", BookXml("other", "pw2", {{"a", "1", ""}, {"b", "2", "from other"}}));
-    const std::string notABook = WriteFile("notes.xml", "<notes/>");
-    const struct {
-        std::string file;
-        const char* account;
-        const char* password;
-        std::vector<Row> rows;
-        std::vector<std::string> messages;
-    } cases[] = {
-        {book, "other", "pw2", {{"a", "1", ""}, {"b", "2", "from other"}}, {"Import success:1 entry added."}},
-        {book, "other", "PW2", {{"a", "1", ""}}, {"Import Failed:Password error."}},
-        {book, "Other", "pw2", {{"a", "1", ""}}, {"Import Failed:Password error."}},
-        {notABook, "other", "pw2", {{"a", "1", ""}}, {"Import Failed:The file is not an account book."}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.file + " " + c.account + " " + c.password);
-        OpenWindow();
-        LoginTo("book", {{"a", "1", ""}});
-        ChooseFile(c.file);
-        AnswerPassword(IDD_IMPORT_BOOK, c.password, c.account);
-        AnswerPreview(IDOK);
-        Import();
-        EXPECT_EQ(ListRows(), c.rows);
-        EXPECT_EQ(m_messages, c.messages);
-        if (c.rows.size() > 1) {
-            EXPECT_EQ(m_preview[IDC_STATIC_IMPORT_ALREADY],
-                      "1 row is in the list already (or earlier in the file), and will be left out.");
-        }
-        DestroyWindow();
-        m_script.clear();
-        m_messages.clear();
-        m_preview.clear();
-    }
 }
 
 } // namespace

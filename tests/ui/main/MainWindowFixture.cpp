@@ -147,6 +147,16 @@ void MainWindowTest::DestroyWindow() {
     m_dlg = nullptr;
 }
 
+void MainWindowTest::EndCase() {
+    if (m_dlg)
+        DestroyWindow();
+    g_AccountBook.Clear();
+    m_templates.clear();
+    m_messages.clear();
+    m_systemMessages.clear();
+    m_script.clear();
+}
+
 bool MainWindowTest::QuitPosted(int timeoutMs) {
     bool timedOut = false;
     QObject scope; // the timer goes with this call, never firing into a later one

@@ -38,6 +38,9 @@ public: // the case tables below drive the window through these
     CManagerDlg& OpenWindow();
     // Destroys the window as shutdown does; the object deletes itself.
     void DestroyWindow();
+    // Ends one case of a table: destroys the window if it is still open, and forgets the book, the
+    // dialogs and messages seen, and any answer a failed step left unused.
+    void EndCase();
     // Runs the message loop until the quit message; false when none came within the time given.
     bool QuitPosted(int timeoutMs = 2000);
 

@@ -323,8 +323,7 @@ TEST_F(MainWindowTest, AFailedSaveCanBeRetriedOrGivenUp) {
             std::filesystem::remove_all(journal);
             BookJournal::RemoveFor(BookPath("erin"));
         }
-        m_systemMessages.clear();
-        g_AccountBook.Clear();
+        EndCase();
     }
 }
 
@@ -406,10 +405,7 @@ TEST_F(MainWindowTest, TheLoginSaysWhatBecameOfAnUnfinishedSession) {
             EXPECT_FALSE(FileText(named).empty()) << named;
         EXPECT_EQ(m_dlg->m_listAccounts.GetItemCount(), c.rows);
         EXPECT_EQ(std::filesystem::exists(journal), c.journal) << "what came back has a journal of its own";
-        DestroyWindow();
-        m_messages.clear();
-        m_systemMessages.clear();
-        g_AccountBook.Clear();
+        EndCase();
     }
 }
 

@@ -49,31 +49,10 @@ public: // the case tables drive the window through these
     }
 };
 
-// Use puts the password shown into the Password field and touches nothing else; Cancel leaves it.
-TEST_F(PasswordCommandsTest, UseFillsOnlyThePasswordFieldAndCancelLeavesIt) {
-    const std::vector<Row> rows = {{"a", "1", "x"}, {"b", "2", "y"}};
-    for (const UINT button : {IDOK, IDCANCEL}) {
-        OpenWindow();
-        LoginTo("gen", rows);
-        ClickRow(1);
-        SetText(IDC_EDIT_ACCOUNT, "typed id");
-        const std::string shown = Generate([button](CDialog& dlg) { Press(dlg, button); }, button == IDOK);
-        EXPECT_EQ(m_templates, std::vector<UINT>{IDD_GENERATE_PASSWORD});
-        EXPECT_EQ(shown.size(), kDefaultGeneratedLength);
-        EXPECT_EQ(ListRows(), rows);
-        EXPECT_EQ(
-            (std::vector<std::string>{Item(IDC_EDIT_ACCOUNT)->GetWindowText(), Item(IDC_EDIT_PASSWORD)->GetWindowText(),
-                                      Item(IDC_EDIT_COMMENT)->GetWindowText()}),
-            (std::vector<std::string>{"typed id", button == IDOK ? shown : "2", "y"}));
-        EXPECT_EQ(m_dlg->m_bModified, 0);
-        DestroyWindow();
-        m_templates.clear();
-    }
-}
-
-// The choices decide what is made; a choice that could make nothing is refused and said so, and
-// Use takes a password only while one is shown.
-TEST_F(PasswordCommandsTest, TheChoicesDecideThePassword) {
+// The choices decide what is made; a choice that could make nothing is refused and said so. Use
+// puts the password shown, when there is one, into the Password field and touches nothing else;
+// Cancel leaves it.
+TEST_F(PasswordCommandsTest, TheChoicesDecideThePasswordThatUseAloneFillsIn) {
     const auto length = [](const char* text) {
         return [text](CDialog& dlg) { dlg.GetDlgItem(IDC_EDIT_LENGTH)->SetWindowText(text); };
     };
@@ -94,7 +73,10 @@ TEST_F(PasswordCommandsTest, TheChoicesDecideThePassword) {
         std::function<void(CDialog&)> choose;
         std::function<bool(const std::string&)> expected;
         std::vector<std::string> messages;
+        UINT button = IDOK; // Ctrl+G opens the dialog to Use, the window menu to Cancel
     } cases[] = {
+        {"first choices", [](CDialog&) {}, sized(kDefaultGeneratedLength), {}},
+        {"Cancel", [](CDialog&) {}, sized(kDefaultGeneratedLength), {}, IDCANCEL},
         {"digits only",
          clear({IDC_CHECK_LOWER_CASE, IDC_CHECK_UPPER_CASE, IDC_CHECK_SYMBOLS}),
          digitsWithoutLookAlikes,
@@ -109,22 +91,32 @@ TEST_F(PasswordCommandsTest, TheChoicesDecideThePassword) {
         {"length 129", length("129"), sized(0), {badLength}},
         {"no length", length(""), sized(0), {badLength}},
     };
+    const std::vector<Row> rows = {{"a", "1", "x"}, {"b", "2", "y"}};
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
         OpenWindow(); // each from the first choices
-        CreateAdmin("gen" + std::to_string(&c - cases));
-        SetText(IDC_EDIT_PASSWORD, "before");
-        const std::string shown = Generate([&](CDialog& dlg) {
-            c.choose(dlg);
-            // The strength of the password shown, or why none is.
-            const std::string strength = Text(dlg, IDC_STATIC_STRENGTH);
-            EXPECT_EQ(strength.ends_with(" bits"), !Text(dlg, IDC_EDIT_GENERATED).empty()) << c.name << ": " << strength;
-            Press(dlg, IDOK);
-        });
-        EXPECT_TRUE(c.expected(shown)) << c.name << ": " << shown;
-        EXPECT_EQ(m_messages, c.messages) << c.name;
-        EXPECT_EQ(Item(IDC_EDIT_PASSWORD)->GetWindowText(), shown.empty() ? "before" : shown) << c.name;
-        DestroyWindow();
-        m_messages.clear();
+        LoginTo("gen", rows);
+        ClickRow(1);
+        SetText(IDC_EDIT_ACCOUNT, "typed id");
+        const std::string shown = Generate(
+            [&](CDialog& dlg) {
+                c.choose(dlg);
+                // The strength of the password shown, or why none is.
+                const std::string strength = Text(dlg, IDC_STATIC_STRENGTH);
+                EXPECT_EQ(strength.ends_with(" bits"), !Text(dlg, IDC_EDIT_GENERATED).empty()) << strength;
+                Press(dlg, c.button);
+            },
+            c.button == IDOK);
+        EXPECT_EQ(std::count(m_templates.begin(), m_templates.end(), UINT(IDD_GENERATE_PASSWORD)), 1);
+        EXPECT_TRUE(c.expected(shown)) << shown;
+        EXPECT_EQ(m_messages, c.messages);
+        EXPECT_EQ(ListRows(), rows);
+        EXPECT_EQ(
+            (std::vector<std::string>{Item(IDC_EDIT_ACCOUNT)->GetWindowText(), Item(IDC_EDIT_PASSWORD)->GetWindowText(),
+                                      Item(IDC_EDIT_COMMENT)->GetWindowText()}),
+            (std::vector<std::string>{"typed id", c.button == IDOK && !shown.empty() ? shown : "2", "y"}));
+        EXPECT_EQ(m_dlg->m_bModified, 0);
+        EndCase();
     }
 }
 
@@ -219,8 +211,7 @@ TEST_F(PasswordCommandsTest, CheckListsTheProblemsAndGoesToTheEntryOfALine) {
         if (c.chosenRow >= 0) {
             EXPECT_EQ(Item(IDC_EDIT_PASSWORD)->GetWindowText(), c.rows[std::size_t(c.chosenRow)].password);
         }
-        DestroyWindow();
-        m_templates.clear();
+        EndCase();
     }
 }
 
