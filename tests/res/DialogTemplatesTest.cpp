@@ -31,6 +31,8 @@ const TemplateCase kTemplates[] = {
     {IDD_IMPORT, IDOK},
     {IDD_IMPORT_BOOK, IDOK},
     {IDD_EXPORT, IDOK},
+    {IDD_CHANGE_PASSWORD, IDOK},
+    {IDD_FIND, IDOK},
 };
 
 void PrintTo(const TemplateCase& param, std::ostream* os) {
@@ -167,6 +169,9 @@ const EditCase kEdits[] = {
     {IDD_IMPORT_BOOK, IDC_EDIT_ACCOUNT, false},
     {IDD_IMPORT_BOOK, IDC_EDIT_PASSWORD, true},
     {IDD_EXPORT, IDC_EDIT_PASSWORD, true},
+    {IDD_CHANGE_PASSWORD, IDC_EDIT_OLD_PASSWORD, true},
+    {IDD_CHANGE_PASSWORD, IDC_EDIT_PASSWORD, true},
+    {IDD_CHANGE_PASSWORD, IDC_EDIT_CONFIRM, true},
 };
 
 INSTANTIATE_TEST_SUITE_P(AllEdits, EditStyleTest, testing::ValuesIn(kEdits),
