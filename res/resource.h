@@ -24,6 +24,9 @@ constexpr UINT IDD_EXPORT = 142;
 // Strong passwords: the generator and the check of the book's passwords.
 constexpr UINT IDD_GENERATE_PASSWORD = 143; // Generate Password
 constexpr UINT IDD_CHECK_PASSWORDS = 145;   // Check Passwords
+// Locking the book: the administrator password under what encrypting or decrypting it means.
+constexpr UINT IDD_ENCRYPT_BOOK = 146;
+constexpr UINT IDD_DECRYPT_BOOK = 147;
 
 // Icons, bitmaps and strings.
 constexpr UINT IDR_MAINFRAME = 128; // program icon group (48 x 48, 32-bit and 8-bit)
@@ -37,6 +40,8 @@ constexpr UINT IDM_EXPORT = 0x0030;            // "Export...", every entry to a 
 constexpr UINT IDM_GENERATE_PASSWORD = 0x0040; // "Generate Password..."
 constexpr UINT IDM_CHANGE_PASSWORD = 0x0050;   // "Change Password...", of the administrator
 constexpr UINT IDM_CHECK_PASSWORDS = 0x0060;   // "Check Passwords...", weak and reused ones
+constexpr UINT IDM_ENCRYPT_BOOK = 0x0070;      // "Encrypt Book...", with the administrator password
+constexpr UINT IDM_DECRYPT_BOOK = 0x0080;      // "Decrypt Book...", back to a plain book
 
 // Main window commands.
 constexpr UINT IDC_BTN_LOGIN = 1000;        // "&Login..."

@@ -313,6 +313,34 @@ DlgTemplate ExportDialog() {
     return dlg;
 }
 
+// The administrator password under what locking or unlocking the book means, as Export asks for it.
+DlgTemplate LockDialog(UINT id, const char* caption, const char* meaning) {
+    DlgTemplate dlg = Dialog(id, caption, 225, 131, 8, kModalStyle);
+    dlg.items = {
+        PasswordEdit(IDC_EDIT_PASSWORD, {59, 77, 135, 12}),
+        DefPushButton(IDOK, "&OK", {50, 104, 50, 14}),
+        PushButton(IDCANCEL, "&Cancel", {115, 104, 50, 14}),
+        Label(IDC_STATIC, meaning, {9, 7, 207, 54}, SS_LEFT),
+        GroupBox(IDC_STATIC, {9, 65, 197, 30}),
+        Label(IDC_STATIC, "Password:", {16, 78, 41, 11}, SS_RIGHT),
+    };
+    return dlg;
+}
+
+const std::array<DlgTemplate, 2>& LockTemplates() {
+    static const std::array<DlgTemplate, 2> templates = {
+        LockDialog(IDD_ENCRYPT_BOOK, "Encrypt Book",
+                   "From now on this book opens only with its administrator password, and nobody can recover "
+                   "a forgotten one: write it down somewhere safe. Only this program can read the book's file, "
+                   "its earlier versions and its journal. Type the administrator password to encrypt the book."),
+        LockDialog(IDD_DECRYPT_BOOK, "Decrypt Book",
+                   "The book's file will hold every password again in a form that anyone who can read the file "
+                   "can read, as will its earlier versions and its journal. Type the administrator password to "
+                   "decrypt the book."),
+    };
+    return templates;
+}
+
 // Import, the merge of another book, and Export.
 const std::array<DlgTemplate, 3>& MovingTemplates() {
     static const std::array<DlgTemplate, 3> templates = {ImportDialog(), ImportBookDialog(), ExportDialog()};
@@ -323,7 +351,8 @@ const std::array<DlgTemplate, 3>& MovingTemplates() {
 
 const DlgTemplate* AfxFindDialogTemplate(UINT id) {
     for (const std::span<const DlgTemplate> group :
-         {std::span<const DlgTemplate>(AllTemplates()), std::span<const DlgTemplate>(MovingTemplates())}) {
+         {std::span<const DlgTemplate>(AllTemplates()), std::span<const DlgTemplate>(MovingTemplates()),
+          std::span<const DlgTemplate>(LockTemplates())}) {
         for (const DlgTemplate& dlg : group) {
             if (dlg.id == id) {
                 return &dlg;

@@ -1,6 +1,7 @@
 #include "AccountFile.h"
 
 #include "ProgramDocument.h"
+#include "SealedBook.h"
 #include "com.h"
 #include "xmldom.h"
 
@@ -21,6 +22,7 @@ constexpr char kComment[] = "Comment";
 constexpr char kTotalCnt[] = "TotalCnt";
 constexpr char kIndex[] = "Index";
 constexpr char kFileSuffix[] = ".xml";
+constexpr char kSealed[] = "Sealed";
 
 // A child of an item that carries one of the entry's three texts.
 constexpr int kTextsPerItem = 3;
@@ -52,7 +54,8 @@ public:
         WipeString(m_encoded);
     }
 
-    void Write(const AccountBook& book, const std::string& path, const FileIdentity* expected) {
+    // A sealed book is the plain book's bytes sealed whole, written the same way.
+    void Write(const AccountBook& book, const std::string& path, const FileIdentity* expected, const BookKey* key) {
         CXMLDOMStreamWriter writer;
         m_text.assign(FieldText(book.szAdminAccount));
         writer.StartElement(m_text);
@@ -63,7 +66,14 @@ public:
         writer.EndElement();
         WriteAccounts(writer, book);
         writer.EndElement();
-        writer.Save(path, expected);
+        if (key == nullptr) {
+            writer.Save(path, expected);
+            return;
+        }
+        WipingString sealed;
+        if (!SealBook(FieldText(book.szAdminAccount), writer.Bytes(), *key, sealed))
+            throw std::bad_alloc();
+        CXMLDOMStreamWriter::SaveBytes(path, sealed, expected);
     }
 
 private:
@@ -146,6 +156,10 @@ public:
 
 private:
     void EnterChildOfRoot(const CXMLDOMNode& child) {
+        // A sealed book is never read as a plain one, however it was damaged.
+        if (child.HasNodeName(kSealed)) {
+            throw NotAnAccountFile{};
+        }
         if (child.HasNodeName(kAdminInfo)) {
             m_section = Section::Admin;
         } else if (child.HasNodeName(kAccounts)) {
@@ -286,6 +300,74 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
     return false;
 }
 
+// Reads a sealed book's plain bytes, as they are parsed, into the book.
+bool ReadPlainBytes(AccountBook& book, const SecretBytes& plain, const std::string& path, const CBase64& codec) {
+    book.Clear();
+    CXMLDOMDocument2 doc = NewBookDocument();
+    BookReader reader(book, codec);
+    if (doc.LoadStreamedBytes(std::string_view(plain.data(), plain.size()), path, reader, kSectionChildDepth))
+        return true;
+    book.Clear();
+    return false;
+}
+
+// The first bytes of the file, as far as they tell a sealed book from a plain one.
+bool FileLooksSealed(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    char start[1024];
+    struct stat info {};
+    ssize_t got = -1;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
+        got = ::read(fd, start, sizeof start);
+    ::close(fd);
+    return got > 0 && LooksSealed(std::string_view(start, std::size_t(got)));
+}
+
+BookRead FromSealed(SealedOutcome outcome) {
+    switch (outcome) {
+    case SealedOutcome::Opened:
+        return BookRead::Read;
+    case SealedOutcome::NotSealed:
+        return BookRead::NotABook;
+    case SealedOutcome::Damaged:
+        return BookRead::Damaged;
+    case SealedOutcome::WrongPassword:
+        return BookRead::WrongPassword;
+    case SealedOutcome::TooCostly:
+        return BookRead::TooCostly;
+    case SealedOutcome::NewerFormat:
+        return BookRead::NewerFormat;
+    case SealedOutcome::NoMemory:
+        return BookRead::NoMemory;
+    }
+    return BookRead::NotABook;
+}
+
+// Opens a sealed book with the password or the key, then reads what it holds. The book inside must
+// be the administrator's named outside, with the password that opened it.
+BookRead ReadSealed(AccountBook& book, const std::string& path, const CBase64& codec, std::string_view password,
+                    const BookKey* givenKey, std::unique_ptr<BookKey>& key) {
+    SecretBytes file;
+    std::string reason;
+    if (!ReadRegularFile(path, MostSealedFileBytes(), file, reason))
+        return BookRead::NotABook;
+    SecretBytes plain;
+    const std::string_view bytes(file.data(), file.size());
+    const SealedOutcome opened =
+        givenKey ? UnsealBookWithKey(bytes, *givenKey, plain) : UnsealBook(bytes, password, plain, key);
+    if (opened != SealedOutcome::Opened)
+        return FromSealed(opened);
+    if (!ReadPlainBytes(book, plain, path, codec) || SealedBookAdmin(bytes) != FieldText(book.szAdminAccount) ||
+        (givenKey == nullptr && FieldText(book.szAdminPassword) != password)) {
+        book.Clear();
+        key.reset();
+        return BookRead::Damaged;
+    }
+    return BookRead::Read;
+}
+
 bool ReadBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
     book.Clear();
     CXMLDOMDocument2 doc = NewBookDocument();
@@ -299,17 +381,44 @@ bool ReadBookFromTree(AccountBook& book, const std::string& path, const CBase64&
 } // namespace
 
 bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec,
-                     const FileIdentity* expected, std::string* reason) {
+                     const FileIdentity* expected, std::string* reason, const BookKey* key) {
     return RunGuarded(
         [&] {
-            BookWriter(codec).Write(book, path, expected);
+            BookWriter(codec).Write(book, path, expected, key);
             return true;
         },
         reason);
 }
 
-bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec) {
-    return RunGuarded([&] { return ReadBook(book, path, codec); });
+bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec, const BookKey* key) {
+    return RunGuarded([&] {
+        if (!FileLooksSealed(path))
+            return ReadBook(book, path, codec);
+        std::unique_ptr<BookKey> unused;
+        return key != nullptr && ReadSealed(book, path, codec, {}, key, unused) == BookRead::Read;
+    });
+}
+
+BookRead ReadAccountBook(AccountBook& book, const std::string& path, const CBase64& codec, std::string_view password,
+                         std::unique_ptr<BookKey>& key) {
+    key.reset();
+    BookRead read = BookRead::NotABook;
+    RunGuarded([&] {
+        if (FileLooksSealed(path))
+            read = ReadSealed(book, path, codec, password, nullptr, key);
+        else if (ReadBook(book, path, codec))
+            read = BookRead::Read;
+        return read == BookRead::Read;
+    });
+    if (read != BookRead::Read) {
+        book.Clear();
+        key.reset();
+    }
+    return read;
+}
+
+bool IsSealedBookFile(const std::string& path) {
+    return FileLooksSealed(path);
 }
 
 namespace account_file_test {

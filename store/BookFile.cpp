@@ -34,6 +34,9 @@ constexpr int kMaxKeptNumber = 100;
 constexpr int kEarlierVersionsKept = 3;
 constexpr char kEarlierVersionMarker[] = ".previous-";
 constexpr char kKeptMarker[] = ".kept-";
+// The names of the files beside a book that hold a copy of it, or of its entries: its earlier
+// versions, books kept beside a changed file, and journals set aside with their bases.
+constexpr const char* kCopyMarkers[] = {kEarlierVersionMarker, kKeptMarker, ".journal-set-aside-"};
 // An earlier version's name carries the number of the save that made it, so that their order never
 // depends on the clock. Written with at least this many digits, so that a listing sorted by name
 // shows them in order; a number of more digits than the most is not one the program wrote.
@@ -242,7 +245,7 @@ void BookFile::Release() {
     m_onDisk = FileIdentity{};
 }
 
-BookSaveResult BookFile::Save(const AccountBook& book, const CBase64& codec) {
+BookSaveResult BookFile::Save(const AccountBook& book, const CBase64& codec, const BookKey* key) {
     if (m_bookPath.empty())
         return {};
     // The file this save replaces stays as an earlier version; not when another program's file
@@ -252,7 +255,7 @@ BookSaveResult BookFile::Save(const AccountBook& book, const CBase64& codec) {
                                     ? KeepEarlierVersion()
                                     : std::string();
     std::string reason;
-    if (SaveAccountBook(book, m_bookPath, codec, &m_onDisk, &reason)) {
+    if (SaveAccountBook(book, m_bookPath, codec, &m_onDisk, &reason, key)) {
         IdentifyFile(m_bookPath, m_onDisk);
         if (!version.empty())
             RemoveOldVersions(LeafOf(version), replaced);
@@ -266,14 +269,14 @@ BookSaveResult BookFile::Save(const AccountBook& book, const CBase64& codec) {
     if (!IdentifyFile(m_bookPath, now) || now == m_onDisk)
         return {BookSaveOutcome::Failed, {}, reason};
     // Another program's file stands there now; both versions are kept.
-    return SaveBeside(book, codec);
+    return SaveBeside(book, codec, key);
 }
 
-BookSaveResult BookFile::SaveBeside(const AccountBook& book, const CBase64& codec) const {
+BookSaveResult BookFile::SaveBeside(const AccountBook& book, const CBase64& codec, const BookKey* key) const {
     const FileIdentity absent;
     const std::string kept = StampedPath(kKeptMarker);
     std::string reason;
-    if (!kept.empty() && SaveAccountBook(book, kept, codec, &absent, &reason))
+    if (!kept.empty() && SaveAccountBook(book, kept, codec, &absent, &reason, key))
         return {BookSaveOutcome::KeptBeside, kept, {}};
     return {BookSaveOutcome::Failed, {}, reason};
 }
@@ -333,6 +336,28 @@ void BookFile::RemoveOldVersions(const std::string& madeNow, const FileIdentity&
               [](const EarlierVersion& a, const EarlierVersion& b) { return a.order > b.order; });
     for (std::size_t i = kEarlierVersionsKept; i < versions.size(); ++i)
         ::unlink((folder + "/" + versions[i].name).c_str());
+}
+
+std::vector<std::string> BookFile::CopiesBeside() const {
+    std::vector<std::string> copies;
+    const std::string folder = FolderOf(m_bookPath);
+    const std::string leaf = LeafOf(m_bookPath);
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.c_str()), &::closedir);
+    if (m_bookPath.empty() || !dir)
+        return copies;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        struct stat info {};
+        const bool copy = std::any_of(std::begin(kCopyMarkers), std::end(kCopyMarkers), [&](const char* marker) {
+            return name.size() > leaf.size() && name.compare(0, leaf.size(), leaf) == 0 &&
+                   name.substr(leaf.size()).starts_with(marker);
+        });
+        if (copy && ::fstatat(::dirfd(dir.get()), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
+            copies.push_back(folder + "/" + std::string(name));
+    }
+    std::sort(copies.begin(), copies.end());
+    return copies;
 }
 
 namespace book_file_test {

@@ -9,6 +9,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+class BookKey;
 
 enum class BookSaveOutcome {
     Saved,      // the book's own file holds the book
@@ -57,9 +60,13 @@ public:
     // name that no book can have: the book's file name followed by ".kept-" and the time. The
     // file a save replaces stays as an earlier version, the book's file name followed by
     // ".previous-", the save's number and the time; the three newest by number are kept.
-    BookSaveResult Save(const AccountBook& book, const CBase64& codec);
+    // With a key, the book is written sealed under it.
+    BookSaveResult Save(const AccountBook& book, const CBase64& codec, const BookKey* key = nullptr);
     // Saves the book beside the held book's file under the ".kept-" name, leaving that file alone.
-    BookSaveResult SaveBeside(const AccountBook& book, const CBase64& codec) const;
+    BookSaveResult SaveBeside(const AccountBook& book, const CBase64& codec, const BookKey* key = nullptr) const;
+    // The files of the user's own beside the book that hold a copy of it or of its entries: earlier
+    // versions, books kept beside, journals set aside and their bases; sorted by name.
+    std::vector<std::string> CopiesBeside() const;
     // A name beside the book that no book can have: the book's file name, the marker and the time.
     std::string StampedPath(const char* marker) const;
 

@@ -1,6 +1,7 @@
 #include "BookJournal.h"
 
 #include "Base64.h"
+#include "SealedBook.h"
 
 #include <cerrno>
 #include <cinttypes>
@@ -30,6 +31,8 @@ constexpr off_t kMaxJournalBytes = off_t(1) << 30;
 // The longest line a record or the header can take (three texts of 128 bytes in Base64, a row
 // number and the checksum), with room to spare; a longer one is damaged.
 constexpr std::size_t kMaxLineBytes = 1024;
+// The longest line of a sealed journal: the longest plain line, sealed.
+const std::size_t kMaxSealedLineBytes = JournalSeal::SealedLineBytes(kMaxLineBytes);
 // How much of the journal is read at a time.
 constexpr std::size_t kReadChunk = 64 * 1024;
 
@@ -176,6 +179,21 @@ int OpenOwnRegularFile(const std::string& path) {
     return -1;
 }
 
+// How many lines the file holds before the offset.
+std::uint64_t LinesBefore(int fd, off_t end) {
+    std::uint64_t lines = 0;
+    std::array<char, 4096> chunk{};
+    for (off_t at = 0; at < end;) {
+        const ssize_t got = ::pread(fd, chunk.data(), std::size_t(std::min<off_t>(off_t(chunk.size()), end - at)), at);
+        if (got <= 0)
+            break;
+        lines += std::uint64_t(std::count(chunk.begin(), chunk.begin() + got, '\n'));
+        at += got;
+    }
+    WipeBytes(chunk.data(), chunk.size());
+    return lines;
+}
+
 } // namespace
 
 JournalHeader::~JournalHeader() {
@@ -191,16 +209,25 @@ JournalReader::~JournalReader() {
         ::close(m_fd);
 }
 
-JournalReadOutcome JournalReader::Open(const std::string& path, JournalHeader& header) {
+JournalReadOutcome JournalReader::Open(const std::string& path, JournalHeader& header, JournalSeal* seal) {
     m_fd = OpenOwnRegularFile(path);
     if (m_fd < 0)
         return errno == ENOENT ? JournalReadOutcome::Absent : JournalReadOutcome::Unreadable;
-    m_buffer.resize(kReadChunk + kMaxLineBytes);
+    m_buffer.resize(kReadChunk + kMaxSealedLineBytes);
     std::string_view line;
     bool complete = false;
     // A start that never finished left no whole header, and so no change.
     if (!NextLine(line, complete) || !complete)
         return JournalReadOutcome::Empty;
+    if (JournalSeal::IsSealedFirstLine(line)) {
+        if (seal == nullptr)
+            return JournalReadOutcome::Sealed;
+        if (!seal->TakeFirstLine(line))
+            return JournalReadOutcome::OtherKey;
+        m_seal = seal;
+        if (!NextPlainLine(line, complete) || !complete)
+            return JournalReadOutcome::Empty;
+    }
     if (!ParseHeader(line, header))
         return JournalReadOutcome::Unreadable;
     m_recordEnd = m_bufferStart + off_t(m_begin);
@@ -230,7 +257,17 @@ bool JournalReader::Fill() {
     return true;
 }
 
+bool JournalReader::NextPlainLine(std::string_view& line, bool& complete) {
+    if (!NextLine(line, complete))
+        return false;
+    if (m_seal == nullptr || !complete)
+        return true;
+    line = m_seal->OpenLine(line, m_lineIndex++, m_plain) ? std::string_view(m_plain) : std::string_view();
+    return true;
+}
+
 bool JournalReader::NextLine(std::string_view& line, bool& complete) {
+    const std::size_t kMaxLineBytes = m_seal != nullptr ? kMaxSealedLineBytes : ::kMaxLineBytes;
     for (;;) {
         const char* start = m_buffer.data() + m_begin;
         const std::size_t available = m_filled - m_begin;
@@ -260,7 +297,7 @@ bool JournalReader::NextLine(std::string_view& line, bool& complete) {
 JournalStep JournalReader::Next(JournalRecord& record) {
     std::string_view line;
     bool complete = false;
-    if (m_fd < 0 || !NextLine(line, complete))
+    if (m_fd < 0 || !NextPlainLine(line, complete))
         return JournalStep::End;
     if (!complete)
         return JournalStep::Torn;
@@ -362,15 +399,22 @@ bool BookJournal::Start(const std::string& bookPath, const FileIdentity& base, s
             WipeBytes(&password, sizeof password);
         }
     }
+    WipingString sealed;
+    std::uint64_t sealedLines = 0;
+    if (m_seal != nullptr) {
+        sealed.append(m_seal->NewFirstLine()).append(1, '\n');
+        SealText(text, sealed, sealedLines);
+    }
     // The base is named before the journal that needs it.
     KeepBase(bookPath, base);
     int fd = -1;
-    const bool placed = PlaceNewFile(PathFor(bookPath), text, replace, fd, reason);
+    const bool placed = PlaceNewFile(PathFor(bookPath), m_seal ? sealed : text, replace, fd, reason);
     if (placed) {
+        m_sealedLines = sealedLines;
         // The journal it replaces, if any, goes on no longer.
         Close();
         m_fd = fd;
-        m_end = off_t(text.size());
+        m_end = off_t(m_seal ? sealed.size() : text.size());
         m_failure.clear();
     } else if (!replace) {
         // No journal needs the base that was named for it.
@@ -382,6 +426,8 @@ bool BookJournal::Start(const std::string& bookPath, const FileIdentity& base, s
 bool BookJournal::Resume(const std::string& bookPath, off_t end, std::string* reason) {
     if (!Open(bookPath, reason))
         return false;
+    // A sealed journal goes on with the line after the last one kept.
+    m_sealedLines = m_seal != nullptr ? std::max<std::uint64_t>(LinesBefore(m_fd, end), 1) - 1 : 0;
     if (::ftruncate(m_fd, end) != 0 || ::lseek(m_fd, end, SEEK_SET) != end || !SyncFileData(m_fd)) {
         if (reason)
             *reason = SystemReason();
@@ -395,7 +441,7 @@ bool BookJournal::Resume(const std::string& bookPath, off_t end, std::string* re
 bool BookJournal::Open(const std::string& bookPath, std::string* reason) {
     Close();
     m_failure.clear();
-    m_fd = ::open(PathFor(bookPath).c_str(), O_WRONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    m_fd = ::open(PathFor(bookPath).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
     struct stat info {};
     if (m_fd >= 0 && ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
         return true;
@@ -429,9 +475,23 @@ bool BookJournal::AppendBatch(std::size_t firstRow, const AccountEntries& rows, 
     return WriteDurably(text, reason);
 }
 
-bool BookJournal::WriteDurably(std::string_view text, std::string* reason) {
+void BookJournal::SealText(std::string_view text, WipingString& out, std::uint64_t& lines) const {
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        m_seal->SealLine(text.substr(start, end - start), lines++, out);
+        start = end == std::string_view::npos ? text.size() : end + 1;
+    }
+}
+
+bool BookJournal::WriteDurably(std::string_view plain, std::string* reason) {
+    WipingString sealed;
+    std::uint64_t lines = m_sealedLines;
+    if (m_seal != nullptr)
+        SealText(plain, sealed, lines);
+    const std::string_view text = m_seal != nullptr ? std::string_view(sealed) : plain;
     if (WriteAllBytes(m_fd, text) && SyncFileData(m_fd)) {
         m_end += off_t(text.size());
+        m_sealedLines = lines;
         return true;
     }
     m_failure = SystemReason();

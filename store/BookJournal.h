@@ -9,7 +9,11 @@
 #include "AccountBook.h"
 #include "xmldom_files.h"
 
+class JournalSeal;
+
 #include <sys/types.h>
+
+#include <cstdint>
 
 #include <string>
 #include <string_view>
@@ -49,6 +53,8 @@ enum class JournalReadOutcome {
     Empty,      // a journal without a whole header, left by a start cut short: it holds no change
     Read,       // the header was read; the records follow
     Unreadable, // the journal is there, but is not the user's regular file, is too large, or its header is damaged
+    Sealed,     // a sealed book's journal, opened without the book's key: it holds a session
+    OtherKey,   // a sealed journal under another key than the book's: it belongs to another book
 };
 
 enum class JournalStep {
@@ -68,7 +74,10 @@ public:
     JournalReader(const JournalReader&) = delete;
     JournalReader& operator=(const JournalReader&) = delete;
 
-    JournalReadOutcome Open(const std::string& path, JournalHeader& header);
+    // A sealed journal is read with the seal of its book's key; a plain one with or without.
+    JournalReadOutcome Open(const std::string& path, JournalHeader& header, JournalSeal* seal = nullptr);
+    // Whether the journal read is sealed.
+    bool Sealed() const { return m_seal != nullptr; }
     // The next record, or why there is none.
     JournalStep Next(JournalRecord& record);
     // Where the last record given (or the header) ends in the journal.
@@ -79,7 +88,13 @@ public:
 private:
     // The next line without its line break; complete is false for a last line without one.
     bool NextLine(std::string_view& line, bool& complete);
+    // As NextLine, with a sealed journal's whole line opened; a line that does not open is given empty.
+    bool NextPlainLine(std::string_view& line, bool& complete);
     bool Fill();
+
+    const JournalSeal* m_seal = nullptr;
+    std::uint64_t m_lineIndex = 0; // the sealed line read next, counted from the one after the first
+    WipingString m_plain;          // the last sealed line opened
 
     int m_fd = -1;
     std::vector<char, WipingAllocator<char>> m_buffer;
@@ -125,6 +140,9 @@ public:
     // Adds rows appended in one step, from firstRow on, durably and as one change.
     bool AppendBatch(std::size_t firstRow, const AccountEntries& rows, std::string* reason);
     bool Active() const { return m_fd >= 0 && m_failure.empty(); }
+    // Seals every journal started or resumed from now on with the seal (null: plain), as the book
+    // it serves is sealed or not.
+    void SetSeal(JournalSeal* seal) { m_seal = seal; }
     // How long the journal is.
     off_t Size() const { return m_end; }
     // Lets the journal go; the file stays for the next login.
@@ -135,6 +153,11 @@ public:
 private:
     bool Open(const std::string& bookPath, std::string* reason);
     bool WriteDurably(std::string_view text, std::string* reason);
+    // The plain journal text as it goes to the file: sealed line by line for a sealed book.
+    void SealText(std::string_view text, WipingString& out, std::uint64_t& lines) const;
+
+    JournalSeal* m_seal = nullptr;
+    std::uint64_t m_sealedLines = 0; // sealed lines the journal holds after its first
     // Gives the book's file as loaded its second name, unless that name already leads to it.
     static void KeepBase(const std::string& bookPath, const FileIdentity& base);
 

@@ -2,6 +2,7 @@
 
 #include "AccountFile.h"
 #include "AccountName.h"
+#include "SealCopies.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,10 +25,12 @@ constexpr char kUnfit[] = "Its journal does not fit the book from that point on.
 constexpr char kUnreadable[] = "Its journal cannot be read.";
 constexpr char kAnotherBook[] = "Its journal belongs to another book.";
 constexpr char kBaseGone[] = "The book it was written against is gone.";
+constexpr char kSealedForAnother[] = "Its journal is sealed, and the book is not.";
 
 // The journal at path, opened to read; Absent or Empty when it holds nothing.
-JournalReadOutcome OpenJournal(const std::string& bookPath, JournalReader& reader, JournalHeader& header) {
-    return reader.Open(BookJournal::PathFor(bookPath), header);
+JournalReadOutcome OpenJournal(const std::string& bookPath, JournalReader& reader, JournalHeader& header,
+                               JournalSeal* seal = nullptr) {
+    return reader.Open(BookJournal::PathFor(bookPath), header, seal);
 }
 
 // Whether the journal of the book at bookPath holds a session: it has a whole header, or is there
@@ -36,16 +39,38 @@ bool HoldsSession(const std::string& bookPath) {
     JournalReader reader;
     JournalHeader header;
     const JournalReadOutcome read = OpenJournal(bookPath, reader, header);
-    return read == JournalReadOutcome::Read || read == JournalReadOutcome::Unreadable;
+    return read == JournalReadOutcome::Read || read == JournalReadOutcome::Unreadable ||
+           read == JournalReadOutcome::Sealed;
 }
 
 // The base of a journal, read as a book, when it is still the file the journal was written against.
-bool LoadBase(const std::string& bookPath, const FileIdentity& expected, AccountBook& base, const CBase64& codec) {
+bool LoadBase(const std::string& bookPath, const FileIdentity& expected, AccountBook& base, const CBase64& codec,
+              const BookKey* key) {
     const std::string path = BookJournal::BasePathFor(bookPath);
     struct stat info {};
     FileIdentity named;
     return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid() &&
-           IdentifyFile(path, named) && named == expected && LoadAccountBook(base, path, codec);
+           IdentifyFile(path, named) && named == expected && LoadAccountBook(base, path, codec, key);
+}
+
+OpenOutcome FromBookRead(BookRead read) {
+    switch (read) {
+    case BookRead::Read:
+        return OpenOutcome::Opened;
+    case BookRead::WrongPassword:
+        return OpenOutcome::WrongPassword;
+    case BookRead::Damaged:
+        return OpenOutcome::Damaged;
+    case BookRead::TooCostly:
+        return OpenOutcome::TooCostly;
+    case BookRead::NewerFormat:
+        return OpenOutcome::NewerFormat;
+    case BookRead::NoMemory:
+        return OpenOutcome::NoMemory;
+    case BookRead::NotABook:
+        break;
+    }
+    return OpenOutcome::NotABook;
 }
 
 } // namespace
@@ -84,14 +109,19 @@ OpenOutcome OpenBook::Open(const std::string& folder, const std::string& account
     if (!m_file.ClaimExisting(path))
         return m_file.LockUnavailable() ? OpenOutcome::CannotLock : OpenOutcome::InUse;
     m_book.Clear();
-    JournalReader reader;
-    JournalHeader header;
-    const JournalReadOutcome read = OpenJournal(path, reader, header);
     const bool savedBook = m_file.OnDisk().exists;
     if (savedBook) {
-        if (!LoadAccountBook(m_book, path, codec))
-            return Refuse(OpenOutcome::NotABook);
-    } else {
+        // A sealed book is opened by the password itself; a plain one is checked against it below.
+        std::unique_ptr<BookKey> key;
+        const OpenOutcome read = FromBookRead(ReadAccountBook(m_book, path, codec, password, key));
+        if (read != OpenOutcome::Opened)
+            return Refuse(read);
+        UseKey(std::move(key));
+    }
+    JournalReader reader;
+    JournalHeader header;
+    const JournalReadOutcome read = OpenJournal(path, reader, header, m_seal.get());
+    if (!savedBook) {
         // A book that was never saved lives in its journal alone, with its administrator.
         if (read != JournalReadOutcome::Read)
             return Refuse(OpenOutcome::NotABook);
@@ -113,8 +143,10 @@ OpenOutcome OpenBook::Open(const std::string& folder, const std::string& account
         Recover(reader, replay, savedBook);
     else if (read == JournalReadOutcome::Read && !(header.base == m_file.OnDisk()))
         KeepSessionBeside(reader, header, account, codec);
-    else if (read == JournalReadOutcome::Read)
+    else if (read == JournalReadOutcome::Read || read == JournalReadOutcome::OtherKey)
         SetJournalAside(kAnotherBook);
+    else if (read == JournalReadOutcome::Sealed)
+        SetJournalAside(kSealedForAnother);
     else if (read == JournalReadOutcome::Unreadable)
         SetJournalAside(kUnreadable);
     else if (read == JournalReadOutcome::Empty || DirectoryEntryExists(BookJournal::BasePathFor(path)))
@@ -141,9 +173,15 @@ void OpenBook::Recover(const JournalReader& reader, const ReplayResult& replay, 
         BookJournal::RemoveFor(m_file.Path());
         return;
     }
+    m_ownsJournal = true;
+    // A journal left plain by a session that sealed its book (or the reverse) is written anew, as
+    // the book now is.
+    if (reader.Sealed() != IsSealed()) {
+        m_inStep = StartJournal(true, nullptr, nullptr);
+        return;
+    }
     // A torn last record is a command that never returned: it is cut off. Should the journal not
     // open again, the next change writes it anew from the rows.
-    m_ownsJournal = true;
     m_inStep = m_journal.Resume(m_file.Path(), replay.end, nullptr);
     m_compactAt = std::max(g_compactFloor, 2 * reader.RecordEnd());
 }
@@ -153,7 +191,7 @@ void OpenBook::Recover(const JournalReader& reader, const ReplayResult& replay, 
 void OpenBook::KeepSessionBeside(JournalReader& reader, const JournalHeader& header, const std::string& account,
                                  const CBase64& codec) {
     AccountBook session;
-    if (header.base.exists && !LoadBase(m_file.Path(), header.base, session, codec)) {
+    if (header.base.exists && !LoadBase(m_file.Path(), header.base, session, codec, m_key.get())) {
         SetJournalAside(kBaseGone);
         return;
     }
@@ -176,7 +214,7 @@ void OpenBook::KeepSessionBeside(JournalReader& reader, const JournalHeader& hea
         BookJournal::RemoveFor(m_file.Path());
         return;
     }
-    const BookSaveResult kept = m_file.SaveBeside(session, codec);
+    const BookSaveResult kept = m_file.SaveBeside(session, codec, m_key.get());
     if (kept.outcome != BookSaveOutcome::KeptBeside) {
         m_recovery.failure = kept.reason.empty() ? "It could not be saved." : kept.reason;
         SetJournalAside(nullptr);
@@ -279,6 +317,15 @@ bool OpenBook::RecordBatch(std::size_t firstRow, const AccountEntries& added, co
 
 bool OpenBook::ChangeAdminPassword(std::string_view password, const RowSource& rows, std::string* reason) {
     CopyFieldText(m_book.szAdminPassword, password);
+    // A sealed book is sealed anew at once, under a key of the new password with a new salt: a
+    // journal under the old key could not bring the new password back, since only the new one
+    // opens the book once it is written.
+    if (IsSealed()) {
+        std::unique_ptr<BookKey> key = BookKey::DeriveNew(password);
+        if (!key && reason)
+            *reason = "There is not enough memory to make the book's key.";
+        return key && Rewrite(std::move(key), rows, CBase64(), reason);
+    }
     AccountEntry change;
     CopyFieldText(change.szPassword, password);
     const bool recorded = Journal(
@@ -296,21 +343,77 @@ BookSaveResult OpenBook::Save(const std::string& folder, std::string_view accoun
         if (!m_file.ClaimUnread(path))
             return {};
     }
-    const BookSaveResult result = m_file.Save(m_book, codec);
-    if (result.outcome == BookSaveOutcome::Failed)
-        return result;
+    const BookSaveResult result = m_file.Save(m_book, codec, m_key.get());
+    if (result.outcome != BookSaveOutcome::Failed)
+        AfterSave();
+    return result;
+}
+
+void OpenBook::AfterSave() {
     // The file holds the session now; a journal would start against it.
     CopyFieldText(m_basePassword, FieldText(m_book.szAdminPassword));
     if (m_ownsJournal) {
         m_journal.Close();
-        BookJournal::RemoveFor(path);
+        BookJournal::RemoveFor(m_file.Path());
         m_ownsJournal = false;
     }
-    return result;
+}
+
+void OpenBook::UseKey(std::unique_ptr<BookKey> key) {
+    m_journal.SetSeal(nullptr);
+    m_seal.reset();
+    m_key = std::move(key);
+    if (m_key)
+        m_seal = std::make_unique<JournalSeal>(*m_key);
+    m_journal.SetSeal(m_seal.get());
+}
+
+bool OpenBook::Seal(const RowSource& rows, const CBase64& codec, std::string* reason) {
+    std::unique_ptr<BookKey> key = BookKey::DeriveNew(FieldText(m_book.szAdminPassword));
+    if (!key) {
+        if (reason)
+            *reason = "There is not enough memory to make the book's key.";
+        return false;
+    }
+    return Rewrite(std::move(key), rows, codec, reason);
+}
+
+bool OpenBook::Unseal(const RowSource& rows, const CBase64& codec, std::string* reason) {
+    return Rewrite(nullptr, rows, codec, reason);
+}
+
+// The book is written whole under the new key before anything else changes: a kill at any point
+// leaves a book that opens with its password, plain or sealed. The copies beside it follow.
+bool OpenBook::Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, const CBase64& codec,
+                       std::string* reason) {
+    m_copiesLeft = 0;
+    if (!IsOpen())
+        return false;
+    if (rows)
+        rows(m_book.vecEntries);
+    const BookSaveResult saved = m_file.Save(m_book, codec, key.get());
+    if (saved.outcome != BookSaveOutcome::Saved) {
+        if (saved.outcome == BookSaveOutcome::KeptBeside)
+            ::unlink(saved.keptPath.c_str());
+        if (reason)
+            *reason = saved.outcome == BookSaveOutcome::KeptBeside
+                          ? "The book's file was changed by another program meanwhile; it was left as it is."
+                          : saved.reason;
+        return false;
+    }
+    std::unique_ptr<BookKey> previous = std::move(m_key);
+    UseKey(std::move(key));
+    AfterSave();
+    m_inStep = true;
+    m_unjournaled = 0;
+    m_copiesLeft = RewriteCopies(m_file.CopiesBeside(), previous.get(), m_key.get(),
+                                 FieldText(m_book.szAdminPassword), codec);
+    return true;
 }
 
 void OpenBook::Close() {
     m_journal.Close();
+    UseKey(nullptr);
     m_file.Release();
     m_ownsJournal = false;
     m_inStep = true;

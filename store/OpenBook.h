@@ -8,9 +8,11 @@
 #include "BookFile.h"
 #include "BookJournal.h"
 #include "JournalReplay.h"
+#include "SealedBook.h"
 
 #include <cstddef>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -21,6 +23,10 @@ enum class OpenOutcome {
     CannotLock,    // no lock can be had in the folder; nothing is opened without one
     NotABook,      // the file is not an account file
     WrongPassword, // nothing of the book is left in memory
+    Damaged,       // a sealed book whose file was changed, cut or extended: nothing is read, the file stays
+    TooCostly,     // a sealed book that asks for more memory or passes than a login may spend
+    NewerFormat,   // a book sealed by a later version of the program
+    NoMemory,      // the memory a sealed book's key needs cannot be had
 };
 
 enum class CreateOutcome {
@@ -88,7 +94,21 @@ public:
     // file already bearing its name is kept, never replaced. The journal goes once the book is saved.
     BookSaveResult Save(const std::string& folder, std::string_view account, const CBase64& codec);
     // Lets the book's lock and journal go; a journal of a book not saved stays for the next login.
+    // The key of a sealed book is wiped.
     void Close();
+
+    // Whether the open book is sealed: its file, earlier versions and journal stand only under the
+    // key of its administrator password.
+    bool IsSealed() const { return m_key != nullptr; }
+    // Seals the book at once, with the rows in full, under a new key of its administrator password;
+    // then its earlier versions, the books kept beside it and its journals set aside; the journal
+    // goes on sealed. False, with the reason, when the book could not be written so: its file
+    // stays as it was.
+    bool Seal(const RowSource& rows, const CBase64& codec, std::string* reason);
+    // The reverse: the book is written plain at once, and every copy beside it that its key opens.
+    bool Unseal(const RowSource& rows, const CBase64& codec, std::string* reason);
+    // How many copies beside the book the last Seal or Unseal could not rewrite.
+    std::size_t CopiesLeftAsTheyWere() const { return m_copiesLeft; }
 
 private:
     OpenOutcome Refuse(OpenOutcome outcome);
@@ -104,6 +124,11 @@ private:
     // Journals one change through append, keeping the journal in step with the rows.
     bool Journal(const std::function<bool(std::string*)>& append, const RowSource& rows, std::string* reason);
     void CompactJournal(const RowSource& rows);
+    // What follows a save: the file holds the session, so a journal of it goes.
+    void AfterSave();
+    // Writes the book at once under the key (plain when null), which becomes the book's.
+    bool Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, const CBase64& codec, std::string* reason);
+    void UseKey(std::unique_ptr<BookKey> key);
 
     AccountBook& m_book;
     BookFile m_file;
@@ -114,6 +139,9 @@ private:
     bool m_ownsJournal = false;    // the journal at the book's name is this session's own
     std::size_t m_unjournaled = 0; // changes since the journal last described the rows
     off_t m_compactAt = 0;         // the journal's size at which it is written anew from the rows
+    std::unique_ptr<BookKey> m_key;      // a sealed book's key; null for a plain book
+    std::unique_ptr<JournalSeal> m_seal; // the journal's seal under that key
+    std::size_t m_copiesLeft = 0;
 };
 
 // The book this run has opened, held from its login or creation until the run ends.

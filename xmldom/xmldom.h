@@ -172,6 +172,10 @@ public:
     // fail. The document stays empty.
     BOOL LoadStreamed(const std::string& path, CXMLDOMStreamHandler& handler, int wholeDepth,
                       std::size_t maxBytes = kMaxDocumentBytes);
+    // As LoadStreamed, from a document's bytes already in memory (a book opened from its seal);
+    // name stands for the file in the parse error.
+    BOOL LoadStreamedBytes(std::string_view bytes, const std::string& name, CXMLDOMStreamHandler& handler,
+                           int wholeDepth);
     // Whether Load keeps text made only of whitespace that stands between elements, as child
     // nodes (the default), or drops it, which makes a large indented file's tree much smaller.
     // Whitespace that is an element's only content is always kept.
@@ -221,6 +225,10 @@ public:
     // to no file at all: a file that appeared meanwhile is never replaced); otherwise it throws,
     // leaving whatever is there untouched.
     void Save(const std::string& path, const FileIdentity* expected = nullptr);
+    // The finished document's bytes, exactly as Save writes them; throws while it is not complete.
+    const WipingString& Bytes() const;
+    // Writes bytes made from a finished document (a sealed book) the way Save writes a document.
+    static void SaveBytes(const std::string& path, std::string_view bytes, const FileIdentity* expected = nullptr);
 
 private:
     static constexpr std::size_t kCheckedNamesKept = 16;

@@ -163,10 +163,9 @@ xmlDocPtr ParseDocument(InputFile& file, bool preserveWhiteSpace, ParseOutcome& 
 }
 
 // Reads and parses the file, or returns null with the outcome saying why.
-xmlDocPtr ReadDocument(const std::string& path, std::size_t maxBytes, bool preserveWhiteSpace, ParseOutcome& outcome,
+xmlDocPtr ReadDocument(InputFile& file, bool opened, bool preserveWhiteSpace, ParseOutcome& outcome,
                        ParserSetup setup, void* setupData) {
-    InputFile file;
-    if (!file.Open(path, maxBytes)) {
+    if (!opened) {
         Record(outcome, file.FailureCode(), file.FailureReason());
         return nullptr;
     }
@@ -274,11 +273,12 @@ void DocumentState::ReserveAdoptions(std::size_t count) {
     m_detachedNodes.reserve(m_detachedNodes.size() + count);
 }
 
-BOOL LoadInto(DocumentState& state, const std::string& path, std::size_t maxBytes, bool keepTree, ParserSetup setup,
-              void* setupData) {
+namespace {
+BOOL LoadOpened(DocumentState& state, InputFile& file, bool opened, bool keepTree, ParserSetup setup,
+                void* setupData) {
     try {
         ParseOutcome outcome;
-        xmlDocPtr parsed = ReadDocument(path, maxBytes, state.preserveWhiteSpace, outcome, setup, setupData);
+        xmlDocPtr parsed = ReadDocument(file, opened, state.preserveWhiteSpace, outcome, setup, setupData);
         const bool loaded = parsed != nullptr;
         if (!keepTree) {
             xmlFreeDoc(parsed);
@@ -293,6 +293,21 @@ BOOL LoadInto(DocumentState& state, const std::string& path, std::size_t maxByte
         state.errorReason = "out of memory";
         return FALSE;
     }
+}
+} // namespace
+
+BOOL LoadInto(DocumentState& state, const std::string& path, std::size_t maxBytes, bool keepTree, ParserSetup setup,
+              void* setupData) {
+    InputFile file;
+    const bool opened = file.Open(path, maxBytes);
+    return LoadOpened(state, file, opened, keepTree, setup, setupData);
+}
+
+BOOL LoadBytesInto(DocumentState& state, std::string_view bytes, const std::string& path, bool keepTree,
+                   ParserSetup setup, void* setupData) {
+    InputFile file;
+    file.OpenBytes(bytes, path);
+    return LoadOpened(state, file, true, keepTree, setup, setupData);
 }
 
 } // namespace xmldom_detail

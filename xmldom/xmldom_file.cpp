@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cctype>
+#include <cstring>
 #include <ctime>
 #include <dirent.h>
 #include <memory>
@@ -307,9 +308,22 @@ bool InputFile::Open(const std::string& path, std::size_t maxBytes) {
     return true;
 }
 
+void InputFile::OpenBytes(std::string_view bytes, const std::string& path) {
+    m_path = path;
+    m_bytes = bytes;
+    m_inMemory = true;
+    m_maxBytes = m_openedSize = bytes.size();
+}
+
 int InputFile::Read(char* buffer, int size) {
     if (m_failureCode != 0)
         return -1;
+    if (m_inMemory) {
+        const std::size_t count = std::min(m_bytes.size() - m_bytesRead, static_cast<std::size_t>(std::max(size, 0)));
+        std::memcpy(buffer, m_bytes.data() + m_bytesRead, count);
+        m_bytesRead += count;
+        return static_cast<int>(count);
+    }
     const ssize_t count = size >= 0 ? ReadSome(m_fd.Get(), buffer, static_cast<std::size_t>(size)) : -1;
     if (count >= 0)
         m_bytesRead += static_cast<std::size_t>(count);

@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace xmldom_detail {
@@ -58,6 +59,9 @@ using ParserSetup = void (*)(xmlParserCtxtPtr context, void* data);
 // out of memory included.
 BOOL LoadInto(DocumentState& state, const std::string& path, std::size_t maxBytes, bool keepTree, ParserSetup setup,
               void* setupData);
+// As LoadInto, from bytes already in memory, which stand for the file named by path in messages.
+BOOL LoadBytesInto(DocumentState& state, std::string_view bytes, const std::string& path, bool keepTree,
+                   ParserSetup setup, void* setupData);
 
 // Throws the component's error with the given code and description.
 [[noreturn]] void Fail(HRESULT hr, const std::string& description);
@@ -118,6 +122,8 @@ public:
     // Opens the file; false when it is missing, not a regular file, unreadable or larger than
     // maxBytes.
     bool Open(const std::string& path, std::size_t maxBytes);
+    // Reads the bytes instead of a file; they must outlive the reading.
+    void OpenBytes(std::string_view bytes, const std::string& path);
     // Reads up to size bytes: the count, 0 at the end, or -1 on a failure or past the limit.
     int Read(char* buffer, int size);
     // The file's size when it was opened.
@@ -132,6 +138,8 @@ private:
     std::string TooLargeReason() const;
 
     Descriptor m_fd{-1};
+    std::string_view m_bytes; // what is read instead of a file, when m_inMemory
+    bool m_inMemory = false;
     std::string m_path;
     std::size_t m_bytesRead = 0;
     std::size_t m_maxBytes = 0;

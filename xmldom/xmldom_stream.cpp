@@ -119,10 +119,18 @@ void CXMLDOMStreamWriter::EndElement() {
 }
 
 void CXMLDOMStreamWriter::Save(const std::string& path, const FileIdentity* expected) {
+    SaveBytes(path, Bytes(), expected);
+}
+
+const WipingString& CXMLDOMStreamWriter::Bytes() const {
     if (!m_rootWritten || !m_open.empty())
         Fail(kFail, "the document is not complete");
+    return m_out;
+}
+
+void CXMLDOMStreamWriter::SaveBytes(const std::string& path, std::string_view bytes, const FileIdentity* expected) {
     ReplaceFileAtomically(
-        path, [this](int fd) { return WriteBytes(fd, m_out.data(), m_out.size()); }, expected);
+        path, [bytes](int fd) { return WriteBytes(fd, bytes.data(), bytes.size()); }, expected);
 }
 
 // A new child line: the parent's start tag ends first, and the child is indented two spaces a level.

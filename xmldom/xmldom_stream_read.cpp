@@ -122,16 +122,32 @@ void Discard(const std::exception_ptr& failure) noexcept {
 
 } // namespace
 
-BOOL CXMLDOMDocument2::LoadStreamed(const std::string& path, CXMLDOMStreamHandler& handler, int wholeDepth,
-                                    std::size_t maxBytes) {
-    if (m_doc == nullptr)
+namespace {
+template <class Load> BOOL LoadStreamedWith(const std::shared_ptr<DocumentState>& doc, CXMLDOMStreamHandler& handler,
+                                            int wholeDepth, Load load) {
+    if (doc == nullptr)
         return FALSE;
-    StreamedParse parse{m_doc, handler, wholeDepth, nullptr};
-    const BOOL loaded = LoadInto(*m_doc, path, maxBytes, false, TakeOverTreeBuilding, &parse);
+    StreamedParse parse{doc, handler, wholeDepth, nullptr};
+    const BOOL loaded = load(parse);
     if (parse.failure) {
         if (loaded)
             std::rethrow_exception(parse.failure);
         Discard(parse.failure);
     }
     return loaded;
+}
+} // namespace
+
+BOOL CXMLDOMDocument2::LoadStreamed(const std::string& path, CXMLDOMStreamHandler& handler, int wholeDepth,
+                                    std::size_t maxBytes) {
+    return LoadStreamedWith(m_doc, handler, wholeDepth, [&](StreamedParse& parse) {
+        return LoadInto(*m_doc, path, maxBytes, false, TakeOverTreeBuilding, &parse);
+    });
+}
+
+BOOL CXMLDOMDocument2::LoadStreamedBytes(std::string_view bytes, const std::string& name,
+                                         CXMLDOMStreamHandler& handler, int wholeDepth) {
+    return LoadStreamedWith(m_doc, handler, wholeDepth, [&](StreamedParse& parse) {
+        return LoadBytesInto(*m_doc, bytes, name, false, TakeOverTreeBuilding, &parse);
+    });
 }

@@ -80,5 +80,17 @@ void CDlgLogin::OnBnClickedOk() {
     case OpenOutcome::WrongPassword:
         ShowMessage("Login Failed:Password error.", this);
         return;
+    case OpenOutcome::Damaged:
+        ShowMessage(kMsgLoginDamaged, this);
+        return;
+    case OpenOutcome::TooCostly:
+        ShowMessage(kMsgLoginTooCostly, this);
+        return;
+    case OpenOutcome::NewerFormat:
+        ShowMessage(kMsgLoginNewerFormat, this);
+        return;
+    case OpenOutcome::NoMemory:
+        ShowMessage(kMsgLoginNoMemory, this);
+        return;
     }
 }

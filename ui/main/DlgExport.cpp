@@ -7,6 +7,13 @@
 
 CDlgExport::CDlgExport(CWnd* parent) : CDialog(IDD_EXPORT, parent) {}
 
+CDlgExport::CDlgExport(UINT templateId, const char* wrongPassword, CWnd* parent)
+    : CDialog(templateId, parent), m_wrongPassword(wrongPassword) {}
+
+CDlgLockBook::CDlgLockBook(bool encrypt, CWnd* parent)
+    : CDlgExport(encrypt ? IDD_ENCRYPT_BOOK : IDD_DECRYPT_BOOK,
+                 encrypt ? kMsgEncryptPasswordError : kMsgDecryptPasswordError, parent) {}
+
 CDlgExport::~CDlgExport() {
     WipeString(m_strPassword);
 }
@@ -30,7 +37,7 @@ void CDlgExport::OnBnClickedOk() {
     }
     // Compared as a login compares: every byte, letter case included.
     if (m_strPassword != FieldText(g_AccountBook.szAdminPassword)) {
-        ShowMessageAndFocus(*this, kMsgExportPasswordError, IDC_EDIT_PASSWORD);
+        ShowMessageAndFocus(*this, m_wrongPassword, IDC_EDIT_PASSWORD);
         return;
     }
     CDialog::OnOK();

@@ -4,6 +4,7 @@
 #include "AccountBook.h"
 #include "AccountFile.h"
 #include "Base64.h"
+#include "SealedBook.h"
 #include "MessageBox.h"
 #include "resource.h"
 
@@ -30,14 +31,26 @@ void CDlgImportBook::OnBnClickedMerge() {
     if (!AccountAndPasswordTyped())
         return;
     // Another person's secrets stay in memory only once the password matched. Any XML document
-    // reads, but only a book names its administrator.
-    if (!LoadAccountBook(m_book, m_path, CBase64()) || FieldText(m_book.szAdminAccount).empty()) {
+    // reads, but only a book names its administrator. An encrypted book opens with its password.
+    std::unique_ptr<BookKey> key;
+    const BookRead read = ReadAccountBook(m_book, m_path, CBase64(), m_strPassword, key);
+    if (read == BookRead::NotABook || (read == BookRead::Read && FieldText(m_book.szAdminAccount).empty())) {
         m_book.Clear();
         ShowMessage(kMsgImportNotABook, this);
         EndDialog(IDCANCEL);
         return;
     }
-    if (m_strAccount != FieldText(m_book.szAdminAccount) || m_strPassword != FieldText(m_book.szAdminPassword)) {
+    if (read != BookRead::Read && read != BookRead::WrongPassword) {
+        ShowMessage(read == BookRead::Damaged     ? kMsgLoginDamaged
+                    : read == BookRead::TooCostly ? kMsgLoginTooCostly
+                    : read == BookRead::NoMemory  ? kMsgLoginNoMemory
+                                                  : kMsgLoginNewerFormat,
+                    this);
+        EndDialog(IDCANCEL);
+        return;
+    }
+    if (read == BookRead::WrongPassword || m_strAccount != FieldText(m_book.szAdminAccount) ||
+        m_strPassword != FieldText(m_book.szAdminPassword)) {
         m_book.Clear();
         ShowMessageAndFocus(*this, kMsgImportPasswordError, IDC_EDIT_PASSWORD);
         return;

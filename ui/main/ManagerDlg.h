@@ -154,6 +154,13 @@ private:
     bool HandleToolKeys(const MSG& msg);
     void OnChangePassword();
 
+    // Locking the book (ManagerLock.cpp): Encrypt Book and Decrypt Book, each enabled only while it
+    // applies to the open book.
+    void OnEncryptBook();
+    void OnDecryptBook();
+    void ChangeLock(bool encrypt);
+    void EnableLockItems();
+
     // Strong passwords (ManagerPasswords.cpp).
     void OnGeneratePassword();
     void OnCheckPasswords();

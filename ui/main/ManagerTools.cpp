@@ -23,6 +23,8 @@ const std::vector<CManagerDlg::ToolCommand>& CManagerDlg::ToolCommands() {
         {IDM_EXPORT, "Export...\tCtrl+Shift+E", 'E', true, false, &CManagerDlg::OnExport},
         {IDM_GENERATE_PASSWORD, "Generate Password...\tCtrl+G", 'G', false, true, &CManagerDlg::OnGeneratePassword},
         {IDM_CHANGE_PASSWORD, "Change Password...", 0, false, false, &CManagerDlg::OnChangePassword},
+        {IDM_ENCRYPT_BOOK, "Encrypt Book...", 0, false, false, &CManagerDlg::OnEncryptBook},
+        {IDM_DECRYPT_BOOK, "Decrypt Book...", 0, false, false, &CManagerDlg::OnDecryptBook},
         {IDM_CHECK_PASSWORDS, "Check Passwords...\tCtrl+Shift+H", 'H', true, false, &CManagerDlg::OnCheckPasswords},
     };
     return commands;
@@ -40,6 +42,8 @@ void CManagerDlg::EnableToolItems(bool enable) {
     if (CMenu* menu = GetSystemMenu(FALSE))
         for (const ToolCommand& command : ToolCommands())
             menu->EnableMenuItem(command.id, MF_BYCOMMAND | (enable ? MF_ENABLED : MF_GRAYED));
+    if (enable)
+        EnableLockItems();
 }
 
 bool CManagerDlg::RunToolCommand(UINT id) {

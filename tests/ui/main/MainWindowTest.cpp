@@ -2,6 +2,8 @@
 #include "MainWindowFixture.h"
 #include "BookJournal.h"
 #include "OpenBook.h"
+#include "SealedBook.h"
+#include "AccountFile.h"
 
 #include "AccountBook.h"
 #include "Globals.h"
@@ -136,8 +138,46 @@ TEST_F(MainWindowTest, TheWindowMenusCommandsWaitForAnOpenBook) {
     }
     EXPECT_TRUE(m_templates.empty());
     CreateAdmin("carol");
+    // Decrypt Book waits for an encrypted book.
     for (const CMenu::Item& item : commandItems())
-        EXPECT_FALSE(item.flags & MF_GRAYED) << item.text;
+        EXPECT_EQ(bool(item.flags & MF_GRAYED), item.id == IDM_DECRYPT_BOOK) << item.text;
+}
+
+// Encrypt Book takes the administrator password alone; the book is then written encrypted at once,
+// and only Decrypt Book applies to it, which writes it plain again.
+TEST_F(MainWindowTest, EncryptBookLocksTheFileAtOnceAndDecryptBookUnlocksIt) {
+    sealed_book_test::UseCost({1, 8192});
+    OpenWindow();
+    LoginTo("ivy", {{"a", "1", ""}});
+    const std::string book = m_dir.path().toStdString() + "/ivy.xml";
+    // Each password typed in turn into the one dialog, and OK pressed after each.
+    const auto typePassword = [&](std::vector<const char*> passwords) {
+        m_script.push_back([passwords](CDialog& dlg) {
+            for (const char* password : passwords) {
+                dlg.GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText(password);
+                static_cast<CButton*>(dlg.GetDlgItem(IDOK))->Click();
+            }
+        });
+    };
+    const auto grayed = [&](UINT id) {
+        for (const CMenu::Item& item : m_dlg->GetSystemMenu(FALSE)->Items())
+            if (item.id == id)
+                return bool(item.flags & MF_GRAYED);
+        return false;
+    };
+    typePassword({"wrong", "pw"});
+    m_dlg->SendMessage(WM_SYSCOMMAND, IDM_ENCRYPT_BOOK);
+    ASSERT_EQ(m_messages.size(), 2u);
+    EXPECT_EQ(m_messages[0], "Encrypt Failed:Password error.");
+    EXPECT_EQ(m_messages[1].rfind("Encrypt success:", 0), 0u) << m_messages[1];
+    EXPECT_TRUE(IsSealedBookFile(book));
+    EXPECT_TRUE(grayed(IDM_ENCRYPT_BOOK));
+    EXPECT_FALSE(grayed(IDM_DECRYPT_BOOK));
+    typePassword({"pw"});
+    m_dlg->SendMessage(WM_SYSCOMMAND, IDM_DECRYPT_BOOK);
+    EXPECT_FALSE(IsSealedBookFile(book));
+    EXPECT_FALSE(grayed(IDM_ENCRYPT_BOOK));
+    sealed_book_test::UseCost({});
 }
 
 // A changed administrator password is confirmed, saved at Exit, and from then on the only one
