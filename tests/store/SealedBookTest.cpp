@@ -12,6 +12,9 @@
 #include <filesystem>
 #include <functional>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -293,5 +296,51 @@ INSTANTIATE_TEST_SUITE_P(
             "LineOfAnotherJournal", [](Lines& l, const Lines& o) { l[3] = o[3]; }, {"a", "b", "c"}, 2, true},
         SealedJournalCase{"AnotherBooksJournal", [](Lines& l, const Lines& o) { l = o; }, {"a", "b"}, 0, true}),
     [](const ::testing::TestParamInfo<SealedJournalCase>& info) { return info.param.name; });
+
+} // namespace
+
+namespace {
+
+// A kill at each point where Encrypt Book makes something durable: the book still opens with its
+// password, plain or sealed, with every entry, the journal's unsaved one included.
+TEST_F(SealedBook, AKillAtAnyStepOfEncryptingLeavesABookThatOpensWithEveryEntry) {
+    bool finished = false;
+    for (int killAt = 1; !finished && killAt < 100; ++killAt) {
+        ScratchFolder run;
+        const std::string bookPath = run.Path() + "/alice.xml";
+        AccountBook saved;
+        CopyFieldText(saved.szAdminAccount, "alice");
+        CopyFieldText(saved.szAdminPassword, "pw");
+        saved.vecEntries = {Entry("a"), Entry("b")};
+        ASSERT_TRUE(SaveAccountBook(saved, bookPath, CBase64()));
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            AccountBook held;
+            OpenBook killed(held);
+            std::string reason;
+            if (killed.Open(run.Path(), "alice", "pw", CBase64()) != OpenOutcome::Opened ||
+                !killed.Record(JournalChange::Insert, 2, Entry("c"), nullptr, &reason))
+                ::_exit(2);
+            int syncs = 0;
+            file_sync_test::Watch([&](SyncKind) {
+                if (++syncs == killAt)
+                    ::_exit(0);
+            });
+            // The window's rows: the book's, and the insert the journal holds.
+            const RowSource rows = [](AccountEntries& into) { into = {Entry("a"), Entry("b"), Entry("c")}; };
+            ::_exit(killed.Seal(rows, CBase64(), &reason) ? 1 : 3);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) <= 1) << "killed at sync " << killAt;
+        finished = WEXITSTATUS(status) == 1;
+        AccountBook next;
+        OpenBook login(next);
+        ASSERT_EQ(login.Open(run.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened) << "killed at sync " << killAt;
+        EXPECT_EQ(Accounts(next.vecEntries), (std::vector<std::string>{"a", "b", "c"})) << "killed at sync " << killAt;
+    }
+    EXPECT_TRUE(finished);
+}
 
 } // namespace
