@@ -1,6 +1,7 @@
 #include "SealedBook.h"
 
 #include "AccountName.h"
+#include "Base64.h"
 #include "Identity.h"
 #include "xmldom.h"
 
@@ -219,11 +220,12 @@ SealedOutcome Open(const SealedParts& parts, const BookKey& key, SecretBytes& pl
     const KeyCheck expected = KeyCheckOf(key, parts.header);
     if (sodium_memcmp(expected.data(), parts.check.data(), expected.size()) != 0)
         return SealedOutcome::WrongPassword;
-    SecretBytes sealed(parts.blob.size() / 4 * 3 + 3);
-    std::size_t sealedSize = 0;
-    if (sodium_base642bin(reinterpret_cast<unsigned char*>(sealed.data()), sealed.size(), parts.blob.data(),
-                          parts.blob.size(), nullptr, &sealedSize, nullptr, sodium_base64_VARIANT_ORIGINAL) != 0 ||
-        sealedSize < crypto_aead_xchacha20poly1305_ietf_ABYTES)
+    // The blob is no secret, and the digest has vouched for every byte of it: the book's own codec
+    // decodes it, many times faster than a decoder built to take secret text.
+    std::string sealed;
+    CBase64().Decode(parts.blob, sealed);
+    const std::size_t sealedSize = sealed.size();
+    if (sealedSize < crypto_aead_xchacha20poly1305_ietf_ABYTES)
         return SealedOutcome::Damaged;
     unsigned char subkey[32];
     key.DeriveSubkey(kSealUse, subkey);
@@ -366,7 +368,9 @@ bool SealBook(std::string_view admin, std::string_view plain, const BookKey& key
     file.clear();
     file.reserve(header.size() + sodium_base64_ENCODED_LEN(sealed.size(), sodium_base64_VARIANT_ORIGINAL) + 256);
     file.append(header);
-    file.append(Base64Of(sealed.data(), std::size_t(sealedSize)));
+    std::string blob;
+    CBase64().Encode(std::string_view(reinterpret_cast<const char*>(sealed.data()), std::size_t(sealedSize)), blob);
+    file.append(blob);
     file.append(TrailerBeforeDigest(KeyCheckOf(key, header)));
     const Digest digest = DigestOf(file);
     file.append(DigestLine(digest, admin));
