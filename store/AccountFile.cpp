@@ -28,6 +28,8 @@ constexpr int kTextsPerItem = 3;
 // Far more items than a readable file can carry; a larger stated count is not taken as a hint.
 constexpr std::int32_t kMostItemsStated = 2'000'000;
 
+std::size_t g_maxAccountFileBytes = kMaxAccountFileBytes;
+
 // Thrown inside the reader when the file is readable XML but not a usable account file.
 struct NotAnAccountFile {};
 
@@ -52,7 +54,10 @@ public:
         WipeString(m_encoded);
     }
 
-    void Write(const AccountBook& book, const std::string& path, const FileIdentity* expected) {
+    // Writes the book unless its file would be too large to be read again (false, nothing written);
+    // notYetDurable then gets what the writer's Save returns.
+    bool Write(const AccountBook& book, const std::string& path, const FileIdentity* expected,
+               std::string& notYetDurable) {
         CXMLDOMStreamWriter writer;
         m_text.assign(FieldText(book.szAdminAccount));
         writer.StartElement(m_text);
@@ -63,7 +68,10 @@ public:
         writer.EndElement();
         WriteAccounts(writer, book);
         writer.EndElement();
-        writer.Save(path, expected);
+        if (writer.Size() > g_maxAccountFileBytes)
+            return false;
+        notYetDurable = writer.Save(path, expected);
+        return true;
     }
 
 private:
@@ -278,7 +286,7 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
     book.Clear();
     CXMLDOMDocument2 doc = NewBookDocument();
     BookReader reader(book, codec);
-    if (doc.LoadStreamed(path, reader, kSectionChildDepth)) {
+    if (doc.LoadStreamed(path, reader, kSectionChildDepth, g_maxAccountFileBytes)) {
         return true;
     }
     // What was read before the file proved unreadable is no book.
@@ -289,7 +297,7 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
 bool ReadBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
     book.Clear();
     CXMLDOMDocument2 doc = NewBookDocument();
-    if (!doc.Load(path)) {
+    if (!doc.Load(path, g_maxAccountFileBytes)) {
         return false;
     }
     BookReader(book, codec).ReadTree(doc.GetDocumentElement());
@@ -302,8 +310,13 @@ bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBa
                      const FileIdentity* expected, std::string* reason) {
     return RunGuarded(
         [&] {
-            BookWriter(codec).Write(book, path, expected);
-            return true;
+            std::string notYetDurable;
+            const bool fits = BookWriter(codec).Write(book, path, expected, notYetDurable);
+            if (reason)
+                *reason = fits ? std::move(notYetDurable)
+                               : "the book would take more than " + std::to_string(g_maxAccountFileBytes) +
+                                     " bytes, more than an account file can hold to be read again";
+            return fits;
         },
         reason);
 }
@@ -313,6 +326,10 @@ bool LoadAccountBook(AccountBook& book, const std::string& path, const CBase64& 
 }
 
 namespace account_file_test {
+void LimitAccountFileBytes(std::size_t bytes) {
+    g_maxAccountFileBytes = bytes > 0 ? bytes : kMaxAccountFileBytes;
+}
+
 bool LoadAccountBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
     return RunGuarded([&] { return ReadBookFromTree(book, path, codec); });
 }

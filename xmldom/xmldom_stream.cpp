@@ -118,10 +118,10 @@ void CXMLDOMStreamWriter::EndElement() {
     m_open.pop_back();
 }
 
-void CXMLDOMStreamWriter::Save(const std::string& path, const FileIdentity* expected) {
+std::string CXMLDOMStreamWriter::Save(const std::string& path, const FileIdentity* expected) {
     if (!m_rootWritten || !m_open.empty())
         Fail(kFail, "the document is not complete");
-    ReplaceFileAtomically(
+    return ReplaceFileAtomically(
         path, [this](int fd) { return WriteBytes(fd, m_out.data(), m_out.size()); }, expected);
 }
 
