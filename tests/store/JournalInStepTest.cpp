@@ -257,9 +257,10 @@ TEST(JournalInStep, APasswordChangeIsNotTakenForASavedSession) {
 TEST(JournalInStep, TheFolderIsSyncedOnceTheJournalIsGone) {
     const struct {
         const char* label;
+        std::function<void(const ScratchFolder& folder)> prepare;
         std::function<void(const ScratchFolder& folder)> act;
     } cases[] = {
-        {"saved",
+        {"saved", [](const ScratchFolder&) {},
          [](const ScratchFolder& folder) {
              Session session(folder);
              ASSERT_TRUE(session.Insert("c"));
@@ -269,6 +270,8 @@ TEST(JournalInStep, TheFolderIsSyncedOnceTheJournalIsGone) {
          [](const ScratchFolder& folder) {
              store_test::SaveBook(folder / "alice.xml", "alice", {"a"});
              store_test::WriteWholeFile(BookJournal::PathFor(folder / "alice.xml"), "not a journal\n");
+         },
+         [](const ScratchFolder& folder) {
              AccountBook book;
              EXPECT_EQ(OpenBook(book).Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
          }},
@@ -277,6 +280,7 @@ TEST(JournalInStep, TheFolderIsSyncedOnceTheJournalIsGone) {
         SCOPED_TRACE(c.label);
         const ScratchFolder folder;
         const std::string journal = BookJournal::PathFor(folder / "alice.xml");
+        c.prepare(folder);
         bool lastSyncSawJournal = true;
         file_sync_test::Watch([&](SyncKind kind) {
             if (kind == SyncKind::FolderNames)
@@ -447,6 +451,10 @@ const SweepPath kSweepPaths[] = {
          ExpectNoFilledLeftover(run.elsewhere.Path());
      }},
 };
+
+void PrintTo(const SweepPath& path, std::ostream* out) {
+    *out << path.name;
+}
 
 class FileFaultSweep : public testing::TestWithParam<SweepPath> {};
 
