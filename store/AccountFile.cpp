@@ -30,6 +30,8 @@ constexpr int kTextsPerItem = 3;
 // Far more items than a readable file can carry; a larger stated count is not taken as a hint.
 constexpr std::int32_t kMostItemsStated = 2'000'000;
 
+std::size_t g_maxAccountFileBytes = kMaxAccountFileBytes;
+
 // Thrown inside the reader when the file is readable XML but not a usable account file.
 struct NotAnAccountFile {};
 
@@ -54,8 +56,11 @@ public:
         WipeString(m_encoded);
     }
 
-    // A sealed book is the plain book's bytes sealed whole, written the same way.
-    void Write(const AccountBook& book, const std::string& path, const FileIdentity* expected, const BookKey* key) {
+    // Writes the book unless its file would be too large to be read again (false, nothing written);
+    // notYetDurable then gets what the writer's Save returns. A sealed book is the plain book's
+    // bytes sealed whole, written the same way.
+    bool Write(const AccountBook& book, const std::string& path, const FileIdentity* expected, const BookKey* key,
+               std::string& notYetDurable) {
         CXMLDOMStreamWriter writer;
         m_text.assign(FieldText(book.szAdminAccount));
         writer.StartElement(m_text);
@@ -66,14 +71,17 @@ public:
         writer.EndElement();
         WriteAccounts(writer, book);
         writer.EndElement();
+        if (writer.Size() > g_maxAccountFileBytes)
+            return false;
         if (key == nullptr) {
-            writer.Save(path, expected);
-            return;
+            notYetDurable = writer.Save(path, expected);
+            return true;
         }
         WipingString sealed;
         if (!SealBook(FieldText(book.szAdminAccount), writer.Bytes(), *key, sealed))
             throw std::bad_alloc();
-        CXMLDOMStreamWriter::SaveBytes(path, sealed, expected);
+        notYetDurable = CXMLDOMStreamWriter::SaveBytes(path, sealed, expected);
+        return true;
     }
 
 private:
@@ -292,7 +300,7 @@ bool ReadBook(AccountBook& book, const std::string& path, const CBase64& codec) 
     book.Clear();
     CXMLDOMDocument2 doc = NewBookDocument();
     BookReader reader(book, codec);
-    if (doc.LoadStreamed(path, reader, kSectionChildDepth)) {
+    if (doc.LoadStreamed(path, reader, kSectionChildDepth, g_maxAccountFileBytes)) {
         return true;
     }
     // What was read before the file proved unreadable is no book.
@@ -351,7 +359,7 @@ BookRead ReadSealed(AccountBook& book, const std::string& path, const CBase64& c
                     const BookKey* givenKey, std::unique_ptr<BookKey>& key) {
     SecretBytes file;
     std::string reason;
-    if (!ReadRegularFile(path, MostSealedFileBytes(), file, reason))
+    if (!ReadRegularFile(path, SealedFileBytesFor(g_maxAccountFileBytes), file, reason))
         return BookRead::NotABook;
     SecretBytes plain;
     const std::string_view bytes(file.data(), file.size());
@@ -371,7 +379,7 @@ BookRead ReadSealed(AccountBook& book, const std::string& path, const CBase64& c
 bool ReadBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
     book.Clear();
     CXMLDOMDocument2 doc = NewBookDocument();
-    if (!doc.Load(path)) {
+    if (!doc.Load(path, g_maxAccountFileBytes)) {
         return false;
     }
     BookReader(book, codec).ReadTree(doc.GetDocumentElement());
@@ -384,8 +392,13 @@ bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBa
                      const FileIdentity* expected, std::string* reason, const BookKey* key) {
     return RunGuarded(
         [&] {
-            BookWriter(codec).Write(book, path, expected, key);
-            return true;
+            std::string notYetDurable;
+            const bool fits = BookWriter(codec).Write(book, path, expected, key, notYetDurable);
+            if (reason)
+                *reason = fits ? std::move(notYetDurable)
+                               : "the book would take more than " + std::to_string(g_maxAccountFileBytes) +
+                                     " bytes, more than an account file can hold to be read again";
+            return fits;
         },
         reason);
 }
@@ -422,6 +435,10 @@ bool IsSealedBookFile(const std::string& path) {
 }
 
 namespace account_file_test {
+void LimitAccountFileBytes(std::size_t bytes) {
+    g_maxAccountFileBytes = bytes > 0 ? bytes : kMaxAccountFileBytes;
+}
+
 bool LoadAccountBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
     return RunGuarded([&] { return ReadBookFromTree(book, path, codec); });
 }

@@ -13,6 +13,10 @@
 #include <string>
 #include <string_view>
 
+// The largest account file read, and so the largest written: every book the program saves opens
+// again. Far above what a book of a million entries of the longest texts takes.
+inline constexpr std::size_t kMaxAccountFileBytes = std::size_t(1) << 30;
+
 // The longest file path composed for an account file, in bytes (the platform's limit without the terminator).
 inline constexpr std::size_t kMaxAccountPathBytes = 4095;
 
@@ -21,8 +25,10 @@ class BookKey;
 // Writes the whole book to the file at path, replacing it atomically. False on any failure, in which
 // case a file already there is left untouched. With an expected identity, only a file that still
 // has it is replaced (for an absent one: only a path where no file appeared). Why a save failed
-// (the system's error, as the file component words it) goes to reason, when one is given. With a
-// key, the book is written sealed under it.
+// (the system's error, as the file component words it) goes to reason, when one is given. Once the
+// new file has its name, the save is done: reason then holds a note when that name is not yet
+// durable (its folder could not be synced), and is empty otherwise. With a key, the book is written
+// sealed under it.
 bool SaveAccountBook(const AccountBook& book, const std::string& path, const CBase64& codec,
                      const FileIdentity* expected = nullptr, std::string* reason = nullptr,
                      const BookKey* key = nullptr);
@@ -65,6 +71,8 @@ bool DirectoryEntryExists(const std::string& path);
 std::string AccountFilePath(const std::string& folder, std::string_view account);
 
 namespace account_file_test {
+// Makes the largest account file read and written this many bytes instead (0: kMaxAccountFileBytes).
+void LimitAccountFileBytes(std::size_t bytes);
 // Reads as LoadAccountBook does, but from the document's whole tree built first, to check that
 // reading the file as it is parsed gives the same book.
 bool LoadAccountBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec);

@@ -141,6 +141,8 @@ std::vector<EarlierVersion> FindEarlierVersions(const std::string& folder, const
 // Gives the file at bookPath a second name, without copying where the file system allows; the
 // copy of a book on another file system keeps its mode.
 bool KeepSecondName(const std::string& bookPath, const std::string& versionPath) {
+    if (!FileOperationAllowed(FileOperation::Link))
+        return false;
     if (::linkat(AT_FDCWD, bookPath.c_str(), AT_FDCWD, versionPath.c_str(), AT_SYMLINK_FOLLOW) == 0)
         return true;
     if (errno != EXDEV && errno != EPERM)
@@ -259,11 +261,11 @@ BookSaveResult BookFile::Save(const AccountBook& book, const CBase64& codec, con
         IdentifyFile(m_bookPath, m_onDisk);
         if (!version.empty())
             RemoveOldVersions(LeafOf(version), replaced);
-        return {BookSaveOutcome::Saved, {}, {}};
+        return {BookSaveOutcome::Saved, {}, reason};
     }
     // The book is still that file: a second name for it is no earlier version, and would push a
     // real one out at the next save.
-    if (!version.empty())
+    if (!version.empty() && FileOperationAllowed(FileOperation::Unlink))
         ::unlink(version.c_str());
     FileIdentity now;
     if (!IdentifyFile(m_bookPath, now) || now == m_onDisk)
@@ -277,7 +279,7 @@ BookSaveResult BookFile::SaveBeside(const AccountBook& book, const CBase64& code
     const std::string kept = StampedPath(kKeptMarker);
     std::string reason;
     if (!kept.empty() && SaveAccountBook(book, kept, codec, &absent, &reason, key))
-        return {BookSaveOutcome::KeptBeside, kept, {}};
+        return {BookSaveOutcome::KeptBeside, kept, reason};
     return {BookSaveOutcome::Failed, {}, reason};
 }
 
@@ -335,7 +337,8 @@ void BookFile::RemoveOldVersions(const std::string& madeNow, const FileIdentity&
     std::sort(versions.begin(), versions.end(),
               [](const EarlierVersion& a, const EarlierVersion& b) { return a.order > b.order; });
     for (std::size_t i = kEarlierVersionsKept; i < versions.size(); ++i)
-        ::unlink((folder + "/" + versions[i].name).c_str());
+        if (FileOperationAllowed(FileOperation::Unlink))
+            ::unlink((folder + "/" + versions[i].name).c_str());
 }
 
 std::vector<std::string> BookFile::CopiesBeside() const {

@@ -22,7 +22,8 @@ enum class BookSaveOutcome {
 struct BookSaveResult {
     BookSaveOutcome outcome = BookSaveOutcome::Failed;
     std::string keptPath; // where the book went when it was kept beside the changed file
-    std::string reason;   // why it failed, in the system's words; empty when unknown
+    std::string reason;   // why it failed, in the system's words; empty when unknown. When it was
+                          // saved: a note that the new file is not yet durable, or empty
 };
 
 class BookFile {

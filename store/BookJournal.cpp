@@ -370,9 +370,10 @@ void BookJournal::KeepBase(const std::string& bookPath, const FileIdentity& base
     // A second name left by an earlier session is not this session's base. The file a linked book
     // leads to gets the name. Where it cannot have one (another file system, none with second
     // names), a replaced book cannot be rebuilt; the journal then still serves a book that stays.
-    ::unlink(basePath.c_str());
+    if (FileOperationAllowed(FileOperation::Unlink))
+        ::unlink(basePath.c_str());
     FileIdentity book;
-    if (base.exists && IdentifyFile(bookPath, book) && book == base)
+    if (base.exists && IdentifyFile(bookPath, book) && book == base && FileOperationAllowed(FileOperation::Link))
         ::linkat(AT_FDCWD, bookPath.c_str(), AT_FDCWD, basePath.c_str(), AT_SYMLINK_FOLLOW);
 }
 
@@ -408,15 +409,20 @@ bool BookJournal::Start(const std::string& bookPath, const FileIdentity& base, s
     // The base is named before the journal that needs it.
     KeepBase(bookPath, base);
     int fd = -1;
-    const bool placed = PlaceNewFile(PathFor(bookPath), m_seal ? sealed : text, replace, fd, reason);
+    std::string notYetDurable;
+    const bool placed =
+        PlaceNewFile(PathFor(bookPath), m_seal ? sealed : text, replace, fd, reason, &notYetDurable);
     if (placed) {
         m_sealedLines = sealedLines;
-        // The journal it replaces, if any, goes on no longer.
+        // The journal it replaces, if any, goes on no longer. One whose name is not yet durable is
+        // the journal all the same; its folder is synced again before its next record.
         Close();
         m_fd = fd;
         m_end = off_t(m_seal ? sealed.size() : text.size());
         m_failure.clear();
-    } else if (!replace) {
+        m_path = PathFor(bookPath);
+        m_nameDurable = notYetDurable.empty();
+    } else if (!replace && FileOperationAllowed(FileOperation::Unlink)) {
         // No journal needs the base that was named for it.
         ::unlink(BasePathFor(bookPath).c_str());
     }
@@ -441,7 +447,11 @@ bool BookJournal::Resume(const std::string& bookPath, off_t end, std::string* re
 bool BookJournal::Open(const std::string& bookPath, std::string* reason) {
     Close();
     m_failure.clear();
-    m_fd = ::open(PathFor(bookPath).c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY);
+    m_path = PathFor(bookPath);
+    m_nameDurable = true;
+    m_fd = FileOperationAllowed(FileOperation::Open)
+               ? ::open(m_path.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY)
+               : -1;
     struct stat info {};
     if (m_fd >= 0 && ::fstat(m_fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid())
         return true;
@@ -489,6 +499,8 @@ bool BookJournal::WriteDurably(std::string_view plain, std::string* reason) {
     if (m_seal != nullptr)
         SealText(plain, sealed, lines);
     const std::string_view text = m_seal != nullptr ? std::string_view(sealed) : plain;
+    if (!m_nameDurable)
+        m_nameDurable = SyncFolderOf(m_path);
     if (WriteAllBytes(m_fd, text) && SyncFileData(m_fd)) {
         m_end += off_t(text.size());
         m_sealedLines = lines;
@@ -511,7 +523,9 @@ void BookJournal::Close() {
 
 void BookJournal::RemoveFor(const std::string& bookPath) {
     const std::string path = PathFor(bookPath);
-    ::unlink(path.c_str());
-    ::unlink(BasePathFor(bookPath).c_str());
+    if (FileOperationAllowed(FileOperation::Unlink))
+        ::unlink(path.c_str());
+    if (FileOperationAllowed(FileOperation::Unlink))
+        ::unlink(BasePathFor(bookPath).c_str());
     SyncFolderOf(path);
 }

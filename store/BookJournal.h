@@ -162,6 +162,8 @@ private:
     static void KeepBase(const std::string& bookPath, const FileIdentity& base);
 
     int m_fd = -1;
-    off_t m_end = 0;       // the end of the last whole record
-    std::string m_failure; // why a change could not be written; every later one is refused with it
+    off_t m_end = 0;           // the end of the last whole record
+    std::string m_failure;     // why a change could not be written; every later one is refused with it
+    std::string m_path;        // the journal's name
+    bool m_nameDurable = true; // its folder was synced since it took that name
 };

@@ -31,6 +31,7 @@ void FormatCsvExport(const AccountEntries& entries, ExportLayout layout, SecretB
 // file there, a file that is an XML document (as every account book is) wherever it is, a file that
 // cannot be read to tell, and, in the program's folder or below it, a name a book or its side files
 // may have (*.xml, *.xml.*, the saves' temporary names) or an existing file other than an earlier
-// export (*.csv). programFolder is the folder that holds the program and its books.
+// export (*.csv). programFolder is the folder that holds the program and its books. Once written,
+// reason holds a note when the file's name is not yet durable, and is empty otherwise.
 bool ExportCsvFile(const AccountEntries& entries, ExportLayout layout, const std::string& path,
                    const std::string& programFolder, std::string& reason);

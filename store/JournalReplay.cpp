@@ -1,5 +1,6 @@
 #include "JournalReplay.h"
 
+#include <limits>
 #include <vector>
 
 namespace {
@@ -123,6 +124,12 @@ private:
     std::size_t m_gone = 0;  // rows gone but still held
 };
 
+// Whether a batch's or snapshot's count, with the record itself, passes the largest count there is:
+// no journal the program wrote holds that many records, and it would wrap to none.
+bool CountWraps(const JournalRecord& record) {
+    return record.row == std::numeric_limits<std::size_t>::max();
+}
+
 // Whether a whole record fits the rows it would change. Within a batch or a snapshot only inserts
 // stand, numbered on from the rows before them (for a snapshot, from its first row).
 bool Fits(const JournalRecord& record, std::size_t nextRow, std::size_t rows, bool inBatch, bool first) {
@@ -137,9 +144,9 @@ bool Fits(const JournalRecord& record, std::size_t nextRow, std::size_t rows, bo
     case JournalChange::AdminPassword:
         return true;
     case JournalChange::Batch:
-        return record.row > 0;
+        return record.row > 0 && !CountWraps(record);
     case JournalChange::Snapshot:
-        return first;
+        return first && !CountWraps(record);
     }
     return false;
 }

@@ -209,8 +209,10 @@ void OpenBook::KeepSessionBeside(JournalReader& reader, const JournalHeader& hea
         SetJournalAside(replay.unfit ? kUnfit : kDamaged);
         return;
     }
-    // A run ended between its save and the journal's removal: the book is the session already.
-    if (SameEntryTexts(session.vecEntries, m_book.vecEntries)) {
+    // A run ended between its save and the journal's removal: the book is the session already, its
+    // administrator password included.
+    if (SameEntryTexts(session.vecEntries, m_book.vecEntries) &&
+        FieldText(session.szAdminPassword) == FieldText(m_book.szAdminPassword)) {
         BookJournal::RemoveFor(m_file.Path());
         return;
     }
@@ -233,12 +235,14 @@ void OpenBook::SetJournalAside(const char* why) {
     const std::string aside = m_file.StampedPath(kSetAsideMarker);
     const std::string journal = BookJournal::PathFor(m_file.Path());
     // Where it cannot be moved, it stays where it is, and the user is told that name.
-    if (aside.empty() || std::rename(journal.c_str(), aside.c_str()) != 0) {
+    if (aside.empty() || !FileOperationAllowed(FileOperation::Rename) ||
+        std::rename(journal.c_str(), aside.c_str()) != 0) {
         m_recovery.setAsidePath = journal;
         return;
     }
     m_recovery.setAsidePath = aside;
-    std::rename(BookJournal::BasePathFor(m_file.Path()).c_str(), (aside + "-base").c_str());
+    if (FileOperationAllowed(FileOperation::Rename))
+        std::rename(BookJournal::BasePathFor(m_file.Path()).c_str(), (aside + "-base").c_str());
     SyncFolderOf(journal);
 }
 

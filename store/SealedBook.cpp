@@ -320,8 +320,8 @@ std::string_view SealedBookAdmin(std::string_view file) {
     return file.substr(0, file.find(' '));
 }
 
-std::size_t MostSealedFileBytes() {
-    return kMaxDocumentBytes / 3 * 4 + 4096;
+std::size_t SealedFileBytesFor(std::size_t plainBytes) {
+    return (plainBytes + crypto_aead_xchacha20poly1305_ietf_ABYTES + 2) / 3 * 4 + 4096;
 }
 
 SealedOutcome UnsealBook(std::string_view file, std::string_view password, SecretBytes& plain,

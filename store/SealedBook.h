@@ -90,8 +90,9 @@ SealedOutcome UnsealBookWithKey(std::string_view file, const BookKey& key, Secre
 // file as it is written. False when the memory cannot be had.
 bool SealBook(std::string_view admin, std::string_view plain, const BookKey& key, WipingString& file);
 
-// The largest sealed file read: the largest plain book, in Base64, and its header.
-std::size_t MostSealedFileBytes();
+// The largest a sealed file of a plain book of that many bytes can be: the seal in Base64, and
+// what stands around it.
+std::size_t SealedFileBytesFor(std::size_t plainBytes);
 
 // Seals and opens the lines of a session journal for a sealed book, under a key of the book's own.
 // The first line of such a journal is plain: it names the key it was sealed under (not the key

@@ -223,12 +223,14 @@ public:
     // Writes the finished document to the file, replacing it as CXMLDOMDocument2::Save does: with
     // an expected identity, only while the path still leads to that file (for an absent identity,
     // to no file at all: a file that appeared meanwhile is never replaced); otherwise it throws,
-    // leaving whatever is there untouched.
-    void Save(const std::string& path, const FileIdentity* expected = nullptr);
+    // leaving whatever is there untouched. Once the file has its name, returns a note when that name
+    // is not yet durable (its folder could not be synced), or an empty text.
+    std::string Save(const std::string& path, const FileIdentity* expected = nullptr);
     // The finished document's bytes, exactly as Save writes them; throws while it is not complete.
     const WipingString& Bytes() const;
     // Writes bytes made from a finished document (a sealed book) the way Save writes a document.
-    static void SaveBytes(const std::string& path, std::string_view bytes, const FileIdentity* expected = nullptr);
+    static std::string SaveBytes(const std::string& path, std::string_view bytes,
+                                 const FileIdentity* expected = nullptr);
 
 private:
     static constexpr std::size_t kCheckedNamesKept = 16;
@@ -236,6 +238,11 @@ private:
     void OpenLine();
 
     // The document so far; it may hold a whole book, so every buffer it outgrows is wiped.
+public:
+    // How many bytes the document written so far takes.
+    std::size_t Size() const { return m_out.size(); }
+
+private:
     WipingString m_out;
     std::vector<std::string> m_open;
     std::vector<std::string> m_checkedNames;

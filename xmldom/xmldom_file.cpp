@@ -30,9 +30,13 @@ std::atomic<bool> g_unnamedFilesRefused{false};
 std::function<void(SyncKind)> g_syncWatcher;
 int g_syncCounts[2] = {};
 int g_syncFailures[2] = {};
+int g_operationsCounted = 0;
+int g_failingOperation = 0; // the operation, counted from 1, that fails; 0 for none
 
 // Counts the sync for a watching test, and fails it when a test asked for that.
 bool SyncAllowed(SyncKind kind) {
+    if (!FileOperationAllowed(kind == SyncKind::FileData ? FileOperation::Sync : FileOperation::FolderSync))
+        return false;
     const auto which = std::size_t(kind);
     if (g_syncWatcher) {
         ++g_syncCounts[which];
@@ -55,6 +59,12 @@ void RunPlantedAction(xmldom_test::SaveInstant instant) {
 
 std::string ErrnoText() {
     return std::strerror(errno);
+}
+
+// What a caller is told of a file that took its name, but whose folder could not be synced after.
+std::string NotYetDurableNote(const std::string& path) {
+    return path + " is in place, but not yet durable: its folder could not be synced (" + ErrnoText() +
+           "). A power loss now could undo it.";
 }
 
 long OpenErrorCode(int error) {
@@ -146,13 +156,18 @@ std::string FollowLinks(const std::string& path) {
 class PendingFile {
 public:
     explicit PendingFile(const std::string& folder)
-        : m_folderPath(folder), m_folder(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)), m_fd(-1) {
+        : m_folderPath(folder), m_folder(FileOperationAllowed(FileOperation::Open)
+                                             ? ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                             : -1),
+          m_fd(-1) {
         if (m_folder.Get() < 0)
             xmldom_detail::Fail(xmldom_detail::kFail, "cannot open the folder " + folder + ": " + ErrnoText());
-        if (!g_unnamedFilesRefused)
+        if (!g_unnamedFilesRefused && FileOperationAllowed(FileOperation::Open))
             m_fd.Reset(::openat(m_folder.Get(), ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, S_IRUSR | S_IWUSR));
         for (int attempt = 0; m_fd.Get() < 0 && attempt < kMaxNameAttempts; ++attempt) {
             const std::string name = RandomTemporaryName();
+            if (!FileOperationAllowed(FileOperation::Open))
+                break;
             m_fd.Reset(
                 ::openat(m_folder.Get(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, S_IRUSR | S_IWUSR));
             if (m_fd.Get() >= 0)
@@ -163,9 +178,13 @@ public:
         if (m_fd.Get() < 0)
             xmldom_detail::Fail(xmldom_detail::kFail, "cannot create a file in " + folder + ": " + ErrnoText());
     }
+    // A file that never took its final name is emptied before its temporary name goes, so that no
+    // part of it stays readable should that name stay.
     ~PendingFile() {
+        if (!m_name.empty() && m_fd.Get() >= 0)
+            (void)::ftruncate(m_fd.Get(), 0);
         m_fd.Close();
-        if (!m_name.empty())
+        if (!m_name.empty() && FileOperationAllowed(FileOperation::Unlink))
             ::unlinkat(m_folder.Get(), m_name.c_str(), 0);
     }
     PendingFile(const PendingFile&) = delete;
@@ -175,19 +194,21 @@ public:
     // A second descriptor of the file being written, which stays open once it has its name.
     int Duplicate() const { return ::fcntl(m_fd.Get(), F_DUPFD_CLOEXEC, 0); }
 
-    // Gives the file the name leaf in the folder, never replacing a file of that name.
-    void LinkAs(const std::string& leaf) {
+    // Gives the file the name leaf in the folder, never replacing a file of that name. Returns what
+    // Finish returns.
+    std::string LinkAs(const std::string& leaf) {
         RunPlantedAction(xmldom_test::SaveInstant::AtNaming);
         const bool linked = m_name.empty()
                                 ? LinkUnnamed(leaf)
-                                : ::linkat(m_folder.Get(), m_name.c_str(), m_folder.Get(), leaf.c_str(), 0) == 0;
+                                : FileOperationAllowed(FileOperation::Link) &&
+                                      ::linkat(m_folder.Get(), m_name.c_str(), m_folder.Get(), leaf.c_str(), 0) == 0;
         if (!linked)
             RefuseName(m_folderPath + "/" + leaf);
-        Finish();
+        return Finish(leaf);
     }
 
-    // Puts the file in place of leaf in the folder, whatever is there.
-    void ReplaceAt(const std::string& leaf) {
+    // Puts the file in place of leaf in the folder, whatever is there. Returns what Finish returns.
+    std::string ReplaceAt(const std::string& leaf) {
         for (int attempt = 0; m_name.empty(); ++attempt) {
             const std::string name = RandomTemporaryName();
             if (LinkUnnamed(name))
@@ -196,29 +217,31 @@ public:
                 xmldom_detail::Fail(xmldom_detail::kFail, "cannot name a file in " + m_folderPath + ": " + ErrnoText());
         }
         RunPlantedAction(xmldom_test::SaveInstant::AtNaming);
-        if (::renameat(m_folder.Get(), m_name.c_str(), m_folder.Get(), leaf.c_str()) != 0)
+        if (!FileOperationAllowed(FileOperation::Rename) ||
+            ::renameat(m_folder.Get(), m_name.c_str(), m_folder.Get(), leaf.c_str()) != 0)
             xmldom_detail::Fail(xmldom_detail::kFail,
                                 "cannot replace " + m_folderPath + "/" + leaf + ": " + ErrnoText());
         m_name.clear();
-        Finish();
+        return Finish(leaf);
     }
 
 private:
     bool LinkUnnamed(const std::string& leaf) const {
         const std::string self = "/proc/self/fd/" + std::to_string(m_fd.Get());
-        return ::linkat(AT_FDCWD, self.c_str(), m_folder.Get(), leaf.c_str(), AT_SYMLINK_FOLLOW) == 0;
+        return FileOperationAllowed(FileOperation::Link) &&
+               ::linkat(AT_FDCWD, self.c_str(), m_folder.Get(), leaf.c_str(), AT_SYMLINK_FOLLOW) == 0;
     }
 
     // The file has its final name; a temporary one goes, and the new name is made durable. A file
-    // system that cannot sync folders at all (EINVAL) is taken as it is.
-    void Finish() {
-        if (!m_name.empty())
+    // system that cannot sync folders at all (EINVAL) is taken as it is. The new name stands
+    // whatever the sync gives, so its failure is no failure to place the file: an empty text when
+    // the name is durable, else a note that it is not yet.
+    std::string Finish(const std::string& leaf) {
+        if (!m_name.empty() && FileOperationAllowed(FileOperation::Unlink))
             ::unlinkat(m_folder.Get(), m_name.c_str(), 0);
         m_name.clear();
         m_fd.Close();
-        if (!SyncFolderNames(m_folder.Get()))
-            xmldom_detail::Fail(xmldom_detail::kFail,
-                                "cannot make the new name in " + m_folderPath + " durable: " + ErrnoText());
+        return SyncFolderNames(m_folder.Get()) ? std::string() : NotYetDurableNote(m_folderPath + "/" + leaf);
     }
 
     std::string m_folderPath;
@@ -252,9 +275,10 @@ void RequireExpected(const std::string& target, const FileIdentity* expected) {
 }
 
 // Writes the file through a pending one in the target's folder, with the given permissions, and
-// puts it in place of the target; path is the name the caller gave, for the messages.
-void PutInPlace(const std::string& path, const std::string& target, mode_t mode,
-                const std::function<bool(int fd)>& writeContent, const FileIdentity* expected) {
+// puts it in place of the target; path is the name the caller gave, for the messages. Returns what
+// PendingFile::Finish returns.
+std::string PutInPlace(const std::string& path, const std::string& target, mode_t mode,
+                       const std::function<bool(int fd)>& writeContent, const FileIdentity* expected) {
     RequireExpected(target, expected);
     PendingFile pending(FolderOf(target));
     const std::string leaf = LeafOf(target);
@@ -264,12 +288,10 @@ void PutInPlace(const std::string& path, const std::string& target, mode_t mode,
         xmldom_detail::Fail(xmldom_detail::kFail, "save of " + path + " stopped before replacing it");
     RunPlantedAction(xmldom_test::SaveInstant::BeforeLastCheck);
     // A file expected to be absent is created without ever replacing one that appeared meanwhile.
-    if (expected && !expected->exists) {
-        pending.LinkAs(leaf);
-        return;
-    }
+    if (expected && !expected->exists)
+        return pending.LinkAs(leaf);
     RequireExpected(target, expected);
-    pending.ReplaceAt(leaf);
+    return pending.ReplaceAt(leaf);
 }
 
 void RefuseLink(const std::string& path) {
@@ -335,6 +357,8 @@ int InputFile::Read(char* buffer, int size) {
 }
 
 bool WriteBytes(int fd, const char* bytes, std::size_t size) {
+    if (!FileOperationAllowed(FileOperation::Write))
+        return false;
     std::size_t written = 0;
     while (written < size) {
         const ssize_t count = ::write(fd, bytes + written, size - written);
@@ -351,17 +375,18 @@ bool WriteBytes(int fd, const char* bytes, std::size_t size) {
     return true;
 }
 
-void ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContent,
-                           const FileIdentity* expected) {
+std::string ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContent,
+                                  const FileIdentity* expected) {
     if (path.empty())
         Fail(kInvalidArg, "empty file name");
     const std::string target = FollowLinks(path);
-    PutInPlace(path, target, TargetMode(target), writeContent, expected);
+    return PutInPlace(path, target, TargetMode(target), writeContent, expected);
 }
 
 } // namespace xmldom_detail
 
-bool PlaceNewFile(const std::string& path, std::string_view bytes, bool replace, int& fd, std::string* reason) {
+bool PlaceNewFile(const std::string& path, std::string_view bytes, bool replace, int& fd, std::string* reason,
+                  std::string* notYetDurable) {
     fd = -1;
     return RunGuarded(
         [&] {
@@ -372,10 +397,9 @@ bool PlaceNewFile(const std::string& path, std::string_view bytes, bool replace,
             Descriptor kept(pending.Duplicate());
             if (kept.Get() < 0 || ::lseek(kept.Get(), 0, SEEK_END) < 0)
                 xmldom_detail::Fail(xmldom_detail::kFail, "cannot keep " + path + " open: " + ErrnoText());
-            if (replace)
-                pending.ReplaceAt(LeafOf(path));
-            else
-                pending.LinkAs(LeafOf(path));
+            std::string note = replace ? pending.ReplaceAt(LeafOf(path)) : pending.LinkAs(LeafOf(path));
+            if (notYetDurable)
+                *notYetDurable = std::move(note);
             fd = kept.Release();
             return true;
         },
@@ -423,7 +447,7 @@ bool WriteOwnerOnlyFile(const std::string& path, std::string_view bytes, const F
             RefuseLink(path);
             // Checked only for what it refuses: the file is private whatever the one it replaces allowed.
             TargetMode(path);
-            PutInPlace(
+            reason = PutInPlace(
                 path, path, S_IRUSR | S_IWUSR,
                 [bytes](int fd) { return xmldom_detail::WriteBytes(fd, bytes.data(), bytes.size()); }, expected);
             return true;
@@ -475,7 +499,9 @@ bool SyncFolderNames(int folderFd) {
 }
 
 bool SyncFolderOf(const std::string& path) {
-    const Descriptor folder(::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    const Descriptor folder(FileOperationAllowed(FileOperation::Open)
+                                ? ::open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                : -1);
     return folder.Get() >= 0 && SyncFolderNames(folder.Get());
 }
 
@@ -485,6 +511,13 @@ bool IsLeftoverSaveName(const std::string& name) {
         return false;
     return std::all_of(name.begin() + std::ptrdiff_t(prefix.size()), name.end(),
                        [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+bool FileOperationAllowed(FileOperation) {
+    if (g_failingOperation == 0 || ++g_operationsCounted != g_failingOperation)
+        return true;
+    errno = EIO;
+    return false;
 }
 
 const timespec& RunStartTime() {
@@ -546,6 +579,15 @@ int Count(SyncKind kind) {
 
 void FailNext(SyncKind kind, int count) {
     g_syncFailures[std::size_t(kind)] = count;
+}
+
+void FailNthOperation(int n) {
+    g_failingOperation = n;
+    g_operationsCounted = 0;
+}
+
+int OperationsCounted() {
+    return g_operationsCounted;
 }
 
 } // namespace file_sync_test

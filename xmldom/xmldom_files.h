@@ -44,7 +44,8 @@ bool ReadRegularFile(const std::string& path, std::size_t maxBytes, SecretBytes&
 // whatever the file it replaces allowed. A symbolic link at path is refused, never followed, and
 // only a regular file is replaced. With an expected identity, only that file is replaced (for an
 // absent one, a file that appeared meanwhile is kept). False with the reason on any failure,
-// leaving what was at path untouched.
+// leaving what was at path untouched. True once the file took its name; reason then holds a note
+// when that name is not yet durable (its folder could not be synced), and is empty otherwise.
 bool WriteOwnerOnlyFile(const std::string& path, std::string_view bytes, const FileIdentity* expected,
                         std::string& reason);
 
@@ -69,8 +70,11 @@ bool IsLeftoverSaveName(const std::string& name);
 // the name at path in one step, so that the name never stands for a part of them. A link at that
 // name is never followed. With replace false, a file already bearing the name is kept and the call
 // fails; with replace true, it is replaced. On success the file stays open for writing at its end,
-// and its descriptor goes to fd. False, with the reason, on any failure; nothing is left behind.
-bool PlaceNewFile(const std::string& path, std::string_view bytes, bool replace, int& fd, std::string* reason);
+// and its descriptor goes to fd; notYetDurable gets a note when the name stands but its folder could
+// not be synced, and an empty text otherwise. False, with the reason, on any failure before the
+// name stands; nothing is left behind.
+bool PlaceNewFile(const std::string& path, std::string_view bytes, bool replace, int& fd, std::string* reason,
+                  std::string* notYetDurable = nullptr);
 
 // Writes all the bytes at the descriptor's position, going on after interruptions. False, with
 // errno set, when the file takes no more.
@@ -90,6 +94,13 @@ bool SyncFolderNames(int folderFd);
 // As SyncFolderNames, for the folder of the file at path.
 bool SyncFolderOf(const std::string& path);
 
+// The operations on files that change what is on disk, as a test can count and fail them.
+enum class FileOperation { Open, Write, Sync, Rename, Link, Unlink, FolderSync };
+
+// Whether the operation may go ahead: true, unless a test made this one fail (errno is then EIO).
+// Called before each such operation of a save, a journal or a set-aside.
+bool FileOperationAllowed(FileOperation operation);
+
 namespace file_sync_test {
 // Counts every sync from now on and tells the watcher of each before it is made; null stops both.
 void Watch(std::function<void(SyncKind)> watcher);
@@ -97,4 +108,9 @@ void Watch(std::function<void(SyncKind)> watcher);
 int Count(SyncKind kind);
 // Makes the next `count` syncs of the kind fail with EIO, whether watched or not.
 void FailNext(SyncKind kind, int count = 1);
+// Counts every file operation from now on, of any kind, and fails the n-th (counted from 1) with
+// EIO; 0 stops both.
+void FailNthOperation(int n);
+// How many operations were counted since FailNthOperation.
+int OperationsCounted();
 } // namespace file_sync_test

@@ -154,9 +154,10 @@ bool WriteBytes(int fd, const char* bytes, std::size_t size);
 // Writes a file through a temporary one in the folder of the file the path leads to (links are
 // followed and kept): writeContent fills the temporary file (false with errno set on failure),
 // which is then flushed to disk and put in place of that file. With an expected identity, a file
-// that is not the expected one is never replaced. Throws on any failure, leaving a previous file
-// untouched.
-void ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContent,
-                           const FileIdentity* expected = nullptr);
+// that is not the expected one is never replaced. Throws on any failure before the new file takes
+// its name, leaving a previous file untouched. Once it has, returns a note when that name is not
+// yet durable (its folder could not be synced), or an empty text.
+std::string ReplaceFileAtomically(const std::string& path, const std::function<bool(int fd)>& writeContent,
+                                  const FileIdentity* expected = nullptr);
 
 } // namespace xmldom_detail

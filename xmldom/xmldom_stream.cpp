@@ -118,8 +118,8 @@ void CXMLDOMStreamWriter::EndElement() {
     m_open.pop_back();
 }
 
-void CXMLDOMStreamWriter::Save(const std::string& path, const FileIdentity* expected) {
-    SaveBytes(path, Bytes(), expected);
+std::string CXMLDOMStreamWriter::Save(const std::string& path, const FileIdentity* expected) {
+    return SaveBytes(path, Bytes(), expected);
 }
 
 const WipingString& CXMLDOMStreamWriter::Bytes() const {
@@ -128,8 +128,9 @@ const WipingString& CXMLDOMStreamWriter::Bytes() const {
     return m_out;
 }
 
-void CXMLDOMStreamWriter::SaveBytes(const std::string& path, std::string_view bytes, const FileIdentity* expected) {
-    ReplaceFileAtomically(
+std::string CXMLDOMStreamWriter::SaveBytes(const std::string& path, std::string_view bytes,
+                                           const FileIdentity* expected) {
+    return ReplaceFileAtomically(
         path, [bytes](int fd) { return WriteBytes(fd, bytes.data(), bytes.size()); }, expected);
 }
 

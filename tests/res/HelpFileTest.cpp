@@ -155,6 +155,8 @@ TEST(HelpFile, MessagesPageQuotesEveryMessage) {
         "Invalid file.",
         "Login Failed:Password error.",
         "Login success.",
+        "Password changed until Exit:",
+        "Account file saved:",
         "The same item have been existent.",
         "Invalid account name.",
         "Create COM components failed.",

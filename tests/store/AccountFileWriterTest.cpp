@@ -190,3 +190,55 @@ TEST(AccountFileWriter, SaveIntoAMissingFolderOrWithoutAdministratorFails) {
 }
 
 } // namespace
+
+namespace {
+
+// A book of count entries whose three texts take the longest length.
+AccountBook BookOfLongestTexts(std::size_t count) {
+    AccountBook book;
+    CopyFieldText(book.szAdminAccount, "alice");
+    CopyFieldText(book.szAdminPassword, "pw");
+    book.vecEntries.resize(count);
+    const std::string text(kMaxTextBytes, 'x');
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::string account = std::to_string(i) + text;
+        CopyFieldText(book.vecEntries[i].szAccount, std::string_view(account).substr(0, kMaxTextBytes));
+        CopyFieldText(book.vecEntries[i].szPassword, text);
+        CopyFieldText(book.vecEntries[i].szComment, text);
+    }
+    return book;
+}
+
+// Every book that is saved opens again: one as large as an import of the longest texts makes is
+// read back, and one larger than an account file is read is refused at its save, writing nothing.
+TEST(AccountFileWriter, EveryBookSavedOpensAgain) {
+    const struct {
+        const char* label;
+        std::size_t entries;
+        std::size_t limit; // the largest account file, 0: the usual one
+        bool saved;
+    } cases[] = {
+        {"past 64 MiB", 120'000, 0, true},
+        {"within a lowered limit", 4, 4096, true},
+        {"past a lowered limit", 40, 4096, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ScratchFolder folder;
+        const std::string path = folder / "alice.xml";
+        store_test::WriteWholeFile(path, "before");
+        account_file_test::LimitAccountFileBytes(c.limit);
+        std::string reason;
+        EXPECT_EQ(SaveAccountBook(BookOfLongestTexts(c.entries), path, CBase64(), nullptr, &reason), c.saved);
+        AccountBook read;
+        EXPECT_EQ(LoadAccountBook(read, path, CBase64()), c.saved);
+        account_file_test::LimitAccountFileBytes(0);
+        EXPECT_EQ(read.vecEntries.size(), c.saved ? c.entries : 0);
+        EXPECT_EQ(reason.empty(), c.saved) << reason;
+        if (!c.saved) {
+            EXPECT_EQ(ReadWholeFile(path), "before");
+        }
+    }
+}
+
+} // namespace

@@ -2,13 +2,17 @@
 // the window's rows even after the disk failed under it, kept short, and brought back by the next
 // login as the rows stood.
 #include "AccountFile.h"
+#include "CsvExport.h"
 #include "JournalReplay.h"
 #include "OpenBook.h"
 #include "StoreTestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iostream>
+#include <memory>
 #include <random>
 #include <string>
 #include <vector>
@@ -47,15 +51,23 @@ public:
             added.push_back(Entry(account));
         const std::size_t first = m_rows.size();
         m_rows.insert(m_rows.end(), added.begin(), added.end());
-        return m_open.RecordBatch(first, added, Rows(), nullptr);
+        return m_open.RecordBatch(first, added, Rows(), &m_reason);
     }
 
     OpenBook& Book() { return m_open; }
+    // Saves the window's rows, as Exit does.
+    BookSaveResult Save(const ScratchFolder& folder) {
+        m_book.vecEntries = m_rows;
+        return m_open.Save(folder.Path(), "alice", CBase64());
+    }
     std::vector<std::string> Window() const { return Accounts(m_rows); }
+    const AccountEntries& Entries() const { return m_rows; }
+    // Why the last change could not be journaled.
+    const std::string& Reason() const { return m_reason; }
 
 private:
     bool Journal(JournalChange change, std::size_t row, const AccountEntry& entry) {
-        return m_open.Record(change, row, entry, Rows(), nullptr);
+        return m_open.Record(change, row, entry, Rows(), &m_reason);
     }
     RowSource Rows() {
         return [this](AccountEntries& rows) { rows = m_rows; };
@@ -64,6 +76,7 @@ private:
     AccountBook m_book;
     OpenBook m_open;
     AccountEntries m_rows; // the window's rows
+    std::string m_reason;
 };
 
 // What the next login brings back after the session was killed.
@@ -156,35 +169,128 @@ TEST(JournalInStep, ALongSessionKeepsAShortJournal) {
     EXPECT_EQ(NextLogin(folder), window);
 }
 
-// An import is one step: the next login has all of it, or, when its write was cut short, none.
+// An import is one step: the next login has all of it, or, when its write was cut short (within a
+// row or at a row's end), none, and the journal is cut back to before it.
 TEST(JournalInStep, AnImportComesBackWholeOrNotAtAll) {
-    for (const bool cut : {false, true}) {
-        SCOPED_TRACE(cut ? "cut short" : "whole");
+    const struct {
+        const char* label;
+        std::function<std::uintmax_t(const std::string& journal)> cutAt; // the journal's length once cut
+    } cases[] = {
+        {"whole", [](const std::string& journal) { return fs::file_size(journal); }},
+        {"cut within a row", [](const std::string& journal) { return fs::file_size(journal) - 60; }},
+        {"cut at a row's end",
+         [](const std::string& journal) {
+             const std::string text = store_test::ReadWholeFile(journal);
+             return text.rfind('\n', text.size() - 2) + 1;
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
         const ScratchFolder folder;
+        const std::string journal = BookJournal::PathFor(folder / "alice.xml");
+        std::uintmax_t beforeImport = 0;
         {
             Session session(folder);
             ASSERT_TRUE(session.Insert("c"));
+            beforeImport = fs::file_size(journal);
             ASSERT_TRUE(session.Import({"x", "y", "z"}));
         }
-        const std::string journal = BookJournal::PathFor(folder / "alice.xml");
-        if (cut)
-            fs::resize_file(journal, fs::file_size(journal) - 60); // inside the last row, past a whole one
+        const std::uintmax_t length = c.cutAt(journal);
+        const bool cut = length < fs::file_size(journal);
+        fs::resize_file(journal, length);
         const std::vector<std::string> whole = {"a", "b", "c", "x", "y", "z"};
         EXPECT_EQ(NextLogin(folder), std::vector<std::string>(whole.begin(), whole.end() - (cut ? 3 : 0)));
+        EXPECT_EQ(fs::file_size(journal), cut ? beforeImport : length);
     }
 }
 
 // A new administrator password is durable at once: after a kill the next login takes it, and the
-// one it replaced no longer opens the book.
+// one it replaced no longer opens the book, also when the journal was written anew since.
 TEST(JournalInStep, AChangedAdministratorPasswordOutlivesAKill) {
+    const struct {
+        const char* label;
+        off_t compactFloor; // 0: the usual
+        int failedWrites;   // of the change after the password's, which the next one rewrites from the rows
+    } cases[] = {
+        {"as recorded", 0, 0},
+        {"journal written anew as it grew", 1, 0},
+        {"journal written anew after a change it could not take", 0, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ScratchFolder folder;
+        open_book_test::SetCompactFloor(c.compactFloor);
+        {
+            Session session(folder);
+            ASSERT_TRUE(session.Insert("c"));
+            ASSERT_TRUE(session.Book().ChangeAdminPassword("new", nullptr, nullptr));
+            file_sync_test::FailNext(SyncKind::FileData, c.failedWrites);
+            EXPECT_EQ(session.Import({"d", "e", "f", "g", "h", "i"}), c.failedWrites == 0);
+            ASSERT_TRUE(session.Insert("j"));
+        }
+        open_book_test::SetCompactFloor(0);
+        EXPECT_EQ(NextLogin(folder, "pw", OpenOutcome::WrongPassword), std::vector<std::string>{});
+        EXPECT_EQ(NextLogin(folder, "new"),
+                  (std::vector<std::string>{"a", "b", "c", "d", "e", "f", "g", "h", "i", "j"}));
+    }
+}
+
+// A session that changed only the administrator password, whose book was then put back as it was
+// with the same entries: the session is kept beside it, never dropped as if it had been saved.
+TEST(JournalInStep, APasswordChangeIsNotTakenForASavedSession) {
     const ScratchFolder folder;
     {
         Session session(folder);
-        ASSERT_TRUE(session.Insert("c"));
         ASSERT_TRUE(session.Book().ChangeAdminPassword("new", nullptr, nullptr));
     }
-    EXPECT_EQ(NextLogin(folder, "pw", OpenOutcome::WrongPassword), std::vector<std::string>{});
-    EXPECT_EQ(NextLogin(folder, "new"), (std::vector<std::string>{"a", "b", "c"}));
+    store_test::SaveBook(folder / "alice.xml", "alice", {"a", "b"}); // restored, with the old password
+    AccountBook book;
+    OpenBook open(book);
+    ASSERT_EQ(open.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
+    AccountBook kept;
+    ASSERT_TRUE(LoadAccountBook(kept, open.Recovery().keptPath, CBase64())) << "kept beside";
+    EXPECT_EQ(FieldText(kept.szAdminPassword), "new");
+}
+
+// The journal's removal at a save, and its move when it is set aside, are made durable with its
+// folder once it is gone from its name.
+TEST(JournalInStep, TheFolderIsSyncedOnceTheJournalIsGone) {
+    const struct {
+        const char* label;
+        std::function<void(const ScratchFolder& folder)> prepare;
+        std::function<void(const ScratchFolder& folder)> act;
+    } cases[] = {
+        {"saved", [](const ScratchFolder&) {},
+         [](const ScratchFolder& folder) {
+             Session session(folder);
+             ASSERT_TRUE(session.Insert("c"));
+             EXPECT_EQ(session.Book().Save(folder.Path(), "alice", CBase64()).outcome, BookSaveOutcome::Saved);
+         }},
+        {"set aside",
+         [](const ScratchFolder& folder) {
+             store_test::SaveBook(folder / "alice.xml", "alice", {"a"});
+             store_test::WriteWholeFile(BookJournal::PathFor(folder / "alice.xml"), "not a journal\n");
+         },
+         [](const ScratchFolder& folder) {
+             AccountBook book;
+             EXPECT_EQ(OpenBook(book).Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        const ScratchFolder folder;
+        const std::string journal = BookJournal::PathFor(folder / "alice.xml");
+        c.prepare(folder);
+        bool lastSyncSawJournal = true;
+        file_sync_test::Watch([&](SyncKind kind) {
+            if (kind == SyncKind::FolderNames)
+                lastSyncSawJournal = fs::exists(journal);
+        });
+        c.act(folder);
+        file_sync_test::Watch(nullptr);
+        EXPECT_FALSE(fs::exists(journal));
+        EXPECT_FALSE(lastSyncSawJournal);
+    }
 }
 
 // A long journal of every kind of change, replayed, gives what applying it to a plain list gives.
@@ -228,5 +334,170 @@ TEST(JournalReplay, GivesWhatAPlainListGives) {
     EXPECT_EQ(replay.applied, 30000u);
     EXPECT_EQ(Accounts(book.vecEntries), expected);
 }
+
+// ---------------------------------------------------------------------------------------------
+// Every file operation of each path failed in turn.
+
+// What a path reported: whether it did what it was asked, and what the user is told.
+struct Report {
+    bool done = false;
+    std::string told;
+};
+
+// One run of a path: the book's folder, the session that runs it, and what the next login must have.
+struct SweepRun {
+    const ScratchFolder folder;
+    const ScratchFolder elsewhere; // where an export goes
+    std::unique_ptr<Session> session;
+    std::vector<std::string> confirmed; // the rows the user was told are kept
+};
+
+struct SweepPath {
+    const char* name;
+    std::function<void(SweepRun&)> prepare;              // before the failing operation is counted
+    std::function<Report(SweepRun&)> run;                // the path, its operations counted
+    std::function<void(SweepRun&, const Report&)> check; // after it, with nothing failing
+    off_t compactFloor = 0; // the session's journal is written anew beyond this size (0: the usual)
+};
+
+std::vector<std::string> Loaded(const std::string& path) {
+    AccountBook book;
+    EXPECT_TRUE(LoadAccountBook(book, path, CBase64())) << path;
+    return Accounts(book.vecEntries);
+}
+
+// No temporary file of a save is left holding any of what it was writing.
+void ExpectNoFilledLeftover(const fs::path& folder) {
+    for (const auto& file : fs::directory_iterator(folder)) {
+        if (IsLeftoverSaveName(file.path().filename())) {
+            EXPECT_EQ(fs::file_size(file.path()), 0u) << file.path();
+        }
+    }
+}
+
+// A change made through the journal: when it is not journaled, the user is told why; either way
+// the journal is in step again at the next change.
+Report Journaled(SweepRun& run, bool recorded) {
+    run.confirmed = run.session->Window();
+    return {recorded, recorded ? "" : run.session->Reason()};
+}
+void NextChangeIsJournaled(SweepRun& run, const Report&) {
+    EXPECT_TRUE(run.session->Insert("e")) << "the journal takes the next change from the rows";
+    run.confirmed = run.session->Window();
+}
+
+const SweepPath kSweepPaths[] = {
+    {"save", [](SweepRun& run) { ASSERT_TRUE(run.session->Insert("c")); },
+     [](SweepRun& run) {
+         const BookSaveResult saved = run.session->Save(run.folder);
+         EXPECT_NE(saved.outcome, BookSaveOutcome::KeptBeside) << "no other program changed the book";
+         return Report{saved.outcome == BookSaveOutcome::Saved,
+                       saved.outcome == BookSaveOutcome::Saved ? "" : saved.reason};
+     },
+     [](SweepRun& run, const Report& report) {
+         const std::vector<std::string> before = {"a", "b"};
+         EXPECT_EQ(Loaded(run.folder / "alice.xml"), report.done ? run.session->Window() : before);
+     }},
+    {"journal start", [](SweepRun&) {}, [](SweepRun& run) { return Journaled(run, run.session->Insert("c")); },
+     NextChangeIsJournaled},
+    {"append", [](SweepRun& run) { ASSERT_TRUE(run.session->Insert("c")); },
+     [](SweepRun& run) { return Journaled(run, run.session->Insert("d")); }, NextChangeIsJournaled},
+    // The import more than doubles the journal, which is then written anew from the rows.
+    {"compaction", [](SweepRun& run) { ASSERT_TRUE(run.session->Insert("c")); },
+     [](SweepRun& run) {
+         return Journaled(run, run.session->Import({"t", "u", "v", "w", "x", "y", "z", "zz", "zzz", "zzzz"}));
+     },
+     NextChangeIsJournaled, 1},
+    {"set-aside",
+     [](SweepRun& run) {
+         ASSERT_TRUE(run.session->Insert("c"));
+         ASSERT_TRUE(run.session->Insert("d"));
+         run.session.reset(); // killed
+         const std::string journal = BookJournal::PathFor(run.folder / "alice.xml");
+         std::string text = store_test::ReadWholeFile(journal);
+         text[text.rfind('\n', text.size() - 2) + 3] ^= 1; // the last record damaged
+         store_test::WriteWholeFile(journal, text);
+         run.confirmed = {"a", "b", "c"};
+     },
+     [](SweepRun& run) {
+         const std::string journal = BookJournal::PathFor(run.folder / "alice.xml");
+         const std::string text = store_test::ReadWholeFile(journal);
+         AccountBook book;
+         OpenBook open(book);
+         EXPECT_EQ(open.Open(run.folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
+         EXPECT_EQ(Accounts(book.vecEntries), run.confirmed);
+         // The journal is kept whole where the user is told it is.
+         const SessionRecovery& recovery = open.Recovery();
+         EXPECT_EQ(store_test::ReadWholeFile(recovery.setAsidePath), text) << recovery.setAsidePath;
+         // The change brought back is kept by a journal of the session's own, or by the one that
+         // could not be set aside; otherwise only in the one set aside, where the user is told it is.
+         if (!open.HasJournal() && !fs::exists(journal))
+             run.confirmed = {"a", "b"};
+         return Report{recovery.setAsidePath != journal, recovery.failure + " " + recovery.setAsidePath};
+     },
+     [](SweepRun&, const Report&) {}},
+    {"export", [](SweepRun& run) { ASSERT_TRUE(run.session->Insert("c")); },
+     [](SweepRun& run) {
+         std::string reason;
+         const bool written = ExportCsvFile(run.session->Entries(), ExportLayout::KeePassXC, run.elsewhere / "out.csv",
+                                            run.folder.Path(), reason);
+         return Report{written, written ? "" : reason};
+     },
+     [](SweepRun& run, const Report& report) {
+         EXPECT_EQ(fs::exists(run.elsewhere / "out.csv"), report.done) << "no file stands that was not written";
+         if (report.done) {
+             EXPECT_NE(store_test::ReadWholeFile(run.elsewhere / "out.csv").find("pw-c"), std::string::npos);
+         }
+         ExpectNoFilledLeftover(run.elsewhere.Path());
+     }},
+};
+
+void PrintTo(const SweepPath& path, std::ostream* out) {
+    *out << path.name;
+}
+
+class FileFaultSweep : public testing::TestWithParam<SweepPath> {};
+
+// Each file operation of the path fails in turn, the first, the second ... until the path runs
+// clean. Whatever fails, the next login has every change the user was told is kept, the user is
+// told what was not done, and nothing is left that holds what was not written.
+TEST_P(FileFaultSweep, NoConfirmedEditIsLostAndNoFailureIsHidden) {
+    const SweepPath& path = GetParam();
+    int operations = 0;
+    for (int failing = 1; failing <= 500 && operations == 0; ++failing) {
+        SCOPED_TRACE("operation " + std::to_string(failing) + " fails");
+        SweepRun run;
+        open_book_test::SetCompactFloor(path.compactFloor);
+        run.session = std::make_unique<Session>(run.folder);
+        path.prepare(run);
+        if (run.session)
+            run.confirmed = run.session->Window();
+        file_sync_test::FailNthOperation(failing);
+        const Report report = path.run(run);
+        const int counted = file_sync_test::OperationsCounted();
+        file_sync_test::FailNthOperation(0);
+        open_book_test::SetCompactFloor(0);
+        if (counted < failing)
+            operations = counted;
+        EXPECT_TRUE(report.done || !report.told.empty()) << "a failure is told";
+        path.check(run, report);
+        run.session.reset(); // killed
+        ExpectNoFilledLeftover(run.folder.Path());
+        EXPECT_EQ(NextLogin(run.folder), run.confirmed);
+        if (operations) {
+            EXPECT_TRUE(report.done) << "the path runs clean: " << report.told;
+        }
+    }
+    ASSERT_GT(operations, 0) << "the path never ran clean";
+    std::cout << path.name << ": " << operations << " file operations, each failed in turn\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, FileFaultSweep, testing::ValuesIn(kSweepPaths),
+                         [](const testing::TestParamInfo<SweepPath>& info) {
+                             std::string name = info.param.name;
+                             std::replace_if(
+                                 name.begin(), name.end(), [](char c) { return !std::isalnum(c); }, '_');
+                             return name;
+                         });
 
 } // namespace

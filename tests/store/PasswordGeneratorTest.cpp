@@ -120,4 +120,25 @@ TEST(PasswordGenerator, RefusesBadOptionsAndAFailingSourceAndLeavesNoPassword) {
     }
 }
 
+// Each random byte is zeroed in the block as it is used: what is left there never decides a
+// password that was already given out.
+TEST(PasswordGenerator, EachRandomByteIsZeroedOnceUsed) {
+    std::span<unsigned char> block;
+    const RandomBytesSource source = [&block](std::span<unsigned char> buffer) {
+        std::fill(buffer.begin(), buffer.end(), 0xA5);
+        block = buffer;
+        return true;
+    };
+    RandomByteStream random(source);
+    std::size_t drawn = 0;
+    for (const std::size_t used : {1u, 5u, 20u}) {
+        SCOPED_TRACE(used);
+        for (unsigned char byte = 0; drawn < used; ++drawn)
+            ASSERT_TRUE(random.Next(byte));
+        EXPECT_EQ(std::count(block.begin(), block.begin() + std::ptrdiff_t(used), 0), std::ptrdiff_t(used));
+        EXPECT_EQ(std::count(block.begin() + std::ptrdiff_t(used), block.end(), 0xA5),
+                  std::ptrdiff_t(block.size() - used));
+    }
+}
+
 } // namespace

@@ -9,6 +9,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -88,6 +90,29 @@ Damage Rebind(const char* admin, const char* password) {
         lines[0].assign(header.begin(), header.end());
         WriteLines(journal, lines);
     };
+}
+
+// A delete of the second row, sealed as the journal seals a line but numbered "01".
+Damage PlantLeadingZero(std::size_t at) {
+    WipingString record;
+    BookJournal::AppendRecord(record, JournalChange::Delete, 1, AccountEntry{});
+    std::string body(record.begin(), record.end() - 10); // without " <checksum>\n"
+    body.insert(2, "0");
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const unsigned char byte : body) {
+        crc ^= byte;
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    char seal[16];
+    std::snprintf(seal, sizeof seal, " %08x\n", unsigned(crc ^ 0xFFFFFFFFu));
+    return Plant(at, body + seal);
+}
+
+// The journal moved elsewhere, and a symbolic link to it left at its name.
+void LinkToJournal(const std::string&, const std::string& journal) {
+    fs::rename(journal, journal + "-moved");
+    fs::create_symlink(journal + "-moved", journal);
 }
 
 void Untouched(const std::string&, const std::string&) {}
@@ -172,6 +197,13 @@ const DamageCase kDamageCases[] = {
     {"update of a row the book lacks first", Plant(0, JournalChange::Update, 99), {"a", "b"}, 0, 5, Left::SetAside},
     {"insert past the end in the middle", Plant(1, JournalChange::Insert, 7), {"a", "b", "c"}, 1, 4, Left::SetAside},
     {"row number past 64 bits", Plant(0, kHugeRowRecord), {"a", "b"}, 0, 5, Left::SetAside},
+    {"row number with a leading zero", PlantLeadingZero(0), {"a", "b"}, 0, 5, Left::SetAside},
+    {"insert numbered before the last row", Plant(0, JournalChange::Insert, 1), {"a", "b"}, 0, 5, Left::SetAside},
+    {"update of the row past the last", Plant(0, JournalChange::Update, 2), {"a", "b"}, 0, 5, Left::SetAside},
+    {"delete of the row past the last", Plant(0, JournalChange::Delete, 2), {"a", "b"}, 0, 5, Left::SetAside},
+    {"snapshot count that wraps", Plant(0, JournalChange::Snapshot, SIZE_MAX), {"a", "b"}, 0, 5, Left::SetAside},
+    {"batch count that wraps", Plant(0, JournalChange::Batch, SIZE_MAX), {"a", "b"}, 0, 5, Left::SetAside},
+    {"a link to the user's own journal", LinkToJournal, {"a", "b"}, 0, 0, Left::SetAside},
     {"damaged header", FlipInLine(0), {"a", "b"}, 0, 0, Left::SetAside},
     {"header of another administrator", Rebind("bob", "pw"), {"a", "b"}, 0, 0, Left::SetAside},
     {"header of another password", Rebind("alice", "other"), {"a", "b"}, 0, 0, Left::SetAside},
@@ -218,7 +250,7 @@ TEST_P(SessionJournal, TheNextLoginFindsWhatTheJournalHolds) {
         EXPECT_EQ(ReadWholeFile(journal), journalBefore);
         break;
     case Left::Cut:
-        EXPECT_EQ(journalBefore.substr(0, fs::file_size(journal)), ReadWholeFile(journal));
+        EXPECT_EQ(ReadWholeFile(journal), journalBefore.substr(0, journalBefore.rfind('\n') + 1));
         break;
     case Left::Gone:
         EXPECT_FALSE(fs::exists(journal));
@@ -303,6 +335,7 @@ TEST(NewBookJournal, IsTheBookUntilItIsSaved) {
         open.Close();
         EXPECT_TRUE(fs::exists(journal)) << "a login removes no journal of a book never saved";
         EXPECT_EQ(open.Create(folder.Path(), "carol", "new"), c.create);
+        EXPECT_EQ(open.HasJournal(), c.create == CreateOutcome::Created) << "the new book's journal starts";
     }
 }
 

@@ -35,6 +35,7 @@ constexpr const char* kMsgLoginSuccess = "Login success.";
 constexpr const char* kMsgSaveFailed = "Save account file failed.";
 constexpr const char* kMsgKeptBeside = "Account file changed by another program:Both versions were kept. "
                                        "This session's book was saved as ";
+constexpr const char* kMsgSavedNotDurable = "Account file saved:";
 // The program's own message box holds one line, so only the short message is shown there; those
 // that name a file or give the system's reason go to the system message box, as at exit.
 constexpr const char* kMsgRecovered = "Unsaved session recovered:";
@@ -358,10 +359,15 @@ void CManagerDlg::OnDestroy() {
 void CManagerDlg::SaveBookAtExit() {
     for (;;) {
         const BookSaveResult result = SaveHeldBook(g_AccountBook.szAdminAccount);
-        if (result.outcome == BookSaveOutcome::Saved)
+        // A book in place whose name is not yet durable is saved; the user is told that much.
+        const std::string note = result.reason.empty() ? "" : "\n" + result.reason;
+        if (result.outcome == BookSaveOutcome::Saved) {
+            if (!note.empty())
+                MessageBox(nullptr, kMsgSavedNotDurable + note, kAppTitle, MB_ICONWARNING | MB_OK);
             return;
+        }
         if (result.outcome == BookSaveOutcome::KeptBeside) {
-            MessageBox(nullptr, kMsgKeptBeside + result.keptPath, kAppTitle, MB_ICONWARNING | MB_OK);
+            MessageBox(nullptr, kMsgKeptBeside + result.keptPath + note, kAppTitle, MB_ICONWARNING | MB_OK);
             return;
         }
         // What to free or mend before Retry, under the message.

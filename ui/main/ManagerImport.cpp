@@ -121,6 +121,9 @@ void CManagerDlg::OnExport() {
         TellFailure(kMsgExportFailed, reason);
         return;
     }
-    MessageBox(nullptr, kMsgExportSuccess + CountOf(rows.size(), "entry", "entries") + " written." + kMsgInClear,
+    // Written, though perhaps not yet durable: the reason then says so.
+    const std::string notYetDurable = reason.empty() ? "" : "\n" + reason;
+    MessageBox(nullptr,
+               kMsgExportSuccess + CountOf(rows.size(), "entry", "entries") + " written." + kMsgInClear + notYetDurable,
                kAppTitle, MB_ICONWARNING | MB_OK);
 }

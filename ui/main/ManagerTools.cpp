@@ -3,6 +3,7 @@
 #include "ManagerDlg.h"
 
 #include "DlgChangePassword.h"
+#include "Identity.h"
 #include "MessageBox.h"
 #include "OpenBook.h"
 #include "resource.h"
@@ -10,6 +11,9 @@
 namespace {
 
 constexpr const char* kMsgPasswordChanged = "Change password success.";
+constexpr const char* kMsgPasswordUntilExit =
+    "Password changed until Exit:The session journal could not record the new password. It holds until Exit "
+    "saves the book; should the program end before, the old password opens the book again.\n";
 
 bool KeyHeld(int key) {
     return (GetKeyState(key) & 0x8000) != 0;
@@ -69,6 +73,8 @@ bool CManagerDlg::HandleToolKeys(const MSG& msg) {
 }
 
 // The new password is durable in the session journal before the message confirms it; Exit saves it.
+// One the journal could not take is said to hold only until Exit, whether or not the journal had
+// failed before.
 void CManagerDlg::OnChangePassword() {
     CDlgChangePassword dialog;
     if (dialog.DoModal() != IDOK)
@@ -76,6 +82,11 @@ void CManagerDlg::OnChangePassword() {
     std::string reason;
     const bool recorded = g_OpenBook.ChangeAdminPassword(dialog.m_strPassword, WindowRows(), &reason);
     m_bModified = 1;
-    ReportJournalFailure(recorded, reason);
-    ShowMessage(kMsgPasswordChanged, this);
+    if (recorded) {
+        ReportJournalFailure(recorded, reason);
+        ShowMessage(kMsgPasswordChanged, this);
+        return;
+    }
+    m_bJournalFailureShown = true;
+    MessageBox(nullptr, kMsgPasswordUntilExit + reason, kAppTitle, MB_ICONWARNING | MB_OK);
 }

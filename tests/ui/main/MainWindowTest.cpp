@@ -29,6 +29,14 @@ bool Enabled(CWnd* wnd) {
     return wnd->IsWindowEnabled() != FALSE;
 }
 
+// The Change Password dialog filled in, from "pw" to "new", and confirmed.
+void ChangePasswordToNew(CDialog& dlg) {
+    dlg.GetDlgItem(IDC_EDIT_OLD_PASSWORD)->SetWindowText("pw");
+    dlg.GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("new");
+    dlg.GetDlgItem(IDC_EDIT_CONFIRM)->SetWindowText("new");
+    static_cast<CButton*>(dlg.GetDlgItem(IDOK))->Click();
+}
+
 // Records every trace line instead of writing a log file.
 struct RecordingLog : IFileLog {
     HRESULT QueryInterface(REFIID, void**) override { return -1; }
@@ -185,12 +193,7 @@ TEST_F(MainWindowTest, EncryptBookLocksTheFileAtOnceAndDecryptBookUnlocksIt) {
 TEST_F(MainWindowTest, AChangedAdministratorPasswordIsTheOnlyOneThatOpensTheSavedBook) {
     OpenWindow();
     LoginTo("ivy", {{"a", "1", ""}});
-    m_script.push_back([](CDialog& dlg) {
-        dlg.GetDlgItem(IDC_EDIT_OLD_PASSWORD)->SetWindowText("pw");
-        dlg.GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText("new");
-        dlg.GetDlgItem(IDC_EDIT_CONFIRM)->SetWindowText("new");
-        static_cast<CButton*>(dlg.GetDlgItem(IDOK))->Click();
-    });
+    m_script.push_back(ChangePasswordToNew);
     m_dlg->SendMessage(WM_SYSCOMMAND, IDM_CHANGE_PASSWORD);
     EXPECT_EQ(m_messages, std::vector<std::string>{"Change password success."});
     DestroyWindow();
@@ -198,6 +201,45 @@ TEST_F(MainWindowTest, AChangedAdministratorPasswordIsTheOnlyOneThatOpensTheSave
          {std::pair{"pw", OpenOutcome::WrongPassword}, {"new", OpenOutcome::Opened}}) {
         AccountBook book;
         EXPECT_EQ(OpenBook(book).Open(m_dir.path().toStdString(), "ivy", password, CBase64()), outcome) << password;
+    }
+}
+
+// Change Password confirms the new password only once the journal holds it; otherwise it says the
+// change holds until Exit, also when the journal had failed at an earlier change.
+TEST_F(MainWindowTest, ChangePasswordSaysWhetherTheJournalHoldsTheNewPassword) {
+    const std::string untilExit = "Password changed until Exit:";
+    const struct {
+        const char* label;
+        int failedSyncs;            // of the journal, from the start of the session
+        bool insertFirst;           // a row is inserted before the password is changed
+        std::size_t messagesBefore; // system messages shown before the change
+    } cases[] = {
+        {"recorded", 0, false, 0},
+        {"the journal cannot take it", 100, false, 0},
+        {"the journal had failed already", 100, true, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.label);
+        OpenWindow();
+        LoginTo("ivy", {{"a", "1", ""}});
+        file_sync_test::FailNext(SyncKind::FileData, c.failedSyncs);
+        if (c.insertFirst) {
+            TypeEntry({"b", "2", ""});
+            Click(IDC_BTN_INSERT);
+        }
+        ASSERT_EQ(m_systemMessages.size(), c.messagesBefore);
+        m_messages.clear();
+        m_script.push_back(ChangePasswordToNew);
+        m_dlg->SendMessage(WM_SYSCOMMAND, IDM_CHANGE_PASSWORD);
+        file_sync_test::FailNext(SyncKind::FileData, 0);
+        const bool recorded = c.failedSyncs == 0;
+        EXPECT_EQ(m_messages,
+                  recorded ? std::vector<std::string>{"Change password success."} : std::vector<std::string>{});
+        ASSERT_EQ(m_systemMessages.size(), c.messagesBefore + (recorded ? 0 : 1));
+        if (!recorded) {
+            EXPECT_EQ(m_systemMessages.back().substr(0, untilExit.size()), untilExit);
+        }
+        EndCase();
     }
 }
 
