@@ -412,6 +412,9 @@ bool OpenBook::Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, cons
     m_unjournaled = 0;
     m_copiesLeft = RewriteCopies(m_file.CopiesBeside(), previous.get(), m_key.get(),
                                  FieldText(m_book.szAdminPassword), codec);
+    // A journal of the session, or its base, that could not be removed is a copy left as it was.
+    for (const std::string& left : {BookJournal::PathFor(m_file.Path()), BookJournal::BasePathFor(m_file.Path())})
+        m_copiesLeft += DirectoryEntryExists(left) ? 1 : 0;
     return true;
 }
 

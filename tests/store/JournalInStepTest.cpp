@@ -5,6 +5,7 @@
 #include "CsvExport.h"
 #include "JournalReplay.h"
 #include "OpenBook.h"
+#include "SealedBook.h"
 #include "StoreTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -25,6 +26,8 @@ using store_test::Entry;
 using store_test::ScratchFolder;
 
 // A session as the window runs it: each change made to the rows first, then journaled.
+struct Report;
+
 class Session {
 public:
     explicit Session(const ScratchFolder& folder) : m_open(m_book) {
@@ -55,6 +58,8 @@ public:
     }
 
     OpenBook& Book() { return m_open; }
+    // Encrypts or decrypts the book, as the window's commands do.
+    Report Lock(bool encrypt);
     // Saves the window's rows, as Exit does.
     BookSaveResult Save(const ScratchFolder& folder) {
         m_book.vecEntries = m_rows;
@@ -452,6 +457,39 @@ const SweepPath kSweepPaths[] = {
      }},
 };
 
+// No file in the folder holds an entry's password readable, unless the user was told a copy stayed.
+void ExpectLockedWhole(SweepRun& run, bool sealed) {
+    const std::string book = run.folder / "alice.xml";
+    EXPECT_EQ(IsSealedBookFile(book), sealed) << "the book is as the user was told";
+    if (!sealed || run.session->Book().CopiesLeftAsTheyWere() != 0)
+        return;
+    for (const auto& file : fs::directory_iterator(run.folder.Path()))
+        EXPECT_EQ(store_test::ReadWholeFile(file.path()).find("cHctYQ=="), std::string::npos) << file.path();
+}
+
+const SweepPath kLockPaths[] = {
+    {"encrypt",
+     [](SweepRun& run) {
+         sealed_book_test::UseCost({1, 8192});
+         ASSERT_TRUE(run.session->Insert("c"));
+     },
+     [](SweepRun& run) { return run.session->Lock(true); },
+     [](SweepRun& run, const Report& report) { ExpectLockedWhole(run, report.done); }},
+    {"decrypt",
+     [](SweepRun& run) {
+         sealed_book_test::UseCost({1, 8192});
+         ASSERT_TRUE(run.session->Insert("c"));
+         ASSERT_TRUE(run.session->Lock(true).done);
+     },
+     [](SweepRun& run) { return run.session->Lock(false); },
+     [](SweepRun& run, const Report& report) { ExpectLockedWhole(run, !report.done); }},
+};
+
+Report Session::Lock(bool encrypt) {
+    const bool done = encrypt ? m_open.Seal(Rows(), CBase64(), &m_reason) : m_open.Unseal(Rows(), CBase64(), &m_reason);
+    return {done, done ? "" : m_reason};
+}
+
 void PrintTo(const SweepPath& path, std::ostream* out) {
     *out << path.name;
 }
@@ -492,6 +530,8 @@ TEST_P(FileFaultSweep, NoConfirmedEditIsLostAndNoFailureIsHidden) {
     std::cout << path.name << ": " << operations << " file operations, each failed in turn\n";
 }
 
+INSTANTIATE_TEST_SUITE_P(LockPaths, FileFaultSweep, testing::ValuesIn(kLockPaths),
+                         [](const testing::TestParamInfo<SweepPath>& info) { return std::string(info.param.name); });
 INSTANTIATE_TEST_SUITE_P(Paths, FileFaultSweep, testing::ValuesIn(kSweepPaths),
                          [](const testing::TestParamInfo<SweepPath>& info) {
                              std::string name = info.param.name;
