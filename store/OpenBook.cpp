@@ -388,8 +388,7 @@ bool OpenBook::Unseal(const RowSource& rows, const CBase64& codec, std::string* 
 
 // The book is written whole under the new key before anything else changes: a kill at any point
 // leaves a book that opens with its password, plain or sealed. The copies beside it follow.
-bool OpenBook::Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, const CBase64& codec,
-                       std::string* reason) {
+bool OpenBook::Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, const CBase64& codec, std::string* reason) {
     m_copiesLeft = 0;
     if (!IsOpen())
         return false;
@@ -410,8 +409,8 @@ bool OpenBook::Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, cons
     AfterSave();
     m_inStep = true;
     m_unjournaled = 0;
-    m_copiesLeft = RewriteCopies(m_file.CopiesBeside(), previous.get(), m_key.get(),
-                                 FieldText(m_book.szAdminPassword), codec);
+    m_copiesLeft =
+        RewriteCopies(m_file.CopiesBeside(), previous.get(), m_key.get(), FieldText(m_book.szAdminPassword), codec);
     // A journal of the session, or its base, that could not be removed is a copy left as it was.
     for (const std::string& left : {BookJournal::PathFor(m_file.Path()), BookJournal::BasePathFor(m_file.Path())})
         m_copiesLeft += DirectoryEntryExists(left) ? 1 : 0;

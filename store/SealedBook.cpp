@@ -10,6 +10,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstring>
+#include <new>
 #include <optional>
 
 namespace {
@@ -89,10 +90,19 @@ std::string HeaderOf(std::string_view admin, const KdfCost& cost, const KdfSalt&
     return header;
 }
 
-Digest DigestOf(std::string_view bytes) {
+// The digest of every byte of the file outside its blob, up to the digest's own line: damage there
+// is told from a wrong password before any key is derived. The blob needs none: its seal fails
+// for any change, and its Base64 must be the one encoding of what it holds.
+Digest DigestOf(std::string_view file) {
+    const std::size_t blobStart = file.find("\">", file.find(kSealedTag)) + 2;
+    const std::size_t blobEnd = file.find(kSealedEnd.substr(0, 9), blobStart);
+    const std::size_t digestStart = file.rfind(kDigestStart);
     Digest digest{};
-    crypto_generichash(digest.data(), digest.size(), reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(),
-                       nullptr, 0);
+    crypto_generichash_state state;
+    crypto_generichash_init(&state, nullptr, 0, digest.size());
+    for (const std::string_view part : {file.substr(0, blobStart), file.substr(blobEnd, digestStart - blobEnd)})
+        crypto_generichash_update(&state, reinterpret_cast<const unsigned char*>(part.data()), part.size());
+    crypto_generichash_final(&state, digest.data(), digest.size());
     return digest;
 }
 
@@ -130,9 +140,12 @@ struct SealedParts {
 
 // Whether the file ends with the digest of everything before it.
 bool DigestHolds(std::string_view file, std::string_view admin) {
+    const std::size_t blobStart = file.find("\">", file.find(kSealedTag));
+    const std::size_t blobEnd = file.find(kSealedEnd.substr(0, 9), blobStart);
     const std::size_t digested = file.rfind(kDigestStart);
-    return digested != std::string_view::npos &&
-           file.substr(digested) == DigestLine(DigestOf(file.substr(0, digested)), admin);
+    return blobStart != std::string_view::npos && blobEnd != std::string_view::npos &&
+           digested != std::string_view::npos && digested > blobEnd &&
+           file.substr(digested) == DigestLine(DigestOf(file), admin);
 }
 
 // Reads `"digits"` after the literal; false for anything else.
@@ -204,7 +217,7 @@ SealedOutcome TakeApart(std::string_view file, SealedParts& parts) {
     const std::string beforeDigest = TrailerBeforeDigest(parts.check);
     const std::size_t digested = afterBlob + beforeDigest.size();
     if (file.substr(afterBlob, beforeDigest.size()) != beforeDigest ||
-        file.substr(digested) != DigestLine(DigestOf(file.substr(0, digested)), parts.admin))
+        file.substr(digested) != DigestLine(DigestOf(file), parts.admin))
         return SealedOutcome::Damaged;
     return SealedOutcome::Opened;
 }
@@ -212,6 +225,17 @@ SealedOutcome TakeApart(std::string_view file, SealedParts& parts) {
 bool CostWithinBounds(const KdfCost& cost) {
     return cost.passes >= crypto_pwhash_argon2id_OPSLIMIT_MIN && cost.passes <= kMostKdfPasses &&
            cost.memoryBytes <= kMostKdfMemoryBytes;
+}
+
+// Whether the text is the one padded encoding of the bytes it decoded to: no character left over,
+// none outside the alphabet, no stray bits in the last group.
+bool CanonicalBase64(std::string_view text, std::string_view bytes) {
+    if (text.size() != (bytes.size() + 2) / 3 * 4 || text.empty())
+        return false;
+    const std::size_t lastGroup = bytes.size() - (bytes.size() % 3 == 0 ? 3 : bytes.size() % 3);
+    std::string tail;
+    CBase64().Encode(bytes.substr(lastGroup), tail);
+    return text.substr(text.size() - 4) == tail;
 }
 
 SealedOutcome Open(const SealedParts& parts, const BookKey& key, SecretBytes& plain) {
@@ -225,7 +249,7 @@ SealedOutcome Open(const SealedParts& parts, const BookKey& key, SecretBytes& pl
     std::string sealed;
     CBase64().Decode(parts.blob, sealed);
     const std::size_t sealedSize = sealed.size();
-    if (sealedSize < crypto_aead_xchacha20poly1305_ietf_ABYTES)
+    if (sealedSize < crypto_aead_xchacha20poly1305_ietf_ABYTES || !CanonicalBase64(parts.blob, sealed))
         return SealedOutcome::Damaged;
     unsigned char subkey[32];
     key.DeriveSubkey(kSealUse, subkey);
@@ -357,22 +381,28 @@ bool SealBook(std::string_view admin, std::string_view plain, const BookKey& key
     Nonce nonce{};
     RandomOrTest(nonce, g_testNonce);
     const std::string header = HeaderOf(admin, key.Cost(), key.Salt(), nonce);
-    std::vector<unsigned char> sealed(plain.size() + crypto_aead_xchacha20poly1305_ietf_ABYTES);
+    // The seal is no secret, and a large book's is written over at once: not zeroed first.
+    const std::size_t sealedBytes = plain.size() + crypto_aead_xchacha20poly1305_ietf_ABYTES;
+    const std::unique_ptr<unsigned char[]> sealed(new (std::nothrow) unsigned char[sealedBytes]);
+    if (!sealed)
+        return false;
     unsigned char subkey[32];
     key.DeriveSubkey(kSealUse, subkey);
     unsigned long long sealedSize = 0;
     crypto_aead_xchacha20poly1305_ietf_encrypt(
-        sealed.data(), &sealedSize, reinterpret_cast<const unsigned char*>(plain.data()), plain.size(),
+        sealed.get(), &sealedSize, reinterpret_cast<const unsigned char*>(plain.data()), plain.size(),
         reinterpret_cast<const unsigned char*>(header.data()), header.size(), nullptr, nonce.data(), subkey);
     sodium_memzero(subkey, sizeof subkey);
     file.clear();
-    file.reserve(header.size() + sodium_base64_ENCODED_LEN(sealed.size(), sodium_base64_VARIANT_ORIGINAL) + 256);
+    file.reserve(header.size() + sodium_base64_ENCODED_LEN(sealedBytes, sodium_base64_VARIANT_ORIGINAL) + 256);
     file.append(header);
     std::string blob;
-    CBase64().Encode(std::string_view(reinterpret_cast<const char*>(sealed.data()), std::size_t(sealedSize)), blob);
+    CBase64().Encode(std::string_view(reinterpret_cast<const char*>(sealed.get()), std::size_t(sealedSize)), blob);
     file.append(blob);
     file.append(TrailerBeforeDigest(KeyCheckOf(key, header)));
+    file.append(kDigestStart); // where the digest stops
     const Digest digest = DigestOf(file);
+    file.resize(file.size() - kDigestStart.size());
     file.append(DigestLine(digest, admin));
     return true;
 }
