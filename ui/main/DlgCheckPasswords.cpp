@@ -1,8 +1,10 @@
 #include "DlgCheckPasswords.h"
 
+#include "HealthReport.h"
 #include "StrengthText.h"
 #include "resource.h"
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -31,8 +33,34 @@ std::string Grouped(std::size_t number) {
     return digits;
 }
 
+// How many of the entries sharing a password a line names; the count says how many there are.
+constexpr std::size_t kSharersNamed = 3;
+
+// An entry as a person finds it in the list: "bob (Mail)", or "bob" without a comment.
+std::string EntryName(const AccountEntry& entry) {
+    const std::string_view comment = FieldText(entry.szComment);
+    std::string name(FieldText(entry.szAccount));
+    if (!comment.empty())
+        name += " (" + std::string(comment) + ")";
+    return name;
+}
+
+// "Used by 3 entries, with bob (Mail) and carol", naming at most kSharersNamed others.
+std::string SharedText(const EntryHealth& entry, const HealthReportLine& line, const AccountEntries& rows) {
+    std::string text = "Used by " + Grouped(entry.usedBy) + " entries, with ";
+    const std::size_t named = std::min(line.sharedWith.size(), kSharersNamed);
+    for (std::size_t i = 0; i < named; ++i) {
+        if (i > 0)
+            text += i + 1 == named && named == line.sharedWith.size() ? " and " : ", ";
+        text += EntryName(rows[line.sharedWith[i]]);
+    }
+    if (line.sharedWith.size() > named)
+        text += " and " + Grouped(line.sharedWith.size() - named) + " more";
+    return text;
+}
+
 // What is wrong with an entry's password, most serious first.
-std::string ProblemText(const EntryHealth& entry) {
+std::string ProblemText(const EntryHealth& entry, const HealthReportLine& line, const AccountEntries& rows) {
     std::string text;
     const auto add = [&text](std::string_view problem) {
         text += text.empty() ? "" : "; ";
@@ -40,12 +68,28 @@ std::string ProblemText(const EntryHealth& entry) {
     };
     if (entry.sameAsAdmin)
         add("Same as the administrator password");
-    if (entry.Reused())
-        add("Used by " + Grouped(entry.usedBy) + " entries");
     if (entry.Weak())
         add("Weak password");
+    if (entry.Reused())
+        add(SharedText(entry, line, rows));
     return text;
 }
+
+// How each control follows the window's size: the list takes the room, the lines widen, the
+// buttons keep to their corner.
+struct Anchor {
+    UINT id;
+    bool growX, growY, moveX, moveY;
+};
+constexpr Anchor kAnchors[] = {
+    {IDC_STATIC_ADMIN_STRENGTH, true, false, false, false},
+    {IDC_BTN_CHANGE_ADMIN, false, false, true, false},
+    {IDC_STATIC_CHECK_STATUS, true, false, false, false},
+    {IDC_LIST_PASSWORD_PROBLEMS, true, true, false, false},
+    {IDC_BTN_REPLACE_PASSWORD, false, false, true, true},
+    {IDOK, false, false, true, true},
+    {IDCANCEL, false, false, true, true},
+};
 
 } // namespace
 
@@ -60,6 +104,9 @@ const MessageMap& CDlgCheckPasswords::GetMessageMap() const {
     static const MessageMap map = {
         msgmap::OnTimer(&C::OnTimer),
         msgmap::OnNotify(NM_DBLCLK, IDC_LIST_PASSWORD_PROBLEMS, &C::OnDblClkList),
+        msgmap::OnSize(&C::OnSize),
+        msgmap::OnBnClicked(IDC_BTN_REPLACE_PASSWORD, &C::OnBnClickedReplacePassword),
+        msgmap::OnBnClicked(IDC_BTN_CHANGE_ADMIN, &C::OnBnClickedChangeAdmin),
     };
     return map;
 }
@@ -68,8 +115,12 @@ BOOL CDlgCheckPasswords::OnInitDialog() {
     CDialog::OnInitDialog();
     m_list.SubclassDlgItem(IDC_LIST_PASSWORD_PROBLEMS, this);
     InitList();
-    if (CWnd* goTo = GetDlgItem(IDOK))
-        goTo->EnableWindow(FALSE);
+    NoteLayout();
+    if (CWnd* offer = GetDlgItem(IDC_BTN_CHANGE_ADMIN))
+        offer->ShowWindow(SW_HIDE);
+    for (const UINT id : {UINT(IDOK), IDC_BTN_REPLACE_PASSWORD})
+        if (CWnd* button = GetDlgItem(id))
+            button->EnableWindow(FALSE);
     StartCheck();
     ShowProgress();
     SetTimer(kProgressTimerId, kProgressTimerMs);
@@ -142,10 +193,15 @@ void CDlgCheckPasswords::ShowReport() {
     }
     if (CWnd* admin = GetDlgItem(IDC_STATIC_ADMIN_STRENGTH))
         admin->SetWindowText("Administrator password: " + StrengthText(m_health.admin));
-    m_list.ReserveItems(int(m_health.entries.size()));
-    for (const EntryHealth& entry : m_health.entries)
-        if (entry.HasProblems())
-            AddLine(entry);
+    const std::vector<HealthReportLine> report = OrderHealthReport(m_health);
+    const bool adminAtRisk =
+        IsWeak(m_health.admin.band) || std::any_of(m_health.entries.begin(), m_health.entries.end(),
+                                                   [](const EntryHealth& entry) { return entry.sameAsAdmin; });
+    if (CWnd* offer = GetDlgItem(IDC_BTN_CHANGE_ADMIN))
+        offer->ShowWindow(adminAtRisk && m_changeAdminPassword ? SW_SHOW : SW_HIDE);
+    m_list.ReserveItems(int(report.size()));
+    for (const HealthReportLine& line : report)
+        AddLine(line);
     if (status)
         status->SetWindowText(m_lineRows.empty() ? std::string(kMsgNothingFound)
                                                  : "Weak or reused passwords: " + Grouped(m_lineRows.size()) + " of " +
@@ -153,27 +209,114 @@ void CDlgCheckPasswords::ShowReport() {
     if (m_lineRows.empty())
         return;
     // Ready for the keyboard: the arrows choose a line, Enter goes to its entry.
-    if (CWnd* goTo = GetDlgItem(IDOK))
-        goTo->EnableWindow(TRUE);
-    m_list.SetItemState(0, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    EnableReportButtons();
+    const int chosen = std::min(m_nLineAfterCheck, int(m_lineRows.size()) - 1);
+    m_list.SetItemState(chosen, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+    m_list.EnsureVisible(chosen, FALSE);
     m_list.SetFocus();
 }
 
-void CDlgCheckPasswords::AddLine(const EntryHealth& entry) {
-    const AccountEntry& row = m_book.vecEntries[entry.row];
-    const int line = m_list.InsertItem(m_list.GetItemCount(), std::string(FieldText(row.szAccount)));
-    m_list.SetItemText(line, 1, std::string(FieldText(row.szComment)));
-    m_list.SetItemText(line, 2, ProblemText(entry));
-    m_list.SetItemText(line, 3, StrengthText(entry.rating));
-    m_lineRows.push_back(entry.row);
+void CDlgCheckPasswords::EnableReportButtons() {
+    if (CWnd* goTo = GetDlgItem(IDOK))
+        goTo->EnableWindow(TRUE);
+    if (CWnd* replace = GetDlgItem(IDC_BTN_REPLACE_PASSWORD))
+        replace->EnableWindow(m_replacePassword ? TRUE : FALSE);
+}
+
+void CDlgCheckPasswords::AddLine(const HealthReportLine& line) {
+    const EntryHealth& entry = m_health.entries[line.row];
+    const AccountEntry& row = m_book.vecEntries[line.row];
+    const int item = m_list.InsertItem(m_list.GetItemCount(), std::string(FieldText(row.szAccount)));
+    m_list.SetItemText(item, 1, std::string(FieldText(row.szComment)));
+    m_list.SetItemText(item, 2, ProblemText(entry, line, m_book.vecEntries));
+    m_list.SetItemText(item, 3, StrengthText(entry.rating));
+    m_lineRows.push_back(line.row);
+}
+
+int CDlgCheckPasswords::ChosenLine() const {
+    for (int line = 0; line < int(m_lineRows.size()); ++line)
+        if (m_list.GetItemState(line, LVIS_FOCUSED | LVIS_SELECTED) == (LVIS_FOCUSED | LVIS_SELECTED))
+            return line;
+    return -1;
+}
+
+void CDlgCheckPasswords::OnBnClickedReplacePassword() {
+    const int line = ChosenLine();
+    if (line < 0 || !m_replacePassword)
+        return;
+    if (m_replacePassword(m_lineRows[std::size_t(line)]))
+        RestartCheck(line);
+    else
+        m_list.SetFocus();
+}
+
+void CDlgCheckPasswords::OnBnClickedChangeAdmin() {
+    if (m_changeAdminPassword && m_changeAdminPassword())
+        RestartCheck(std::max(ChosenLine(), 0));
+}
+
+void CDlgCheckPasswords::RestartCheck(int keepLine) {
+    StopCheck();
+    m_list.DeleteAllItems();
+    m_lineRows.clear();
+    m_health = {};
+    m_failed = false;
+    m_cancel.store(false);
+    m_done.store(0);
+    m_finished.store(false);
+    m_nLineAfterCheck = keepLine;
+    for (const UINT id : {UINT(IDOK), IDC_BTN_REPLACE_PASSWORD})
+        if (CWnd* button = GetDlgItem(id))
+            button->EnableWindow(FALSE);
+    if (CWnd* cancel = GetDlgItem(IDCANCEL))
+        cancel->SetWindowText("&Cancel");
+    StartCheck();
+    ShowProgress();
+    SetTimer(kProgressTimerId, kProgressTimerMs);
+}
+
+void CDlgCheckPasswords::NoteLayout() {
+    GetClientRect(&m_initialClient);
+    for (const Anchor& anchor : kAnchors) {
+        const CWnd* control = GetDlgItem(anchor.id);
+        if (!control)
+            continue;
+        CRect rect;
+        control->GetWindowRect(&rect);
+        CPoint topLeft{rect.left, rect.top};
+        ScreenToClient(&topLeft);
+        m_layout.push_back({anchor.id,
+                            {topLeft.x, topLeft.y, topLeft.x + rect.Width(), topLeft.y + rect.Height()},
+                            anchor.growX,
+                            anchor.growY,
+                            anchor.moveX,
+                            anchor.moveY});
+    }
+}
+
+void CDlgCheckPasswords::OnSize(UINT, int cx, int cy) {
+    if (m_layout.empty() || cx <= 0 || cy <= 0)
+        return;
+    const int dx = std::max(cx - m_initialClient.Width(), 0);
+    const int dy = std::max(cy - m_initialClient.Height(), 0);
+    for (const Placement& placed : m_layout) {
+        CRect rect = placed.rect;
+        if (placed.moveX)
+            rect = {rect.left + dx, rect.top, rect.right + dx, rect.bottom};
+        if (placed.moveY)
+            rect = {rect.left, rect.top + dy, rect.right, rect.bottom + dy};
+        if (placed.growX)
+            rect.right += dx;
+        if (placed.growY)
+            rect.bottom += dy;
+        if (CWnd* control = GetDlgItem(placed.id))
+            control->MoveWindow(rect);
+    }
 }
 
 void CDlgCheckPasswords::OnOK() {
-    for (int line = 0; line < int(m_lineRows.size()); ++line)
-        if (m_list.GetItemState(line, LVIS_FOCUSED | LVIS_SELECTED) == (LVIS_FOCUSED | LVIS_SELECTED)) {
-            ChooseLine(line);
-            return;
-        }
+    if (const int line = ChosenLine(); line >= 0)
+        ChooseLine(line);
 }
 
 void CDlgCheckPasswords::OnDblClkList(NMHDR* hdr, LRESULT* result) {

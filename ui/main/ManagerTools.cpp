@@ -19,11 +19,11 @@ bool KeyHeld(int key) {
 
 const std::vector<CManagerDlg::ToolCommand>& CManagerDlg::ToolCommands() {
     static const std::vector<ToolCommand> commands = {
-        {IDM_IMPORT, "Import...\tCtrl+I", 'I', false, true, &CManagerDlg::OnImport},
-        {IDM_EXPORT, "Export...\tCtrl+Shift+E", 'E', true, false, &CManagerDlg::OnExport},
-        {IDM_GENERATE_PASSWORD, "Generate Password...\tCtrl+G", 'G', false, true, &CManagerDlg::OnGeneratePassword},
-        {IDM_CHANGE_PASSWORD, "Change Password...", 0, false, false, &CManagerDlg::OnChangePassword},
-        {IDM_CHECK_PASSWORDS, "Check Passwords...\tCtrl+Shift+H", 'H', true, false, &CManagerDlg::OnCheckPasswords},
+        {IDM_IMPORT, "&Import...\tCtrl+I", 'I', false, true, &CManagerDlg::OnImport},
+        {IDM_EXPORT, "E&xport...\tCtrl+Shift+E", 'E', true, false, &CManagerDlg::OnExport},
+        {IDM_GENERATE_PASSWORD, "&Generate Password...\tCtrl+G", 'G', false, true, &CManagerDlg::OnGeneratePassword},
+        {IDM_CHANGE_PASSWORD, "C&hange Password...", 0, false, false, &CManagerDlg::OnChangePassword},
+        {IDM_CHECK_PASSWORDS, "Chec&k Passwords...\tCtrl+Shift+H", 'H', true, false, &CManagerDlg::OnCheckPasswords},
     };
     return commands;
 }
@@ -66,12 +66,17 @@ bool CManagerDlg::HandleToolKeys(const MSG& msg) {
 
 // The new password is durable in the session journal before the message confirms it; Exit saves it.
 void CManagerDlg::OnChangePassword() {
+    ChangeAdminPassword();
+}
+
+bool CManagerDlg::ChangeAdminPassword() {
     CDlgChangePassword dialog;
     if (dialog.DoModal() != IDOK)
-        return;
+        return false;
     std::string reason;
     const bool recorded = g_OpenBook.ChangeAdminPassword(dialog.m_strPassword, WindowRows(), &reason);
     m_bModified = 1;
     ReportJournalFailure(recorded, reason);
     ShowMessage(kMsgPasswordChanged, this);
+    return true;
 }
