@@ -14,16 +14,23 @@
 #include <QTest>
 
 #include <memory>
-#include <ostream>
 
 namespace access_test {
 namespace {
 
 const BookFixture kAlice{"alice", "secret", {{"abc", "p1", ""}}};
 
+using MakeDialog = std::function<std::unique_ptr<CDialog>(const std::string& dir, AccountBook& merged)>;
+template <class Dialog> std::unique_ptr<CDialog> Make(const std::string&, AccountBook&) {
+    return std::make_unique<Dialog>();
+}
+std::unique_ptr<CDialog> Merge(const std::string& dir, AccountBook& merged) {
+    return std::make_unique<CDlgImportBook>(dir + "/alice.xml", merged);
+}
+
 struct RetypeCase {
     const char* label;
-    std::function<std::unique_ptr<CDialog>(const std::string& dir, AccountBook& merged)> make;
+    MakeDialog make;
     FieldTexts typed;    // the texts before the first OK
     UINT enterIn;        // the edit that holds the focus when OK is pressed
     std::string refusal; // the box the first OK shows
@@ -31,64 +38,44 @@ struct RetypeCase {
     std::string retyped; // typed there, over what it holds
 };
 
-void PrintTo(const RetypeCase& c, std::ostream* os) {
-    *os << c.label;
-}
-
-std::unique_ptr<CDialog> Login(const std::string&, AccountBook&) {
-    return std::make_unique<CDlgLogin>();
-}
-std::unique_ptr<CDialog> CreateAdmin(const std::string&, AccountBook&) {
-    return std::make_unique<CDlgCreateAdmin>();
-}
-std::unique_ptr<CDialog> ChangePassword(const std::string&, AccountBook&) {
-    return std::make_unique<CDlgChangePassword>();
-}
-std::unique_ptr<CDialog> Export(const std::string&, AccountBook&) {
-    return std::make_unique<CDlgExport>();
-}
-std::unique_ptr<CDialog> Merge(const std::string& dir, AccountBook& merged) {
-    return std::make_unique<CDlgImportBook>(dir + "/alice.xml", merged);
-}
-
 const RetypeCase kRetypeCases[] = {
     {"loginPasswordKeepsFocus",
-     Login,
+     Make<CDlgLogin>,
      {{IDC_EDIT_ACCOUNT, "alice"}, {IDC_EDIT_PASSWORD, "secreT"}},
      IDC_EDIT_PASSWORD,
      "box:Login Failed:Password error.",
      IDC_EDIT_PASSWORD,
      "secret"},
     {"loginAccountKeepsFocus",
-     Login,
+     Make<CDlgLogin>,
      {{IDC_EDIT_ACCOUNT, "alicia"}, {IDC_EDIT_PASSWORD, "secret"}},
      IDC_EDIT_ACCOUNT,
      "box:Login Failed:Account error.",
      IDC_EDIT_ACCOUNT,
      "alice"},
     {"createAdminMovesToPassword",
-     CreateAdmin,
+     Make<CDlgCreateAdmin>,
      {{IDC_EDIT_ACCOUNT, "bob"}, {IDC_EDIT_PASSWORD, "pw1"}, {IDC_EDIT_CONFIRM, "pw2"}},
      IDC_EDIT_CONFIRM,
      "box:Two passwords must be same.",
      IDC_EDIT_PASSWORD,
      "pw2"},
     {"createAdminMovesToAccount",
-     CreateAdmin,
+     Make<CDlgCreateAdmin>,
      {{IDC_EDIT_ACCOUNT, "9bob"}, {IDC_EDIT_PASSWORD, "pw"}, {IDC_EDIT_CONFIRM, "pw"}},
      IDC_EDIT_CONFIRM,
      "box:Invalid account name.",
      IDC_EDIT_ACCOUNT,
      "bob"},
     {"changePasswordMovesToOld",
-     ChangePassword,
+     Make<CDlgChangePassword>,
      {{IDC_EDIT_OLD_PASSWORD, "Secret"}, {IDC_EDIT_PASSWORD, "new"}, {IDC_EDIT_CONFIRM, "new"}},
      IDC_EDIT_CONFIRM,
      "box:Change Password Failed:Password error.",
      IDC_EDIT_OLD_PASSWORD,
      "secret"},
     {"exportPassword",
-     Export,
+     Make<CDlgExport>,
      {{IDC_EDIT_PASSWORD, "secrets"}},
      IDC_EDIT_PASSWORD,
      "box:Export Failed:Password error.",
