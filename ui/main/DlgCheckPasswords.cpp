@@ -20,7 +20,9 @@ struct Column {
     const char* heading;
     int share;
 };
-constexpr Column kColumns[] = {{"ID(Account)", 23}, {"Comment", 19}, {"Problem", 40}, {"Strength", 18}};
+constexpr Column kColumns[] = {{"ID(Account)", 21}, {"Comment", 16}, {"Problem", 45}, {"Strength", 18}};
+// The column that takes the room the window gains: the problem, with the entries sharing a password.
+constexpr int kProblemColumn = 2;
 
 constexpr const char* kMsgNothingFound = "No weak or reused passwords found.";
 constexpr const char* kMsgCheckFailed = "The check could not be completed: the computer ran short of memory.";
@@ -277,6 +279,7 @@ void CDlgCheckPasswords::RestartCheck(int keepLine) {
 
 void CDlgCheckPasswords::NoteLayout() {
     GetClientRect(&m_initialClient);
+    m_nProblemWidth = m_list.GetColumnWidth(kProblemColumn);
     for (const Anchor& anchor : kAnchors) {
         const CWnd* control = GetDlgItem(anchor.id);
         if (!control)
@@ -312,6 +315,7 @@ void CDlgCheckPasswords::OnSize(UINT, int cx, int cy) {
         if (CWnd* control = GetDlgItem(placed.id))
             control->MoveWindow(rect);
     }
+    m_list.SetColumnWidth(kProblemColumn, m_nProblemWidth + dx);
 }
 
 void CDlgCheckPasswords::OnOK() {

@@ -87,4 +87,5 @@ private:
     };
     std::vector<Placement> m_layout;
     CRect m_initialClient;
+    int m_nProblemWidth = 0;
 };
