@@ -25,15 +25,19 @@ bool Before(const EntryHealth& a, const EntryHealth& b) {
 
 } // namespace
 
-std::vector<HealthReportLine> OrderHealthReport(const BookHealth& health) {
+std::vector<HealthReportLine> OrderHealthReport(const BookHealth& health, std::size_t namedSharers) {
     std::vector<const EntryHealth*> found;
-    std::unordered_map<std::size_t, std::vector<std::size_t>> groups; // first user -> every user
+    // First user -> the first users, one more than a line names, as a line never names itself.
+    std::unordered_map<std::size_t, std::vector<std::size_t>> groups;
     for (const EntryHealth& entry : health.entries) {
         if (!entry.HasProblems())
             continue;
         found.push_back(&entry);
-        if (entry.Reused())
-            groups[entry.firstUser].push_back(entry.row);
+        if (!entry.Reused())
+            continue;
+        std::vector<std::size_t>& users = groups[entry.firstUser];
+        if (users.size() <= namedSharers)
+            users.push_back(entry.row);
     }
     std::stable_sort(found.begin(), found.end(),
                      [](const EntryHealth* a, const EntryHealth* b) { return Before(*a, *b); });
@@ -45,7 +49,7 @@ std::vector<HealthReportLine> OrderHealthReport(const BookHealth& health) {
         line.row = entry->row;
         if (entry->Reused())
             for (const std::size_t other : groups[entry->firstUser])
-                if (other != entry->row)
+                if (other != entry->row && line.sharedWith.size() < namedSharers)
                     line.sharedWith.push_back(other);
         lines.push_back(std::move(line));
     }

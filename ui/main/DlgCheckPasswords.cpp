@@ -47,17 +47,18 @@ std::string EntryName(const AccountEntry& entry) {
     return name;
 }
 
-// "Used by 3 entries, with bob (Mail) and carol", naming at most kSharersNamed others.
+// "Used by 3 entries, with bob (Mail) and carol": the others the line names, and how many more.
 std::string SharedText(const EntryHealth& entry, const HealthReportLine& line, const AccountEntries& rows) {
     std::string text = "Used by " + Grouped(entry.usedBy) + " entries, with ";
-    const std::size_t named = std::min(line.sharedWith.size(), kSharersNamed);
+    const std::size_t named = line.sharedWith.size();
+    const std::size_t more = entry.usedBy > named + 1 ? entry.usedBy - 1 - named : 0;
     for (std::size_t i = 0; i < named; ++i) {
         if (i > 0)
-            text += i + 1 == named && named == line.sharedWith.size() ? " and " : ", ";
+            text += i + 1 == named && more == 0 ? " and " : ", ";
         text += EntryName(rows[line.sharedWith[i]]);
     }
-    if (line.sharedWith.size() > named)
-        text += " and " + Grouped(line.sharedWith.size() - named) + " more";
+    if (more > 0)
+        text += " and " + Grouped(more) + " more";
     return text;
 }
 
@@ -195,7 +196,7 @@ void CDlgCheckPasswords::ShowReport() {
     }
     if (CWnd* admin = GetDlgItem(IDC_STATIC_ADMIN_STRENGTH))
         admin->SetWindowText("Administrator password: " + StrengthText(m_health.admin));
-    const std::vector<HealthReportLine> report = OrderHealthReport(m_health);
+    const std::vector<HealthReportLine> report = OrderHealthReport(m_health, kSharersNamed);
     const bool adminAtRisk =
         IsWeak(m_health.admin.band) || std::any_of(m_health.entries.begin(), m_health.entries.end(),
                                                    [](const EntryHealth& entry) { return entry.sameAsAdmin; });
