@@ -29,6 +29,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <memory>
 #include <charconv>
 
 namespace afx_test {
@@ -394,10 +395,19 @@ void CDialog::ConnectControl(QWidget* control, const DlgItemTemplate& item) {
     // Typed or set by the program, as an edit reports either.
     else if (auto* edit = qobject_cast<QLineEdit*>(control))
         QObject::connect(edit, &QLineEdit::textChanged, m_pBridge, [notify]() { notify(EN_CHANGE); });
-    // A spin's own signal waits for a number in its range; its field tells every keystroke.
-    else if (auto* spin = qobject_cast<QSpinBox*>(control); spin && spin->findChild<QLineEdit*>())
-        QObject::connect(spin->findChild<QLineEdit*>(), &QLineEdit::textChanged, m_pBridge,
-                         [notify]() { notify(EN_CHANGE); });
+    else if (auto* spin = qobject_cast<QSpinBox*>(control); spin && spin->findChild<QLineEdit*>()) {
+        // Its field tells every keystroke, a number out of range too; the spin itself tells a step
+        // of the arrows. A text is told once, whichever tells it first.
+        auto told = std::make_shared<QString>();
+        const auto tell = [notify, spin, told]() {
+            if (spin->text() == *told)
+                return;
+            *told = spin->text();
+            notify(EN_CHANGE);
+        };
+        QObject::connect(spin->findChild<QLineEdit*>(), &QLineEdit::textChanged, m_pBridge, tell);
+        QObject::connect(spin, &QSpinBox::textChanged, m_pBridge, tell);
+    }
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {

@@ -39,42 +39,49 @@ std::string Grouped(std::size_t number) {
 constexpr std::size_t kSharersNamed = 3;
 
 // An entry as a person finds it in the list: "bob (Mail)", or "bob" without a comment.
-std::string EntryName(const AccountEntry& entry) {
-    const std::string_view comment = FieldText(entry.szComment);
-    std::string name(FieldText(entry.szAccount));
-    if (!comment.empty())
-        name += " (" + std::string(comment) + ")";
-    return name;
+void AppendEntryName(std::string& text, const AccountEntry& entry) {
+    text += FieldText(entry.szAccount);
+    if (const std::string_view comment = FieldText(entry.szComment); !comment.empty()) {
+        text += " (";
+        text += comment;
+        text += ')';
+    }
 }
 
 // "Used by 3 entries, with bob (Mail) and carol": the others the line names, and how many more.
-std::string SharedText(const EntryHealth& entry, const HealthReportLine& line, const AccountEntries& rows) {
-    std::string text = "Used by " + Grouped(entry.usedBy) + " entries, with ";
+void AppendShared(std::string& text, const EntryHealth& entry, const HealthReportLine& line,
+                  const AccountEntries& rows) {
     const std::size_t named = line.sharedWith.size();
     const std::size_t more = entry.usedBy > named + 1 ? entry.usedBy - 1 - named : 0;
+    text += "Used by ";
+    text += Grouped(entry.usedBy);
+    text += " entries, with ";
     for (std::size_t i = 0; i < named; ++i) {
         if (i > 0)
             text += i + 1 == named && more == 0 ? " and " : ", ";
-        text += EntryName(rows[line.sharedWith[i]]);
+        AppendEntryName(text, rows[line.sharedWith[i]]);
     }
-    if (more > 0)
-        text += " and " + Grouped(more) + " more";
-    return text;
+    if (more > 0) {
+        text += " and ";
+        text += Grouped(more);
+        text += " more";
+    }
 }
 
 // What is wrong with an entry's password, most serious first.
 std::string ProblemText(const EntryHealth& entry, const HealthReportLine& line, const AccountEntries& rows) {
     std::string text;
-    const auto add = [&text](std::string_view problem) {
-        text += text.empty() ? "" : "; ";
-        text += problem;
-    };
+    const auto separate = [&text] { text += text.empty() ? "" : "; "; };
     if (entry.sameAsAdmin)
-        add("Same as the administrator password");
-    if (entry.Weak())
-        add("Weak password");
-    if (entry.Reused())
-        add(SharedText(entry, line, rows));
+        text += "Same as the administrator password";
+    if (entry.Weak()) {
+        separate();
+        text += "Weak password";
+    }
+    if (entry.Reused()) {
+        separate();
+        AppendShared(text, entry, line, rows);
+    }
     return text;
 }
 
@@ -215,7 +222,8 @@ void CDlgCheckPasswords::ShowReport() {
     EnableReportButtons();
     const int chosen = std::min(m_nLineAfterCheck, int(m_lineRows.size()) - 1);
     m_list.SetItemState(chosen, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
-    m_list.EnsureVisible(chosen, FALSE);
+    if (chosen > 0) // after a check run again: the line that took the place of the one just fixed
+        m_list.EnsureVisible(chosen, FALSE);
     m_list.SetFocus();
 }
 

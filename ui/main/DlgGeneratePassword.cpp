@@ -69,8 +69,6 @@ BOOL CDlgGeneratePassword::OnInitDialog() {
     // What is copied from the password goes to the clipboard guarded, as from the main window's field.
     if (auto* shown = static_cast<CEdit*>(GetDlgItem(IDC_EDIT_GENERATED)))
         shown->GuardClipboard();
-    if (auto* length = static_cast<CSpinEdit*>(GetDlgItem(IDC_EDIT_LENGTH)))
-        length->SetRange(int(kMinGeneratedLength), int(kMaxGeneratedLength));
     ShowChoices();
     Generate();
     return TRUE;
@@ -78,6 +76,8 @@ BOOL CDlgGeneratePassword::OnInitDialog() {
 
 void CDlgGeneratePassword::ShowChoices() {
     m_bShowingChoices = true;
+    if (auto* length = static_cast<CSpinEdit*>(GetDlgItem(IDC_EDIT_LENGTH)))
+        length->SetRange(int(kMinGeneratedLength), int(kMaxGeneratedLength));
     ShowKinds();
     if (CWnd* length = GetDlgItem(IDC_EDIT_LENGTH))
         length->SetWindowText(std::to_string(m_options.length));

@@ -133,6 +133,22 @@ TEST_F(DialogDetailsTest, EachGeneratorBoxMakesItsOwnKindAndTheCopyIsGuarded) {
     }
 }
 
+// The length steps with the arrow keys within 4 to 128, each step making a password of that length.
+TEST_F(DialogDetailsTest, TheArrowKeysStepTheGeneratedLength) {
+    OpenWindow();
+    CreateAdmin("gen");
+    std::vector<std::size_t> sizes;
+    Run(IDM_GENERATE_PASSWORD, [&](CDialog& dlg) {
+        QWidget* length = dlg.GetDlgItem(IDC_EDIT_LENGTH)->GetSafeHwnd();
+        for (const auto& [text, key] : {std::pair{"127", Qt::Key_Up}, {"128", Qt::Key_Up}, {"5", Qt::Key_Down}}) {
+            dlg.GetDlgItem(IDC_EDIT_LENGTH)->SetWindowText(text);
+            QTest::keyClick(length, key);
+            sizes.push_back(dlg.GetDlgItem(IDC_EDIT_GENERATED)->GetWindowText().size());
+        }
+    });
+    EXPECT_EQ(sizes, (std::vector<std::size_t>{128, 128, 4}));
+}
+
 // Counts of a hundred and more read as numbers, and a password shared by all names a few of them.
 TEST_F(DialogDetailsTest, TheCheckCountsAHundredEntriesRight) {
     std::vector<Row> rows;
