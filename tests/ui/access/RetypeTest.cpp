@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <memory>
+#include <ostream>
 
 namespace access_test {
 namespace {
@@ -37,6 +38,10 @@ struct RetypeCase {
     UINT retypeIn;       // the edit that holds the focus once the box closed
     std::string retyped; // typed there, over what it holds
 };
+
+void PrintTo(const RetypeCase& c, std::ostream* os) {
+    *os << c.label;
+}
 
 const RetypeCase kRetypeCases[] = {
     {"loginPasswordKeepsFocus",
