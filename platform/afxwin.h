@@ -249,6 +249,8 @@ public:
     void GetWindowRect(CRect* rect) const; // screen pixels, outer frame
     void GetClientRect(CRect* rect) const;
     void ScreenToClient(CPoint* point) const;
+    // Places a child window in its parent's client area, in pixels.
+    void MoveWindow(const CRect& rect);
     void Invalidate(BOOL erase = TRUE);
     void RedrawWindow();
     UINT GetDlgCtrlID() const;
@@ -323,6 +325,13 @@ public:
 
 class CStatic : public CWnd {};
 
+// A whole-number field with arrows: its text is what is typed, so a number outside the range can be
+// on the way to one inside it ("1" before "12"); the arrows step within the range.
+class CSpinEdit : public CWnd {
+public:
+    void SetRange(int lower, int upper);
+};
+
 // The desktop's own dialog for choosing a file to open or a name to save under. The filter lists
 // the file kinds offered, as "Description|*.ext;*.other|Description|*|", the first chosen unless
 // SetFilterIndex says otherwise.
@@ -333,6 +342,9 @@ public:
     // Shows the dialog and waits for a choice: IDOK with a file chosen, IDCANCEL without.
     INT_PTR DoModal();
     void SetTitle(const std::string& title) { m_title = title; }
+    // The folder the dialog opens in; empty: the toolkit's choice.
+    void SetInitialFolder(const std::string& folder) { m_folder = folder; }
+    const std::string& InitialFolder() const { return m_folder; }
     // The file kind offered first (from 1); after DoModal, the kind the user chose.
     void SetFilterIndex(int index) { m_filterIndex = index; }
     int GetFilterIndex() const { return m_filterIndex; }
@@ -353,6 +365,7 @@ private:
     std::string m_filter;
     CWnd* m_parent;
     std::string m_title;
+    std::string m_folder;
     int m_filterIndex = 1;
     std::string m_path;
 };
@@ -446,6 +459,9 @@ public:
 protected:
     UINT m_nTemplateId = 0;
     CWnd* m_pParentWnd = nullptr;
+    // The dialog tells its owner of a refusal: once it closes, the owner's edit that holds the focus
+    // has its whole text selected, so that the refused text can be retyped.
+    bool m_bMessageBox = false;
 
 protected:
     void ReleaseChildWindows() override;

@@ -154,6 +154,7 @@ void ShowSystemMenu(CWnd* wnd, const QPoint& globalPos) {
             action->setEnabled((wnd->GetStyle() & WS_THICKFRAME) && !window->isMaximized() && !window->isMinimized() &&
                                WindowManagerMovesOnRequest());
     }
+    popup.setAccessibleName(QStringLiteral("Window menu"));
     QPointer<QWidget> alive = wnd->GetSafeHwnd();
     QAction* chosen = popup.exec(globalPos);
     if (chosen && alive)

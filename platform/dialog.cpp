@@ -23,11 +23,13 @@
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
 #include <QScreen>
+#include <QSpinBox>
 #include <QShortcutEvent>
 #include <QTableView>
 #include <QWindow>
 
 #include <algorithm>
+#include <memory>
 #include <charconv>
 
 namespace afx_test {
@@ -169,8 +171,19 @@ QWidget* CreateEdit(const DlgItemTemplate& item, QWidget* parent) {
     return edit;
 }
 
+QWidget* CreateSpin(const DlgItemTemplate& item, QWidget* parent) {
+    auto* spin = new QSpinBox(parent);
+    spin->setFrame((item.style & WS_BORDER) != 0);
+    spin->setCorrectionMode(QAbstractSpinBox::CorrectToPreviousValue);
+    // The program reads the text as typed and says itself what is wrong with it.
+    spin->setKeyboardTracking(true);
+    return spin;
+}
+
 QWidget* CreateControl(const DlgItemTemplate& item, QWidget* parent) {
     switch (item.kind) {
+    case ControlKind::Spin:
+        return CreateSpin(item, parent);
     case ControlKind::Button:
         return CreateButton(item, parent);
     case ControlKind::Edit:
@@ -211,8 +224,13 @@ QString AccessibleNameOf(const DlgItemTemplate& label) {
 void NameFieldsAfterTheirLabels(const DlgTemplate& tpl, const std::vector<QWidget*>& controls) {
     for (std::size_t i = 0; i < tpl.items.size(); ++i) {
         const DlgItemTemplate& field = tpl.items[i];
-        if (field.kind != ControlKind::Edit && field.kind != ControlKind::ListView)
+        if (field.kind != ControlKind::Edit && field.kind != ControlKind::ListView && field.kind != ControlKind::Spin)
             continue;
+        // A list has no caption to show; the text its template gives it is its name.
+        if (field.kind == ControlKind::ListView && !field.text.empty()) {
+            controls[i]->setAccessibleName(ToQString(field.text));
+            continue;
+        }
         if (const DlgItemTemplate* label = LabelBefore(tpl, field)) {
             controls[i]->setAccessibleName(AccessibleNameOf(*label));
             qobject_cast<QLabel*>(controls[std::size_t(label - tpl.items.data())])->setBuddy(controls[i]);
@@ -333,6 +351,8 @@ bool CDialog::CreateWindowFromTemplate(UINT templateId) {
     const PixelRect client = DluRectToPixels(0, 0, tpl->cx, tpl->cy, units);
     if (!(tpl->style & WS_THICKFRAME))
         window->setProperty(kFixedClientSizeProperty, QSize(client.width, client.height));
+    else
+        window->setMinimumSize(client.width, client.height); // a window that can be sized never hides its controls
     FitSizeLimitsToState(window);
     window->resize(client.width, client.height);
 
@@ -375,6 +395,19 @@ void CDialog::ConnectControl(QWidget* control, const DlgItemTemplate& item) {
     // Typed or set by the program, as an edit reports either.
     else if (auto* edit = qobject_cast<QLineEdit*>(control))
         QObject::connect(edit, &QLineEdit::textChanged, m_pBridge, [notify]() { notify(EN_CHANGE); });
+    else if (auto* spin = qobject_cast<QSpinBox*>(control); spin && spin->findChild<QLineEdit*>()) {
+        // Its field tells every keystroke, a number out of range too; the spin itself tells a step
+        // of the arrows. A text is told once, whichever tells it first.
+        auto told = std::make_shared<QString>();
+        const auto tell = [notify, spin, told]() {
+            if (spin->text() == *told)
+                return;
+            *told = spin->text();
+            notify(EN_CHANGE);
+        };
+        QObject::connect(spin->findChild<QLineEdit*>(), &QLineEdit::textChanged, m_pBridge, tell);
+        QObject::connect(spin, &QSpinBox::textChanged, m_pBridge, tell);
+    }
 }
 
 BOOL CDialog::Create(UINT templateId, CWnd* parent) {
@@ -468,6 +501,8 @@ INT_PTR CDialog::DoModal() {
         ownerWidget->activateWindow();
         if (ownerFocus)
             ownerFocus->setFocus(Qt::ActiveWindowFocusReason);
+        if (m_bMessageBox)
+            afx_detail::PrepareRetypeAfterMessage(ownerWidget);
     }
     return m_nModalResult;
 }

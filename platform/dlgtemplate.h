@@ -62,7 +62,9 @@ constexpr DWORD LVS_ALIGNLEFT = 0x0800;
 // Control id of controls that nobody addresses.
 constexpr UINT IDC_STATIC = UINT(-1);
 
-enum class ControlKind { Button, Edit, Static, ListView };
+// Spin: a whole number typed or stepped with the arrow keys and buttons, as an edit with its up-down
+// control is.
+enum class ControlKind { Button, Edit, Static, ListView, Spin };
 
 struct DlgItemTemplate {
     UINT id = IDC_STATIC;

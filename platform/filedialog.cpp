@@ -73,6 +73,8 @@ INT_PTR CFileDialog::DoModal() {
         dialog.setNameFilters(filters);
         dialog.selectNameFilter(filters.value(m_filterIndex - 1, filters.front()));
     }
+    if (!m_folder.empty())
+        dialog.setDirectory(afx_detail::ToQString(m_folder));
     if (!m_defaultExtension.empty())
         dialog.setDefaultSuffix(afx_detail::ToQString(m_defaultExtension));
     if (!m_fileName.empty())

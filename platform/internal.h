@@ -113,6 +113,11 @@ void ResetRunState();
 // Whether a desktop to show windows on is named in the environment and takes a connection.
 enum class DisplayState { Reachable, NoneNamed, Unreachable };
 DisplayState ProbeDisplay();
+// After a message box owned by the window closed: its edit that holds the focus, now or after the
+// refusing code moved it, has its whole text selected, so that typing replaces a refused text.
+void PrepareRetypeAfterMessage(QWidget* owner);
+// Called by every focus move the program makes: selects the edit's text while a refusal is answered.
+void SelectIfRetyping(QWidget* focused);
 // Forgets a guarded clipboard copy without touching the clipboard: the display is gone.
 void ForgetSecretClipboard();
 

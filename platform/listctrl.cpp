@@ -540,6 +540,8 @@ BOOL CListCtrl::EnsureVisible(int item, BOOL) {
     QTableView* view = ViewOf(m_hWnd);
     if (!view || item < 0 || item >= view->model()->rowCount())
         return FALSE;
+    // Rows just inserted are laid out first, or the scroll stops short of them.
+    view->doItemsLayout();
     view->scrollTo(view->model()->index(item, std::max(view->currentIndex().column(), 0)));
     return TRUE;
 }

@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QScreen>
+#include <QSpinBox>
 
 #include <unordered_map>
 
@@ -169,6 +170,20 @@ LRESULT CWnd::Default() {
     return m_pCurrentMsg ? DefWindowProc(*m_pCurrentMsg) : 0;
 }
 
+namespace {
+// The text goes in as if typed: a number in the range becomes the value, any other text stays in the
+// field for the program to judge.
+void SetSpinText(QSpinBox& spin, const QString& text) {
+    if (auto* edit = spin.findChild<QLineEdit*>())
+        edit->setText(text);
+}
+} // namespace
+
+void CSpinEdit::SetRange(int lower, int upper) {
+    if (auto* spin = qobject_cast<QSpinBox*>(m_hWnd))
+        spin->setRange(lower, upper);
+}
+
 void CWnd::SetWindowText(const std::string& text) {
     if (!m_hWnd)
         return;
@@ -179,6 +194,8 @@ void CWnd::SetWindowText(const std::string& text) {
         button->setText(q);
     else if (auto* edit = qobject_cast<QLineEdit*>(m_hWnd))
         edit->setText(q);
+    else if (auto* spin = qobject_cast<QSpinBox*>(m_hWnd))
+        SetSpinText(*spin, q);
     else if (auto* label = qobject_cast<QLabel*>(m_hWnd))
         label->setText(q);
     else if (auto* group = qobject_cast<QGroupBox*>(m_hWnd))
@@ -194,6 +211,8 @@ std::string CWnd::GetWindowText() const {
         return FromQString(button->text());
     if (auto* edit = qobject_cast<QLineEdit*>(m_hWnd))
         return FromQString(edit->text());
+    if (auto* spin = qobject_cast<QSpinBox*>(m_hWnd))
+        return FromQString(spin->text());
     if (auto* label = qobject_cast<QLabel*>(m_hWnd))
         return FromQString(label->text());
     if (auto* group = qobject_cast<QGroupBox*>(m_hWnd))
@@ -240,8 +259,10 @@ BOOL CWnd::IsIconic() const {
 
 CWnd* CWnd::SetFocus() {
     CWnd* previous = GetFocus();
-    if (m_hWnd)
+    if (m_hWnd) {
         m_hWnd->setFocus(Qt::OtherFocusReason);
+        afx_detail::SelectIfRetyping(m_hWnd);
+    }
     return previous;
 }
 
@@ -277,6 +298,11 @@ void CWnd::ScreenToClient(CPoint* point) const {
         return;
     const QPoint p = m_hWnd->mapFromGlobal(QPoint(point->x, point->y));
     *point = CPoint{p.x(), p.y()};
+}
+
+void CWnd::MoveWindow(const CRect& rect) {
+    if (m_hWnd)
+        m_hWnd->setGeometry(rect.left, rect.top, rect.Width(), rect.Height());
 }
 
 void CWnd::Invalidate(BOOL) {

@@ -24,9 +24,10 @@ constexpr UINT IDD_EXPORT = 142;
 // Strong passwords: the generator and the check of the book's passwords.
 constexpr UINT IDD_GENERATE_PASSWORD = 143; // Generate Password
 constexpr UINT IDD_CHECK_PASSWORDS = 145;   // Check Passwords
+constexpr UINT IDD_REPLACE_PASSWORD = 146;  // a new password for one entry the check found
 // Locking the book: the administrator password under what encrypting or decrypting it means.
-constexpr UINT IDD_ENCRYPT_BOOK = 146;
-constexpr UINT IDD_DECRYPT_BOOK = 147;
+constexpr UINT IDD_ENCRYPT_BOOK = 147;
+constexpr UINT IDD_DECRYPT_BOOK = 148;
 
 // Icons, bitmaps and strings.
 constexpr UINT IDR_MAINFRAME = 128; // program icon group (48 x 48, 32-bit and 8-bit)
@@ -90,15 +91,18 @@ constexpr UINT IDC_LINK_MAIL = 1032;    // "Mail to : ..."
 // Generate Password.
 constexpr UINT IDC_EDIT_GENERATED = 1050;       // the generated password, read-only
 constexpr UINT IDC_STATIC_STRENGTH = 1051;      // its strength: "Excellent, 118.9 bits"
-constexpr UINT IDC_EDIT_LENGTH = 1052;          // its length in characters, digits only
+constexpr UINT IDC_EDIT_LENGTH = 1052;          // its length in characters, a spin from 4 to 128
 constexpr UINT IDC_CHECK_LOWER_CASE = 1053;     // drawn from a to z too
 constexpr UINT IDC_CHECK_UPPER_CASE = 1054;     // drawn from A to Z too
 constexpr UINT IDC_CHECK_DIGITS = 1055;         // drawn from 0 to 9 too
 constexpr UINT IDC_CHECK_SYMBOLS = 1056;        // drawn from the punctuation too
 constexpr UINT IDC_CHECK_NO_LOOK_ALIKES = 1057; // leaves out characters easily mistaken for others
 constexpr UINT IDC_BTN_GENERATE = 1058;         // "&Generate": a new password with the same choices
+constexpr UINT IDC_STATIC_LENGTH_ERROR = 1059;  // why the length typed makes no password
 
 // Check Passwords.
 constexpr UINT IDC_STATIC_ADMIN_STRENGTH = 1060;  // the administrator password's strength
 constexpr UINT IDC_STATIC_CHECK_STATUS = 1061;    // progress, then what was found
 constexpr UINT IDC_LIST_PASSWORD_PROBLEMS = 1062; // one line per entry with a weak or reused password
+constexpr UINT IDC_BTN_REPLACE_PASSWORD = 1063;   // "&Replace Password...": a new one for the chosen line's entry
+constexpr UINT IDC_BTN_CHANGE_ADMIN = 1064;       // "C&hange Password...", shown when the administrator's is at risk

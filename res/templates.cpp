@@ -170,38 +170,59 @@ DlgItemTemplate CheckBox(UINT id, std::string text, Box box) {
 
 // The password and its strength above the choices it is made with; Use is the default button.
 DlgTemplate GeneratePasswordDialog() {
-    DlgTemplate dlg = Dialog(IDD_GENERATE_PASSWORD, "Generate Password", 250, 151, 8, kModalStyle);
+    DlgTemplate dlg = Dialog(IDD_GENERATE_PASSWORD, "Generate Password", 250, 161, 8, kModalStyle);
     dlg.items = {
         Control(IDC_EDIT_GENERATED, ControlKind::Edit, "", {55, 9, 188, 12}, kEditStyle | ES_READONLY),
         Label(IDC_STATIC_STRENGTH, "", {55, 26, 188, 8}, SS_LEFT | SS_NOPREFIX),
-        Control(IDC_EDIT_LENGTH, ControlKind::Edit, "", {55, 53, 30, 12}, kEditStyle | ES_NUMBER),
-        CheckBox(IDC_CHECK_LOWER_CASE, "&Lower case (a-z)", {15, 71, 105, 10}),
-        CheckBox(IDC_CHECK_UPPER_CASE, "Upp&er case (A-Z)", {125, 71, 110, 10}),
-        CheckBox(IDC_CHECK_DIGITS, "&Digits (0-9)", {15, 85, 105, 10}),
-        CheckBox(IDC_CHECK_SYMBOLS, "&Symbols (!#$%...)", {125, 85, 110, 10}),
-        CheckBox(IDC_CHECK_NO_LOOK_ALIKES, "E&xclude look-alike characters (O 0 l 1 I ...)", {15, 101, 220, 10}),
-        PushButton(IDC_BTN_GENERATE, "&Generate", {7, 130, 60, 14}),
-        DefPushButton(IDOK, "&Use", {127, 130, 55, 14}),
-        PushButton(IDCANCEL, "&Cancel", {188, 130, 55, 14}),
+        Control(IDC_EDIT_LENGTH, ControlKind::Spin, "", {55, 53, 36, 12}, kEditStyle),
+        CheckBox(IDC_CHECK_LOWER_CASE, "&Lower case (a-z)", {15, 81, 105, 10}),
+        CheckBox(IDC_CHECK_UPPER_CASE, "Upp&er case (A-Z)", {125, 81, 110, 10}),
+        CheckBox(IDC_CHECK_DIGITS, "&Digits (0-9)", {15, 95, 105, 10}),
+        CheckBox(IDC_CHECK_SYMBOLS, "&Symbols (!#$%...)", {125, 95, 110, 10}),
+        CheckBox(IDC_CHECK_NO_LOOK_ALIKES, "E&xclude look-alike characters (O 0 l 1 I ...)", {15, 111, 220, 10}),
+        PushButton(IDC_BTN_GENERATE, "&Generate", {7, 140, 60, 14}),
+        DefPushButton(IDOK, "&Use", {127, 140, 55, 14}),
+        PushButton(IDCANCEL, "&Cancel", {188, 140, 55, 14}),
         Label(IDC_STATIC, "Password:", {7, 11, 44, 8}, SS_RIGHT),
         Label(IDC_STATIC, "Strength:", {7, 26, 44, 8}, SS_RIGHT),
-        GroupBox(IDC_STATIC, {7, 40, 236, 80}),
+        GroupBox(IDC_STATIC, {7, 40, 236, 90}),
         Label(IDC_STATIC, "Length:", {15, 55, 36, 8}, SS_RIGHT),
-        Label(IDC_STATIC, "from 4 to 128 characters", {90, 55, 145, 8}, SS_LEFT),
+        Label(IDC_STATIC, "from 4 to 128 characters", {96, 55, 139, 8}, SS_LEFT),
+        Label(IDC_STATIC_LENGTH_ERROR, "", {55, 68, 180, 8}, SS_LEFT | SS_NOPREFIX),
     };
     return dlg;
 }
 
 // The administrator password's strength and the progress above the entries found; never a password.
+// The window can be sized: the list takes the room, the buttons keep to the lower right corner.
 DlgTemplate CheckPasswordsDialog() {
-    DlgTemplate dlg = Dialog(IDD_CHECK_PASSWORDS, "Check Passwords", 380, 200, 8, kModalStyle);
+    DlgTemplate dlg = Dialog(IDD_CHECK_PASSWORDS, "Check Passwords", 380, 200, 8, kModalStyle | WS_THICKFRAME);
     dlg.items = {
-        Label(IDC_STATIC_ADMIN_STRENGTH, "", {7, 7, 366, 8}, SS_LEFT | SS_NOPREFIX),
-        Label(IDC_STATIC_CHECK_STATUS, "", {7, 19, 366, 8}, SS_LEFT | SS_NOPREFIX),
-        Control(IDC_LIST_PASSWORD_PROBLEMS, ControlKind::ListView, "", {7, 31, 366, 142},
+        Label(IDC_STATIC_ADMIN_STRENGTH, "", {7, 7, 290, 8}, SS_LEFT | SS_NOPREFIX),
+        PushButton(IDC_BTN_CHANGE_ADMIN, "C&hange Password...", {303, 4, 70, 14}),
+        Label(IDC_STATIC_CHECK_STATUS, "", {7, 21, 366, 8}, SS_LEFT | SS_NOPREFIX),
+        Control(IDC_LIST_PASSWORD_PROBLEMS, ControlKind::ListView, "Weak or reused passwords", {7, 33, 366, 140},
                 kChild | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP),
+        PushButton(IDC_BTN_REPLACE_PASSWORD, "&Replace Password...", {169, 179, 82, 14}),
         DefPushButton(IDOK, "&Go to Entry", {257, 179, 55, 14}),
         PushButton(IDCANCEL, "&Cancel", {318, 179, 55, 14}),
+    };
+    return dlg;
+}
+
+// A new password for one entry, shown by its account ID and comment, which stay as they are.
+DlgTemplate ReplacePasswordDialog() {
+    DlgTemplate dlg = Dialog(IDD_REPLACE_PASSWORD, "Replace Password", 250, 98, 8, kModalStyle);
+    dlg.items = {
+        Control(IDC_EDIT_ACCOUNT, ControlKind::Edit, "", {62, 9, 181, 12}, kEditStyle | ES_READONLY),
+        Control(IDC_EDIT_COMMENT, ControlKind::Edit, "", {62, 27, 181, 12}, kEditStyle | ES_READONLY),
+        PasswordEdit(IDC_EDIT_PASSWORD, {62, 45, 121, 12}),
+        PushButton(IDC_BTN_GENERATE, "&Generate...", {188, 44, 55, 14}),
+        DefPushButton(IDOK, "&OK", {127, 77, 55, 14}),
+        PushButton(IDCANCEL, "&Cancel", {188, 77, 55, 14}),
+        Label(IDC_STATIC, "ID(Account):", {7, 11, 51, 8}, SS_RIGHT),
+        Label(IDC_STATIC, "Comment:", {7, 29, 51, 8}, SS_RIGHT),
+        Label(IDC_STATIC, "New password:", {7, 47, 51, 8}, SS_RIGHT),
     };
     return dlg;
 }
@@ -240,8 +261,8 @@ DlgTemplate AboutDialog() {
     return dlg;
 }
 
-const std::array<DlgTemplate, 9>& AllTemplates() {
-    static const std::array<DlgTemplate, 9> templates = {
+const std::array<DlgTemplate, 10>& AllTemplates() {
+    static const std::array<DlgTemplate, 10> templates = {
         MainWindow(),
         LoginDialog(),
         CreateAdminDialog(),
@@ -252,6 +273,7 @@ const std::array<DlgTemplate, 9>& AllTemplates() {
         // Strong passwords.
         GeneratePasswordDialog(),
         CheckPasswordsDialog(),
+        ReplacePasswordDialog(),
     };
     return templates;
 }
@@ -262,7 +284,7 @@ DlgTemplate ImportDialog() {
     DlgTemplate dlg = Dialog(IDD_IMPORT, "Import", 300, 222, 8, kModalStyle);
     dlg.items = {
         PushButton(IDC_BTN_SHOW_LEFT_OUT, "Show &Left Out", {7, 124, 70, 14}),
-        Control(IDC_LIST_LEFT_OUT, ControlKind::ListView, "", {7, 142, 286, 54},
+        Control(IDC_LIST_LEFT_OUT, ControlKind::ListView, "Rows left out", {7, 142, 286, 54},
                 kChild | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP),
         DefPushButton(IDOK, "&OK", {90, 202, 50, 14}),
         PushButton(IDCANCEL, "&Cancel", {160, 202, 50, 14}),

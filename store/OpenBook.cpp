@@ -326,9 +326,17 @@ bool OpenBook::ChangeAdminPassword(std::string_view password, const RowSource& r
     // opens the book once it is written.
     if (IsSealed()) {
         std::unique_ptr<BookKey> key = BookKey::DeriveNew(password);
-        if (!key && reason)
-            *reason = "There is not enough memory to make the book's key.";
-        return key && Rewrite(std::move(key), rows, CBase64(), reason);
+        if (!key) {
+            if (reason)
+                *reason = "There is not enough memory to make the book's key.";
+            return false;
+        }
+        if (Rewrite(key, rows, CBase64(), reason))
+            return true;
+        // Until Exit: the file and its journal stay under the old key, which the old password opens
+        // after a kill; the save at Exit seals the book under the new one.
+        m_keyAtExit = std::move(key);
+        return false;
     }
     AccountEntry change;
     CopyFieldText(change.szPassword, password);
@@ -347,9 +355,12 @@ BookSaveResult OpenBook::Save(const std::string& folder, std::string_view accoun
         if (!m_file.ClaimUnread(path))
             return {};
     }
-    const BookSaveResult result = m_file.Save(m_book, codec, m_key.get());
-    if (result.outcome != BookSaveOutcome::Failed)
-        AfterSave();
+    const BookSaveResult result = m_file.Save(m_book, codec, m_keyAtExit ? m_keyAtExit.get() : m_key.get());
+    if (result.outcome == BookSaveOutcome::Failed)
+        return result;
+    if (m_keyAtExit)
+        UseKey(std::move(m_keyAtExit));
+    AfterSave();
     return result;
 }
 
@@ -379,16 +390,17 @@ bool OpenBook::Seal(const RowSource& rows, const CBase64& codec, std::string* re
             *reason = "There is not enough memory to make the book's key.";
         return false;
     }
-    return Rewrite(std::move(key), rows, codec, reason);
+    return Rewrite(key, rows, codec, reason);
 }
 
 bool OpenBook::Unseal(const RowSource& rows, const CBase64& codec, std::string* reason) {
-    return Rewrite(nullptr, rows, codec, reason);
+    std::unique_ptr<BookKey> plain;
+    return Rewrite(plain, rows, codec, reason);
 }
 
 // The book is written whole under the new key before anything else changes: a kill at any point
 // leaves a book that opens with its password, plain or sealed. The copies beside it follow.
-bool OpenBook::Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, const CBase64& codec, std::string* reason) {
+bool OpenBook::Rewrite(std::unique_ptr<BookKey>& key, const RowSource& rows, const CBase64& codec, std::string* reason) {
     m_copiesLeft = 0;
     if (!IsOpen())
         return false;
@@ -406,6 +418,7 @@ bool OpenBook::Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, cons
     }
     std::unique_ptr<BookKey> previous = std::move(m_key);
     UseKey(std::move(key));
+    m_keyAtExit.reset();
     AfterSave();
     m_inStep = true;
     m_unjournaled = 0;
@@ -420,6 +433,7 @@ bool OpenBook::Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, cons
 void OpenBook::Close() {
     m_journal.Close();
     UseKey(nullptr);
+    m_keyAtExit.reset();
     m_file.Release();
     m_ownsJournal = false;
     m_inStep = true;

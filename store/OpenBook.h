@@ -127,7 +127,8 @@ private:
     // What follows a save: the file holds the session, so a journal of it goes.
     void AfterSave();
     // Writes the book at once under the key (plain when null), which becomes the book's.
-    bool Rewrite(std::unique_ptr<BookKey> key, const RowSource& rows, const CBase64& codec, std::string* reason);
+    // The key is taken only when the book was written so.
+    bool Rewrite(std::unique_ptr<BookKey>& key, const RowSource& rows, const CBase64& codec, std::string* reason);
     void UseKey(std::unique_ptr<BookKey> key);
 
     AccountBook& m_book;
@@ -141,6 +142,7 @@ private:
     off_t m_compactAt = 0;         // the journal's size at which it is written anew from the rows
     std::unique_ptr<BookKey> m_key;      // a sealed book's key; null for a plain book
     std::unique_ptr<JournalSeal> m_seal; // the journal's seal under that key
+    std::unique_ptr<BookKey> m_keyAtExit; // a new password's key the book could not be sealed under yet
     std::size_t m_copiesLeft = 0;
 };
 

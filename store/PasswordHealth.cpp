@@ -77,22 +77,34 @@ PasswordRating RateEntry(const AccountEntry& entry) {
     return Rate(entry.szPassword, words);
 }
 
-// Each non-empty password of the entries with how many entries hold it. Keys view the entries'
-// own fields, so no password is copied; the table's storage, hashes included, is wiped when freed.
+// Each non-empty password of the entries with how many entries hold it and the first that does. Keys
+// view the entries' own fields, so no password is copied; the table's storage, hashes included, is
+// wiped when freed.
+struct PasswordUse {
+    std::size_t count = 0;
+    std::size_t firstRow = 0;
+};
 using PasswordCounts =
-    std::unordered_map<std::string_view, std::size_t, std::hash<std::string_view>, std::equal_to<std::string_view>,
-                       WipingAllocator<std::pair<const std::string_view, std::size_t>>>;
+    std::unordered_map<std::string_view, PasswordUse, std::hash<std::string_view>, std::equal_to<std::string_view>,
+                       WipingAllocator<std::pair<const std::string_view, PasswordUse>>>;
 
 void CountReuse(const AccountEntries& entries, std::vector<EntryHealth>& lines) {
     PasswordCounts counts;
     counts.reserve(entries.size());
-    for (const AccountEntry& entry : entries) {
-        if (entry.szPassword[0] != '\0')
-            ++counts[FieldText(entry.szPassword)];
+    for (std::size_t row = 0; row < entries.size(); ++row) {
+        if (entries[row].szPassword[0] == '\0')
+            continue;
+        PasswordUse& use = counts[FieldText(entries[row].szPassword)];
+        if (use.count++ == 0)
+            use.firstRow = row;
     }
     for (std::size_t row = 0; row < entries.size(); ++row) {
-        if (entries[row].szPassword[0] != '\0')
-            lines[row].usedBy = counts.find(FieldText(entries[row].szPassword))->second;
+        lines[row].firstUser = row;
+        if (entries[row].szPassword[0] == '\0')
+            continue;
+        const PasswordUse& use = counts.find(FieldText(entries[row].szPassword))->second;
+        lines[row].usedBy = use.count;
+        lines[row].firstUser = use.firstRow;
     }
 }
 

@@ -58,10 +58,11 @@ PasswordRating RatePassword(std::string_view password, std::string_view account 
 
 // One line of the check: one entry's password, never the password itself.
 struct EntryHealth {
-    std::size_t row = 0;      // the entry's index in the book's list
-    PasswordRating rating;    // the password's strength, the entry's account ID and comment as user words
-    std::size_t usedBy = 1;   // entries holding this same password, this one included; empty ones count 1
-    bool sameAsAdmin = false; // the password equals the administrator password
+    std::size_t row = 0;       // the entry's index in the book's list
+    PasswordRating rating;     // the password's strength, the entry's account ID and comment as user words
+    std::size_t usedBy = 1;    // entries holding this same password, this one included; empty ones count 1
+    std::size_t firstUser = 0; // the first row holding this same password; the entry's own row when unshared
+    bool sameAsAdmin = false;  // the password equals the administrator password
 
     bool Weak() const { return IsWeak(rating.band); }
     bool Reused() const { return usedBy > 1; }

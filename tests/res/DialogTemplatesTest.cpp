@@ -28,6 +28,7 @@ const TemplateCase kTemplates[] = {
     {IDD_ABOUTBOX, IDOK},
     {IDD_GENERATE_PASSWORD, IDOK},
     {IDD_CHECK_PASSWORDS, IDOK},
+    {IDD_REPLACE_PASSWORD, IDOK},
     {IDD_IMPORT, IDOK},
     {IDD_IMPORT_BOOK, IDOK},
     {IDD_EXPORT, IDOK},
@@ -95,7 +96,7 @@ TEST_P(DialogTemplateTest, PushButtonsCheckBoxesEditsAndListsTakeTheFocusOnTab) 
     for (const DlgItemTemplate& item : Template().items) {
         const bool focusable = IsButtonOfStyle(item, BS_PUSHBUTTON) || IsButtonOfStyle(item, BS_DEFPUSHBUTTON) ||
                                IsButtonOfStyle(item, BS_AUTOCHECKBOX) || item.kind == ControlKind::Edit ||
-                               item.kind == ControlKind::ListView;
+                               item.kind == ControlKind::Spin || item.kind == ControlKind::ListView;
         EXPECT_EQ((item.style & WS_TABSTOP) != 0, focusable) << item.id << " '" << item.text << "'";
     }
 }

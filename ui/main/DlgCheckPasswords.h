@@ -9,8 +9,11 @@
 
 #include <atomic>
 #include <cstddef>
+#include <functional>
 #include <thread>
 #include <vector>
+
+struct HealthReportLine;
 
 class CDlgCheckPasswords : public CDialog {
 public:
@@ -26,6 +29,11 @@ public:
     AccountBook m_book;
     // Once the dialog ended with IDOK: the row of m_book whose line was chosen.
     int m_nChosenRow = -1;
+    // What Replace Password and Change Password ask of the window that owns the book, set before
+    // DoModal. Each returns true once it changed the book and refilled m_book; the check then runs
+    // again. Unset, the button is not offered.
+    std::function<bool(std::size_t row)> m_replacePassword;
+    std::function<bool()> m_changeAdminPassword;
 
 protected:
     // Prepares the list and starts the check.
@@ -38,14 +46,26 @@ protected:
 private:
     void OnTimer(UINT_PTR id);
     void OnDblClkList(NMHDR* hdr, LRESULT* result);
+    void OnSize(UINT type, int cx, int cy);
+    // A new password for the chosen line's entry, then the check again.
+    void OnBnClickedReplacePassword();
+    // A new administrator password, then the check again.
+    void OnBnClickedChangeAdmin();
 
     void InitList();
     void StartCheck();
+    // Forgets the report and checks m_book again, with the line at keepLine chosen once it is done.
+    void RestartCheck(int keepLine);
+    // The line chosen, -1 for none.
+    int ChosenLine() const;
+    // Enables the buttons that act on the report.
+    void EnableReportButtons();
+    void NoteLayout();
     // Asks the worker to stop and waits for it; nothing when none runs.
     void StopCheck();
     void ShowProgress();
     void ShowReport();
-    void AddLine(const EntryHealth& entry);
+    void AddLine(const HealthReportLine& line);
     // Ends the dialog with that line's row.
     void ChooseLine(int line);
 
@@ -57,4 +77,15 @@ private:
     bool m_failed = false;               // the check could not run to its end; written by the worker
     BookHealth m_health;                 // written by the worker, read once it finished
     std::vector<std::size_t> m_lineRows; // the book row of each line shown
+    int m_nLineAfterCheck = 0;           // the line chosen once the check is done
+
+    // Where each control sits in the template's client area, to follow the window's size.
+    struct Placement {
+        UINT id;
+        CRect rect;
+        bool growX, growY, moveX, moveY;
+    };
+    std::vector<Placement> m_layout;
+    CRect m_initialClient;
+    int m_nProblemWidth = 0;
 };

@@ -76,6 +76,8 @@ BOOL CDlgGeneratePassword::OnInitDialog() {
 
 void CDlgGeneratePassword::ShowChoices() {
     m_bShowingChoices = true;
+    if (auto* length = static_cast<CSpinEdit*>(GetDlgItem(IDC_EDIT_LENGTH)))
+        length->SetRange(int(kMinGeneratedLength), int(kMaxGeneratedLength));
     ShowKinds();
     if (CWnd* length = GetDlgItem(IDC_EDIT_LENGTH))
         length->SetWindowText(std::to_string(m_options.length));
@@ -140,10 +142,15 @@ void CDlgGeneratePassword::ShowPassword() {
     if (CWnd* shown = GetDlgItem(IDC_EDIT_GENERATED))
         shown->SetWindowText(text);
     WipeString(text);
+    // A wrong length is told on the length's own line; the strength line says what else went wrong.
+    const bool lengthWrong = m_error == GeneratorError::LengthOutOfRange;
     const std::string strength = m_error == GeneratorError::None ? StrengthText(RatePassword(m_password.Text()))
+                                 : lengthWrong                   ? std::string()
                                                                  : std::string(DescribeGeneratorError(m_error));
     if (CWnd* line = GetDlgItem(IDC_STATIC_STRENGTH))
         line->SetWindowText(strength);
+    if (CWnd* line = GetDlgItem(IDC_STATIC_LENGTH_ERROR))
+        line->SetWindowText(lengthWrong ? std::string(DescribeGeneratorError(m_error)) : std::string());
 }
 
 void CDlgGeneratePassword::OnOK() {

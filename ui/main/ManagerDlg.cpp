@@ -558,6 +558,8 @@ bool CManagerDlg::AddAccountItem(const std::string& account, const std::string& 
     m_index.Add({account, password, comment});
     m_bModified = 1;
     RecordChange(JournalChange::Insert, row);
+    // The new row shows that it came; the chosen row stays the one it was.
+    m_listAccounts.EnsureVisible(row, FALSE);
     return true;
 }
 

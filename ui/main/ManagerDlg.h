@@ -153,6 +153,8 @@ private:
     bool RunToolCommand(UINT id);
     bool HandleToolKeys(const MSG& msg);
     void OnChangePassword();
+    // Asks for and sets a new administrator password; false when the user cancelled.
+    bool ChangeAdminPassword();
 
     // Locking the book (ManagerLock.cpp): Encrypt Book and Decrypt Book, each enabled only while it
     // applies to the open book.
@@ -164,6 +166,9 @@ private:
     // Strong passwords (ManagerPasswords.cpp).
     void OnGeneratePassword();
     void OnCheckPasswords();
+    // A new password for the row, from its own dialog, set as Update sets it; false when cancelled
+    // or refused.
+    bool ReplaceRowPassword(int row);
     PasswordGeneratorOptions m_generatorOptions; // the generator's last choices, kept for the run
     // The rows' duplicate index: how many rows hold each combination of the three texts. Rebuilt
     // when the list is filled, kept in step by every command that adds, changes or removes a row.
@@ -182,4 +187,6 @@ protected:
     bool PlanBookMerge(const std::string& path, ImportPlan& plan);
     // Appends the planned entries after the last row, durable as one step of the session journal.
     void AppendImported(const AccountEntries& entries);
+    // The folder the last Import or Export file was chosen in; empty until one was.
+    std::string m_strFileFolder;
 };

@@ -3,16 +3,19 @@
 // another program, once the administrator password was given.
 #include "ManagerDlg.h"
 
+#include "AccountBook.h"
 #include "CsvExport.h"
 #include "CsvImport.h"
 #include "CsvParser.h"
 #include "DlgExport.h"
 #include "DlgImport.h"
 #include "DlgImportBook.h"
+#include "FileDialogFolder.h"
 #include "Globals.h"
 #include "Identity.h"
 #include "MessageBox.h"
 #include "MessageText.h"
+#include "xmldom_files.h"
 
 #include <filesystem>
 #include <string_view>
@@ -28,7 +31,8 @@ constexpr const char* kMsgImportFailed = "Import Failed:";
 constexpr const char* kMsgImportSuccess = "Import success:";
 constexpr const char* kMsgExportFailed = "Export Failed:";
 constexpr const char* kMsgExportSuccess = "Export success:";
-constexpr const char* kMsgInClear = " The file holds every password in clear.";
+// The name an export suggests, after the account's: "alice-export.csv".
+constexpr const char* kExportNameEnding = "-export.csv";
 
 std::string FileNameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
@@ -50,9 +54,11 @@ void TellFailure(const char* title, const std::string& reason) {
 void CManagerDlg::OnImport() {
     CFileDialog choose(TRUE, "", "", OFN_FILEMUSTEXIST, kImportFilter, this);
     choose.SetTitle("Import From");
+    choose.SetInitialFolder(FileDialogFolder(m_strFileFolder));
     if (choose.DoModal() != IDOK)
         return;
     const std::string path = choose.GetPathName();
+    m_strFileFolder = FolderOf(path);
     ImportPlan plan;
     if (!PlanImport(path, plan))
         return;
@@ -108,10 +114,13 @@ void CManagerDlg::OnExport() {
     CDlgExport confirm(this);
     if (confirm.DoModal() != IDOK)
         return;
-    CFileDialog choose(FALSE, "csv", "", OFN_OVERWRITEPROMPT, kExportFilter, this);
+    CFileDialog choose(FALSE, "csv", std::string(FieldText(g_AccountBook.szAdminAccount)) + kExportNameEnding,
+                       OFN_OVERWRITEPROMPT, kExportFilter, this);
     choose.SetTitle("Export To");
+    choose.SetInitialFolder(FileDialogFolder(m_strFileFolder));
     if (choose.DoModal() != IDOK)
         return;
+    m_strFileFolder = FolderOf(choose.GetPathName());
     const ExportLayout layout =
         choose.GetFilterIndex() == kBrowsersFileKind ? ExportLayout::Browsers : ExportLayout::KeePassXC;
     AccountEntries rows;
@@ -121,9 +130,10 @@ void CManagerDlg::OnExport() {
         TellFailure(kMsgExportFailed, reason);
         return;
     }
+    // Told as every command's success is; the folder is the one just chosen, so the name says where.
     // Written, though perhaps not yet durable: the reason then says so.
     const std::string notYetDurable = reason.empty() ? "" : "\n" + reason;
-    MessageBox(nullptr,
-               kMsgExportSuccess + CountOf(rows.size(), "entry", "entries") + " written." + kMsgInClear + notYetDurable,
-               kAppTitle, MB_ICONWARNING | MB_OK);
+    ShowMessage(kMsgExportSuccess + CountOf(rows.size(), "entry", "entries") + " written to " +
+                    FileNameOf(choose.GetPathName()) + "." + notYetDurable,
+                this);
 }

@@ -23,13 +23,13 @@ bool KeyHeld(int key) {
 
 const std::vector<CManagerDlg::ToolCommand>& CManagerDlg::ToolCommands() {
     static const std::vector<ToolCommand> commands = {
-        {IDM_IMPORT, "Import...\tCtrl+I", 'I', false, true, &CManagerDlg::OnImport},
-        {IDM_EXPORT, "Export...\tCtrl+Shift+E", 'E', true, false, &CManagerDlg::OnExport},
-        {IDM_GENERATE_PASSWORD, "Generate Password...\tCtrl+G", 'G', false, true, &CManagerDlg::OnGeneratePassword},
-        {IDM_CHANGE_PASSWORD, "Change Password...", 0, false, false, &CManagerDlg::OnChangePassword},
-        {IDM_ENCRYPT_BOOK, "Encrypt Book...", 0, false, false, &CManagerDlg::OnEncryptBook},
-        {IDM_DECRYPT_BOOK, "Decrypt Book...", 0, false, false, &CManagerDlg::OnDecryptBook},
-        {IDM_CHECK_PASSWORDS, "Check Passwords...\tCtrl+Shift+H", 'H', true, false, &CManagerDlg::OnCheckPasswords},
+        {IDM_IMPORT, "&Import...\tCtrl+I", 'I', false, true, &CManagerDlg::OnImport},
+        {IDM_EXPORT, "E&xport...\tCtrl+Shift+E", 'E', true, false, &CManagerDlg::OnExport},
+        {IDM_GENERATE_PASSWORD, "&Generate Password...\tCtrl+G", 'G', false, true, &CManagerDlg::OnGeneratePassword},
+        {IDM_CHANGE_PASSWORD, "C&hange Password...", 0, false, false, &CManagerDlg::OnChangePassword},
+        {IDM_ENCRYPT_BOOK, "E&ncrypt Book...", 0, false, false, &CManagerDlg::OnEncryptBook},
+        {IDM_DECRYPT_BOOK, "&Decrypt Book...", 0, false, false, &CManagerDlg::OnDecryptBook},
+        {IDM_CHECK_PASSWORDS, "Chec&k Passwords...\tCtrl+Shift+H", 'H', true, false, &CManagerDlg::OnCheckPasswords},
     };
     return commands;
 }
@@ -76,17 +76,22 @@ bool CManagerDlg::HandleToolKeys(const MSG& msg) {
 // One the journal could not take is said to hold only until Exit, whether or not the journal had
 // failed before.
 void CManagerDlg::OnChangePassword() {
+    ChangeAdminPassword();
+}
+
+bool CManagerDlg::ChangeAdminPassword() {
     CDlgChangePassword dialog;
     if (dialog.DoModal() != IDOK)
-        return;
+        return false;
     std::string reason;
     const bool recorded = g_OpenBook.ChangeAdminPassword(dialog.m_strPassword, WindowRows(), &reason);
     m_bModified = 1;
     if (recorded) {
         ReportJournalFailure(recorded, reason);
         ShowMessage(kMsgPasswordChanged, this);
-        return;
+        return true;
     }
     m_bJournalFailureShown = true;
     MessageBox(nullptr, kMsgPasswordUntilExit + reason, kAppTitle, MB_ICONWARNING | MB_OK);
+    return true;
 }

@@ -2,7 +2,9 @@
 
 #include "resource.h"
 
-CMessageBox::CMessageBox(const std::string& text, CWnd* owner) : CDialog(IDD_MESSAGE_BOX, owner), m_strText(text) {}
+CMessageBox::CMessageBox(const std::string& text, CWnd* owner) : CDialog(IDD_MESSAGE_BOX, owner), m_strText(text) {
+    m_bMessageBox = true;
+}
 
 const MessageMap& CMessageBox::GetMessageMap() const {
     static const MessageMap map = {

@@ -184,8 +184,8 @@ TEST_F(ImportExportTest, AnExportImportedIntoANewBookGivesTheSameList) {
         AnswerPassword(IDD_EXPORT, "pw");
         ChooseFile(file, kind);
         Export();
-        EXPECT_EQ(m_systemMessages, std::vector<std::string>{"Export success:3 entries written. The file holds "
-                                                             "every password in clear."});
+        EXPECT_EQ(m_messages, std::vector<std::string>{"Export success:3 entries written to export" +
+                                                       std::to_string(kind) + ".csv."});
         EXPECT_TRUE(FileText(file).starts_with(header));
         DestroyWindow();
         OpenWindow();

@@ -3,6 +3,7 @@
 // line chooses.
 #include "MainWindowFixture.h"
 
+#include "AccountBook.h"
 #include "resource.h"
 
 #include <QElapsedTimer>
@@ -104,6 +105,8 @@ TEST_F(PasswordCommandsTest, TheChoicesDecideThePasswordThatUseAloneFillsIn) {
                 // The strength of the password shown, or why none is.
                 const std::string strength = Text(dlg, IDC_STATIC_STRENGTH);
                 EXPECT_EQ(strength.ends_with(" bits"), !Text(dlg, IDC_EDIT_GENERATED).empty()) << strength;
+                const bool lengthWrong = c.messages == std::vector<std::string>{badLength};
+                EXPECT_EQ(Text(dlg, IDC_STATIC_LENGTH_ERROR), lengthWrong ? badLength : "") << "on a line of its own";
                 Press(dlg, c.button);
             },
             c.button == IDOK);
@@ -147,13 +150,17 @@ TEST_F(PasswordCommandsTest, CheckListsTheProblemsAndGoesToTheEntryOfALine) {
         {"alice", "letmein1", "mail"},   {"bob", "Kx9#mQ2$vL7@pR4!tW", "bank"},
         {"carol", shared, "shop"},       {"dave", "pw", ""},
         {"erin", shared, "shop, again"}, {"frank", shared, "forum"},
+        {"gina", "123456", "games"},
     };
+    // Worst first: the administrator's password, the weak ones weakest first, then the shared ones,
+    // each naming the others that share it.
     const Lines found = {
-        {"alice", "mail", "Weak password"},
-        {"carol", "shop", "Used by 3 entries"},
         {"dave", "", "Same as the administrator password; Weak password"},
-        {"erin", "shop, again", "Used by 3 entries"},
-        {"frank", "forum", "Used by 3 entries"},
+        {"gina", "games", "Weak password"},
+        {"alice", "mail", "Weak password"},
+        {"carol", "shop", "Used by 3 entries, with erin (shop, again) and frank (forum)"},
+        {"erin", "shop, again", "Used by 3 entries, with carol (shop) and frank (forum)"},
+        {"frank", "forum", "Used by 3 entries, with carol (shop) and erin (shop, again)"},
     };
     const auto inList = [](std::function<void(QTableView*)> act) {
         return [act](CDialog& dlg) {
@@ -169,17 +176,17 @@ TEST_F(PasswordCommandsTest, CheckListsTheProblemsAndGoesToTheEntryOfALine) {
         int chosenRow; // in the main window afterwards
     } cases[] = {
         {"Enter", problems, inList([](QTableView* view) { QTest::keyClick(view, Qt::Key_Return); }), found,
-         "Weak or reused passwords: 5 of 6 entries.", 0},
+         "Weak or reused passwords: 6 of 7 entries.", 3},
         {"Down, Enter", problems, inList([](QTableView* view) {
              QTest::keyClick(view, Qt::Key_Down);
              QTest::keyClick(view, Qt::Key_Return);
          }),
-         found, "Weak or reused passwords: 5 of 6 entries.", 2},
+         found, "Weak or reused passwords: 6 of 7 entries.", 6},
         {"double click", problems, inList([](QTableView* view) {
              QTest::mouseDClick(view->viewport(), Qt::LeftButton, {},
                                 view->visualRect(view->model()->index(2, 0)).center());
          }),
-         found, "Weak or reused passwords: 5 of 6 entries.", 3},
+         found, "Weak or reused passwords: 6 of 7 entries.", 0},
         {"nothing found",
          {problems[1]},
          [](CDialog& dlg) { Press(dlg, IDOK); },
@@ -210,9 +217,104 @@ TEST_F(PasswordCommandsTest, CheckListsTheProblemsAndGoesToTheEntryOfALine) {
         EXPECT_EQ(m_dlg->m_nSelItem, c.chosenRow) << c.name;
         if (c.chosenRow >= 0) {
             EXPECT_EQ(Item(IDC_EDIT_PASSWORD)->GetWindowText(), c.rows[std::size_t(c.chosenRow)].password);
+            EXPECT_EQ(FocusId(), IDC_EDIT_PASSWORD) << "ready for a new password";
         }
         EndCase();
     }
+}
+
+// Replace Password sets the chosen line's password as Update would, never adding a row: the duplicate
+// rule refuses it, Cancel leaves everything, and the check runs again over the rows as they are now.
+TEST_F(PasswordCommandsTest, ReplacePasswordUpdatesTheLinesRowAndChecksAgain) {
+    const std::string strong = "Vb4!Nq8#Lz2$Wx6&Tp";
+    const std::string other = "Zq7!vT3#wP9$kR5&mX";
+    const std::vector<Row> rows = {
+        {"alice", "letmein1", "mail"}, {"bob", "Kx9#mQ2$vL7@pR4!tW", "bank"}, {"alice", other, "mail"}};
+    const auto typed = [](std::string password) {
+        return [password](CDialog& dlg) {
+            dlg.GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText(password);
+            Press(dlg, IDOK);
+        };
+    };
+    const struct {
+        const char* name;
+        std::vector<std::function<void(CDialog&)>> answers; // Replace Password's, then the generator's
+        std::function<bool(const std::string&)> newPassword;
+        std::vector<std::string> messages;
+        Lines linesAfter;
+    } cases[] = {
+        {"typed", {typed(strong)}, [&](const std::string& p) { return p == strong; }, {}, {}},
+        {"generated",
+         {[](CDialog& dlg) {
+              Press(dlg, IDC_BTN_GENERATE);
+              Press(dlg, IDOK);
+          },
+          [](CDialog& dlg) { Press(dlg, IDOK); }},
+         [](const std::string& p) { return p.size() == kDefaultGeneratedLength; },
+         {},
+         {}},
+        {"the same as another row",
+         {typed(other)},
+         [](const std::string& p) { return p == "letmein1"; },
+         {"The same item have been existent."},
+         {{"alice", "mail", "Weak password"}}},
+        {"Cancel",
+         {[](CDialog& dlg) { Press(dlg, IDCANCEL); }},
+         [](const std::string& p) { return p == "letmein1"; },
+         {},
+         {{"alice", "mail", "Weak password"}}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        OpenWindow();
+        LoginTo("ivy", rows);
+        Lines before, after;
+        m_script.push_back([&](CDialog& dlg) {
+            before = Report(dlg);
+            Press(dlg, IDC_BTN_REPLACE_PASSWORD);
+            after = Report(dlg);
+        });
+        m_script.insert(m_script.end(), c.answers.begin(), c.answers.end());
+        CtrlKey(Qt::Key_H, Qt::ShiftModifier);
+        EXPECT_EQ(before, (Lines{{"alice", "mail", "Weak password"}}));
+        EXPECT_EQ(after, c.linesAfter);
+        EXPECT_EQ(m_messages, c.messages);
+        std::vector<Row> expected = rows; // a row is never added, nor another text changed
+        expected[0].password = ListRows().at(0).password;
+        EXPECT_EQ(ListRows(), expected);
+        EXPECT_TRUE(c.newPassword(expected[0].password)) << expected[0].password;
+        DestroyWindow(); // saved at exit as any Update is
+        EXPECT_EQ(ReadBookRows(BookPath("ivy")), c.linesAfter.empty() ? expected : rows);
+        EndCase();
+    }
+}
+
+// A weak administrator password is offered its fix in one click; once changed, the check runs again
+// and the offer goes.
+TEST_F(PasswordCommandsTest, AWeakAdministratorPasswordIsOfferedChangePassword) {
+    const std::string strong = "Vb4!Nq8#Lz2$Wx6&Tp";
+    OpenWindow();
+    LoginTo("ivy", {{"bob", "Kx9#mQ2$vL7@pR4!tW", "bank"}});
+    std::vector<bool> offered;
+    std::string adminAfter;
+    m_script.push_back([&](CDialog& dlg) {
+        Report(dlg);
+        offered.push_back(dlg.GetDlgItem(IDC_BTN_CHANGE_ADMIN)->IsWindowVisible());
+        Press(dlg, IDC_BTN_CHANGE_ADMIN);
+        Report(dlg);
+        offered.push_back(dlg.GetDlgItem(IDC_BTN_CHANGE_ADMIN)->IsWindowVisible());
+        adminAfter = Text(dlg, IDC_STATIC_ADMIN_STRENGTH);
+    });
+    m_script.push_back([&](CDialog& dlg) {
+        dlg.GetDlgItem(IDC_EDIT_OLD_PASSWORD)->SetWindowText("pw");
+        dlg.GetDlgItem(IDC_EDIT_PASSWORD)->SetWindowText(strong);
+        dlg.GetDlgItem(IDC_EDIT_CONFIRM)->SetWindowText(strong);
+        Press(dlg, IDOK);
+    });
+    CtrlKey(Qt::Key_H, Qt::ShiftModifier);
+    EXPECT_EQ(offered, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(adminAfter.starts_with("Administrator password: Poor")) << adminAfter;
+    EXPECT_EQ(FieldText(g_AccountBook.szAdminPassword), strong);
 }
 
 } // namespace
