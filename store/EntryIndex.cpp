@@ -22,6 +22,16 @@ std::size_t EntryIndex::Hash::operator()(const EntryTexts& texts) const {
     return std::size_t(SipHash24(ProcessHashKey(), {texts.account, texts.password, texts.comment, split}));
 }
 
+namespace {
+
+std::uint64_t LoginHash(std::string_view account, std::string_view password) {
+    const std::uint64_t length = account.size();
+    const std::string_view split(reinterpret_cast<const char*>(&length), sizeof length);
+    return SipHash24(ProcessHashKey(), {account, password, split});
+}
+
+} // namespace
+
 EntryIndex::EntryIndex(const AccountEntries& entries) {
     Reserve(entries.size());
     for (const AccountEntry& entry : entries)
@@ -34,6 +44,7 @@ void EntryIndex::Add(const EntryTexts& texts) {
         ++found->second;
     else
         m_counts.emplace(Key(texts), 1);
+    ++m_logins[LoginHash(texts.account, texts.password)];
     ++m_rows;
 }
 
@@ -43,6 +54,9 @@ bool EntryIndex::Remove(const EntryTexts& texts) {
         return false;
     if (--found->second == 0)
         m_counts.erase(found);
+    const auto login = m_logins.find(LoginHash(texts.account, texts.password));
+    if (--login->second == 0)
+        m_logins.erase(login);
     --m_rows;
     return true;
 }
@@ -51,11 +65,17 @@ bool EntryIndex::Contains(const EntryTexts& texts) const {
     return m_counts.find(texts) != m_counts.end();
 }
 
+bool EntryIndex::ContainsLogin(std::string_view account, std::string_view password) const {
+    return m_logins.find(LoginHash(account, password)) != m_logins.end();
+}
+
 void EntryIndex::Clear() {
     Counts().swap(m_counts);
+    m_logins.clear();
     m_rows = 0;
 }
 
 void EntryIndex::Reserve(std::size_t rows) {
     m_counts.reserve(rows);
+    m_logins.reserve(rows);
 }

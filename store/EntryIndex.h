@@ -8,6 +8,8 @@
 #include "AccountBook.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -24,6 +26,8 @@ public:
     bool Remove(const EntryTexts& texts);
     // Whether a row holds exactly these three texts.
     bool Contains(const EntryTexts& texts) const;
+    // Whether a row holds this account ID and password, whatever its comment.
+    bool ContainsLogin(std::string_view account, std::string_view password) const;
 
     // How many rows are counted.
     std::size_t Rows() const { return m_rows; }
@@ -58,5 +62,8 @@ private:
         std::unordered_map<Key, std::size_t, Hash, Equal, WipingAllocator<std::pair<const Key, std::size_t>>>;
 
     Counts m_counts;
+    // How many rows hold each account ID and password, by their keyed hash: a check for a near
+    // duplicate needs no second copy of the texts.
+    std::unordered_map<std::uint64_t, std::size_t> m_logins;
     std::size_t m_rows = 0;
 };
