@@ -22,15 +22,11 @@ std::size_t EntryIndex::Hash::operator()(const EntryTexts& texts) const {
     return std::size_t(SipHash24(ProcessHashKey(), {texts.account, texts.password, texts.comment, split}));
 }
 
-namespace {
-
-std::uint64_t LoginHash(std::string_view account, std::string_view password) {
+std::uint64_t EntryIndex::LoginHash(std::string_view account, std::string_view password) {
     const std::uint64_t length = account.size();
     const std::string_view split(reinterpret_cast<const char*>(&length), sizeof length);
     return SipHash24(ProcessHashKey(), {account, password, split});
 }
-
-} // namespace
 
 EntryIndex::EntryIndex(const AccountEntries& entries) {
     Reserve(entries.size());
@@ -39,12 +35,16 @@ EntryIndex::EntryIndex(const AccountEntries& entries) {
 }
 
 void EntryIndex::Add(const EntryTexts& texts) {
+    Add(texts, LoginHash(texts.account, texts.password));
+}
+
+void EntryIndex::Add(const EntryTexts& texts, std::uint64_t loginHash) {
     const auto found = m_counts.find(texts);
     if (found != m_counts.end())
         ++found->second;
     else
         m_counts.emplace(Key(texts), 1);
-    ++m_logins[LoginHash(texts.account, texts.password)];
+    ++m_logins[loginHash];
     ++m_rows;
 }
 
@@ -65,8 +65,8 @@ bool EntryIndex::Contains(const EntryTexts& texts) const {
     return m_counts.find(texts) != m_counts.end();
 }
 
-bool EntryIndex::ContainsLogin(std::string_view account, std::string_view password) const {
-    return m_logins.find(LoginHash(account, password)) != m_logins.end();
+bool EntryIndex::ContainsLogin(std::uint64_t loginHash) const {
+    return m_logins.find(loginHash) != m_logins.end();
 }
 
 void EntryIndex::Clear() {

@@ -22,12 +22,16 @@ public:
 
     // Counts one more row holding the texts.
     void Add(const EntryTexts& texts);
+    // As Add, with the login's hash already made.
+    void Add(const EntryTexts& texts, std::uint64_t loginHash);
     // Counts one row fewer holding the texts; false, and nothing changes, when no row holds them.
     bool Remove(const EntryTexts& texts);
     // Whether a row holds exactly these three texts.
     bool Contains(const EntryTexts& texts) const;
-    // Whether a row holds this account ID and password, whatever its comment.
-    bool ContainsLogin(std::string_view account, std::string_view password) const;
+    // The keyed hash of an account ID and password, made once for ContainsLogin in several indexes.
+    static std::uint64_t LoginHash(std::string_view account, std::string_view password);
+    // Whether a row holds the account ID and password of the hash, whatever its comment.
+    bool ContainsLogin(std::uint64_t loginHash) const;
 
     // How many rows are counted.
     std::size_t Rows() const { return m_rows; }

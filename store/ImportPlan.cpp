@@ -122,11 +122,12 @@ bool ImportPlanBuilder::Offer(std::size_t place, std::string_view account, std::
         List({place, inList ? LeftOutKind::InList : LeftOutKind::RepeatsEarlier, {}, std::string(texts.comment), {}});
         return false;
     }
-    if (m_list.ContainsLogin(account, password) || m_planned.ContainsLogin(account, password)) {
+    const std::uint64_t login = EntryIndex::LoginHash(account, password);
+    if (m_list.ContainsLogin(login) || m_planned.ContainsLogin(login)) {
         m_plan.nearDuplicates.push_back(m_plan.entries.size());
         List({place, LeftOutKind::NearDuplicate, {}, std::string(texts.comment), {}});
     }
-    m_planned.Add(texts);
+    m_planned.Add(texts, login);
     AccountEntry& entry = m_plan.entries.emplace_back();
     entry.nIndex = -1;
     CopyFieldText(entry.szAccount, texts.account);
