@@ -223,7 +223,7 @@ bool PlanRows(CsvReader& reader, const EntryIndex& list, ImportPlan& plan, std::
     if (!reason.empty())
         return false;
     ImportPlanBuilder builder(list, plan, columns.Source(), "Line");
-    if (plan.source == kPasswordSafeSource)
+    if (plan.source == kPasswordSafeSource && reader.Separator() == '\t')
         reader.ReadVerbatimExcept(columns.Of(ColumnRole::Notes));
     CsvRows rows(columns, builder);
     std::size_t unreadable = 0;
