@@ -66,8 +66,30 @@ private:
         std::unordered_map<Key, std::size_t, Hash, Equal, WipingAllocator<std::pair<const Key, std::size_t>>>;
 
     Counts m_counts;
-    // How many rows hold each account ID and password, by their keyed hash: a check for a near
-    // duplicate needs no second copy of the texts.
-    std::unordered_map<std::uint64_t, std::size_t> m_logins;
+    // How many rows hold each account ID and password, by their keyed hash, so that a check for a
+    // near duplicate needs no second copy of the texts. One flat table with linear probing: no block
+    // per login, and a look-up reads one place of memory or the few after it.
+    class LoginCounts {
+    public:
+        void Reserve(std::size_t logins);
+        void Add(std::uint64_t hash);
+        void Remove(std::uint64_t hash);
+        bool Contains(std::uint64_t hash) const;
+        void Clear();
+
+    private:
+        struct Slot {
+            std::uint64_t hash = 0; // 0: never used
+            std::size_t count = 0;  // 0 with a hash: every such row was removed
+        };
+        // The slot of the hash, or the unused slot where its run of slots ends.
+        std::size_t Find(std::uint64_t hash) const;
+        void Rebuild(std::size_t slots);
+
+        std::vector<Slot> m_slots;
+        std::size_t m_used = 0; // slots with a hash
+    };
+
+    LoginCounts m_logins;
     std::size_t m_rows = 0;
 };
