@@ -65,7 +65,7 @@ std::string DescribeLeftOut(const LeftOutRow& row) {
     case LeftOutKind::NotesStay:
         return "comes in; its notes are not imported";
     case LeftOutKind::NearDuplicate:
-        return "comes in; same account ID and password as an entry with another comment";
+        return "comes in; same account ID and password as another entry";
     }
     return "";
 }

@@ -53,7 +53,7 @@ std::vector<std::string> LeftOutOf(const ImportPlan& plan) {
 }
 
 constexpr char kNotes[] = ": comes in; its notes are not imported";
-constexpr char kNear[] = ": comes in; same account ID and password as an entry with another comment";
+constexpr char kNear[] = ": comes in; same account ID and password as another entry";
 
 struct CorpusCase {
     const char* file;

@@ -11,7 +11,7 @@
 namespace {
 
 constexpr int kWhereColumnWidth = 50;
-constexpr int kTitleColumnWidth = 150;
+constexpr int kTitleColumnWidth = 110;
 
 std::string AddedLine(const ImportPlan& plan) {
     if (plan.entries.empty())
