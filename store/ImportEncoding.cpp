@@ -8,8 +8,6 @@
 
 namespace {
 
-constexpr std::string_view kUtf8ByteOrderMark = "\xEF\xBB\xBF";
-
 unsigned char Byte(std::string_view bytes, std::size_t at) {
     return static_cast<unsigned char>(bytes[at]);
 }
