@@ -1,9 +1,7 @@
 #include "utf8.h"
 
 namespace utf8 {
-namespace {
 
-// Length of the well-formed sequence starting at bytes[i], or 0 when it is malformed.
 std::size_t SequenceLength(std::string_view bytes, std::size_t i) {
     const auto byteAt = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
     const unsigned char lead = byteAt(i);
@@ -38,8 +36,6 @@ std::size_t SequenceLength(std::string_view bytes, std::size_t i) {
     }
     return length;
 }
-
-} // namespace
 
 bool IsValid(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {

@@ -7,6 +7,9 @@
 
 namespace utf8 {
 
+// Length of the well-formed sequence starting at bytes[i], or 0 when it is malformed.
+std::size_t SequenceLength(std::string_view bytes, std::size_t i);
+
 // True when the bytes are well-formed UTF-8 (no overlongs, no surrogates, nothing above U+10FFFF).
 bool IsValid(std::string_view bytes);
 

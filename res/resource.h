@@ -78,7 +78,10 @@ constexpr UINT IDC_STATIC_IMPORT_REFUSED = 1104;     // how many rows cannot be 
 constexpr UINT IDC_STATIC_IMPORT_NOT_CARRIED = 1105; // how many rows held data the book has no place for
 constexpr UINT IDC_STATIC_IMPORT_CUT = 1106;         // how many comments are cut
 constexpr UINT IDC_BTN_SHOW_LEFT_OUT = 1107;         // "Show &Left Out"
-constexpr UINT IDC_LIST_LEFT_OUT = 1108;             // the rows left out: line and reason
+constexpr UINT IDC_LIST_LEFT_OUT = 1108;             // the rows left out: line, title and reason
+constexpr UINT IDC_STATIC_IMPORT_CONVERSION = 1109;  // how the file's text was made UTF-8, when it was
+constexpr UINT IDC_STATIC_IMPORT_NEAR = 1110;        // how many rows share an account ID and password
+constexpr UINT IDC_CHECK_LEAVE_OUT_NEAR = 1111;      // "Leave these rows out"
 
 // Message box.
 constexpr UINT IDC_BTN_MSGBOX_OK = 1020;      // "&OK"

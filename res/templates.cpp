@@ -281,23 +281,26 @@ const std::array<DlgTemplate, 10>& AllTemplates() {
 // What an import will do, line by line, before anything changes; the rows left out fill the list
 // on request.
 DlgTemplate ImportDialog() {
-    DlgTemplate dlg = Dialog(IDD_IMPORT, "Import", 300, 222, 8, kModalStyle);
+    DlgTemplate dlg = Dialog(IDD_IMPORT, "Import", 300, 262, 8, kModalStyle);
     dlg.items = {
-        PushButton(IDC_BTN_SHOW_LEFT_OUT, "Show &Left Out", {7, 124, 70, 14}),
-        Control(IDC_LIST_LEFT_OUT, ControlKind::ListView, "Rows left out", {7, 142, 286, 54},
+        CheckBox(IDC_CHECK_LEAVE_OUT_NEAR, "Leave &these rows out", {14, 142, 150, 10}),
+        PushButton(IDC_BTN_SHOW_LEFT_OUT, "Show &Left Out", {7, 164, 70, 14}),
+        Control(IDC_LIST_LEFT_OUT, ControlKind::ListView, "Rows left out", {7, 182, 286, 54},
                 kChild | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP),
-        DefPushButton(IDOK, "&OK", {90, 202, 50, 14}),
-        PushButton(IDCANCEL, "&Cancel", {160, 202, 50, 14}),
-        GroupBox(IDC_STATIC, {7, 4, 286, 116}),
+        DefPushButton(IDOK, "&OK", {90, 242, 50, 14}),
+        PushButton(IDCANCEL, "&Cancel", {160, 242, 50, 14}),
+        GroupBox(IDC_STATIC, {7, 4, 286, 156}),
         Label(IDC_STATIC, "File:", {12, 13, 54, 8}, SS_RIGHT),
         Label(IDC_STATIC_IMPORT_FILE, "", {70, 13, 216, 8}, SS_SIMPLE),
         Label(IDC_STATIC, "Recognised as:", {12, 24, 54, 8}, SS_RIGHT),
         Label(IDC_STATIC_IMPORT_SOURCE, "", {70, 24, 216, 8}, SS_LEFT),
-        Label(IDC_STATIC_IMPORT_ADDED, "", {14, 38, 272, 8}, SS_LEFT),
-        Label(IDC_STATIC_IMPORT_ALREADY, "", {14, 49, 272, 8}, SS_LEFT),
-        Label(IDC_STATIC_IMPORT_REFUSED, "", {14, 60, 272, 16}, SS_LEFT),
-        Label(IDC_STATIC_IMPORT_NOT_CARRIED, "", {14, 78, 272, 24}, SS_LEFT),
-        Label(IDC_STATIC_IMPORT_CUT, "", {14, 104, 272, 8}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_CONVERSION, "", {14, 35, 272, 8}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_ADDED, "", {14, 47, 272, 8}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_ALREADY, "", {14, 58, 272, 8}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_REFUSED, "", {14, 69, 272, 16}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_NOT_CARRIED, "", {14, 87, 272, 24}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_CUT, "", {14, 113, 272, 8}, SS_LEFT),
+        Label(IDC_STATIC_IMPORT_NEAR, "", {14, 124, 272, 16}, SS_LEFT),
     };
     return dlg;
 }

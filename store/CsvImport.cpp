@@ -1,78 +1,12 @@
 #include "CsvImport.h"
 
+#include "CsvHeaderNames.h"
+
 #include <algorithm>
-#include <initializer_list>
-#include <optional>
 
 namespace {
 
 constexpr std::size_t kNone = static_cast<std::size_t>(-1);
-
-// What a column holds, as far as the three texts are concerned.
-enum class Role { Username, Password, Title, Url, Group, Description, Other };
-
-struct RoleNames {
-    Role role;
-    std::initializer_list<std::string_view> names; // most telling first
-};
-
-// Column names as the exports write them, lower case.
-const RoleNames kRoleNames[] = {
-    {Role::Username, {"username", "user name", "login name", "login_username", "login", "user"}},
-    {Role::Password, {"password", "login_password"}},
-    {Role::Title, {"title", "name", "account", "group/title"}},
-    {Role::Url, {"url", "login_uri", "web site", "website", "uri"}},
-    {Role::Group, {"group"}},
-    // Columns that describe the record rather than the credential.
-    {Role::Description,
-     {"guid",
-      "timecreated",
-      "timelastused",
-      "timepasswordchanged",
-      "httprealm",
-      "formactionorigin",
-      "favorite",
-      "fav",
-      "type",
-      "reprompt",
-      "icon",
-      "last modified",
-      "created",
-      "created time",
-      "password modified time",
-      "last access time",
-      "password expiry date",
-      "password expiry interval",
-      "record modified time",
-      "password policy",
-      "password policy name",
-      "protected",
-      "symbols",
-      "dca",
-      "shift+dca",
-      "keyboard shortcut"}},
-};
-
-// KeePassXC's top group holds every entry; naming it carries nothing.
-constexpr std::string_view kTopGroup = "Root";
-
-// The exports recognised by name: each by the columns it always has and, where a file with those
-// and further columns may come from elsewhere, by the only others it may have.
-struct KnownExport {
-    const char* source;
-    std::initializer_list<std::string_view> columns;
-    std::initializer_list<std::string_view> onlyWith = {}; // empty: any further columns
-};
-
-const KnownExport kKnownExports[] = {
-    {"Firefox", {"url", "username", "password", "httprealm", "formactionorigin", "guid"}},
-    {"Bitwarden", {"folder", "name", "login_uri", "login_username", "login_password"}},
-    {"KeePassXC", {"group", "title", "username", "password", "url", "notes"}},
-    {"KeePass 1.x", {"account", "login name", "password", "web site", "comments"}},
-    {"LastPass", {"url", "username", "password", "extra", "name", "grouping"}},
-    {"Password Safe", {"group/title", "username", "password"}},
-    {"Chrome, Chromium or Edge", {"name", "url", "username", "password"}, {"note"}},
-};
 
 // The name without the blanks around it.
 std::string_view Trimmed(std::string_view name) {
@@ -86,14 +20,13 @@ bool Holds(std::initializer_list<std::string_view> names, std::string_view name)
     return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-const std::initializer_list<std::string_view>& NamesOf(Role role) {
-    return std::find_if(std::begin(kRoleNames), std::end(kRoleNames),
-                        [role](const RoleNames& r) { return r.role == role; })
-        ->names;
+const std::initializer_list<std::string_view>& NamesOf(ColumnRole role) {
+    const auto roles = CsvColumnRoleNames();
+    return std::find_if(roles.begin(), roles.end(), [role](const ColumnRoleNames& r) { return r.role == role; })->names;
 }
 
 // "username" (or "user name", ... or "user")
-std::string NamesText(Role role) {
+std::string NamesText(ColumnRole role) {
     const auto& names = NamesOf(role);
     std::string text = "\"" + std::string(*names.begin()) + "\" (or ";
     for (auto name = names.begin() + 1; name != names.end(); ++name) {
@@ -105,8 +38,15 @@ std::string NamesText(Role role) {
 }
 
 std::string NeededColumns() {
-    return "an import needs a column named " + NamesText(Role::Username) + " and one named " +
-           NamesText(Role::Password) + ", in any order, whatever their case";
+    return "an import needs a column named " + NamesText(ColumnRole::Username) + " and one named " +
+           NamesText(ColumnRole::Password) + ", in any order, whatever their case";
+}
+
+// A group that is the top group, or a group path without a parent, names no group of its own: an
+// export of every entry writes its top group's name (KeePassXC's "Root" or "Passwords") on each
+// entry at the top.
+bool IsTopGroup(std::string_view group) {
+    return group.find('/') == std::string_view::npos;
 }
 
 // Which column of a file's header fills what.
@@ -117,20 +57,20 @@ public:
             m_names.emplace_back(Trimmed(header.Field(column)));
             m_keys.push_back(AsciiLowercase(m_names.back()));
         }
-        m_roles.assign(m_keys.size(), Role::Other);
-        for (const RoleNames& role : kRoleNames)
+        m_roles.assign(m_keys.size(), ColumnRole::Other);
+        for (const ColumnRoleNames& role : CsvColumnRoleNames())
             AssignRole(role);
     }
 
-    std::size_t Of(Role role) const {
+    std::size_t Of(ColumnRole role) const {
         const auto found = std::find(m_roles.begin(), m_roles.end(), role);
         return found == m_roles.end() ? kNone : std::size_t(found - m_roles.begin());
     }
 
     // Why the file cannot be imported; empty when it can.
     std::string Missing() const {
-        const bool username = Of(Role::Username) != kNone;
-        const bool password = Of(Role::Password) != kNone;
+        const bool username = Of(ColumnRole::Username) != kNone;
+        const bool password = Of(ColumnRole::Password) != kNone;
         if (username && password)
             return {};
         const std::string missing = !username && !password ? "no username column and no password column"
@@ -140,7 +80,7 @@ public:
     }
 
     const char* Source() const {
-        for (const KnownExport& known : kKnownExports) {
+        for (const KnownCsvExport& known : KnownCsvExports()) {
             if (Recognises(known))
                 return known.source;
         }
@@ -151,22 +91,26 @@ public:
     bool LeftBehind(std::size_t column, std::string_view text, std::string_view comment) const {
         if (text.empty())
             return false;
-        if (column >= m_roles.size()) // a field beyond the header's names
-            return true;
-        switch (m_roles[column]) {
-        case Role::Username:
-        case Role::Password:
-        case Role::Title:
-        case Role::Description:
+        switch (RoleOf(column)) {
+        case ColumnRole::Username:
+        case ColumnRole::Password:
+        case ColumnRole::Title:
+        case ColumnRole::Description:
             return false;
-        case Role::Url:
+        case ColumnRole::Url:
             return text != comment;
-        case Role::Group:
-            return text != kTopGroup;
-        case Role::Other:
+        case ColumnRole::Group:
+            return !IsTopGroup(text);
+        case ColumnRole::Notes:
+        case ColumnRole::Other:
             break;
         }
         return true;
+    }
+
+    // A field beyond the header's names is some other data.
+    ColumnRole RoleOf(std::size_t column) const {
+        return column < m_roles.size() ? m_roles[column] : ColumnRole::Other;
     }
 
     // The column's name as the file wrote it.
@@ -176,19 +120,19 @@ public:
 
 private:
     // The first column with the role's most telling name takes it; a column takes one role only.
-    void AssignRole(const RoleNames& role) {
+    void AssignRole(const ColumnRoleNames& role) {
         for (const std::string_view name : role.names) {
             for (std::size_t column = 0; column < m_keys.size(); ++column) {
-                if (m_keys[column] == name && m_roles[column] == Role::Other) {
+                if (m_keys[column] == name && m_roles[column] == ColumnRole::Other) {
                     m_roles[column] = role.role;
-                    if (role.role != Role::Description)
+                    if (role.role != ColumnRole::Description)
                         return;
                 }
             }
         }
     }
 
-    bool Recognises(const KnownExport& known) const {
+    bool Recognises(const KnownCsvExport& known) const {
         const auto has = [this](std::string_view name) {
             return std::find(m_keys.begin(), m_keys.end(), name) != m_keys.end();
         };
@@ -202,68 +146,7 @@ private:
 
     std::vector<std::string> m_names;
     std::vector<std::string> m_keys;
-    std::vector<Role> m_roles;
-};
-
-bool IsContinuationByte(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-// The text cut to kMaxTextBytes, before the character that would cross the limit. Bytes that are
-// not UTF-8 are cut where the limit falls.
-std::string_view CutToFit(std::string_view text) {
-    if (text.size() <= kMaxTextBytes)
-        return text;
-    constexpr std::size_t kLongestCharacter = 4;
-    for (std::size_t end = kMaxTextBytes; end + kLongestCharacter > kMaxTextBytes; --end) {
-        if (!IsContinuationByte(text[end]))
-            return text.substr(0, end);
-    }
-    return text.substr(0, kMaxTextBytes);
-}
-
-std::optional<RowProblem> ProblemOf(const EntryTexts& texts) {
-    if (texts.account.empty())
-        return RowProblem::NoAccount;
-    if (texts.account.size() > kMaxTextBytes)
-        return RowProblem::AccountTooLong;
-    if (texts.password.empty())
-        return RowProblem::NoPassword;
-    if (texts.password.size() > kMaxTextBytes)
-        return RowProblem::PasswordTooLong;
-    return std::nullopt;
-}
-
-// Takes the rows offered one by one into the plan, under the rules of Insert.
-class PlanBuilder {
-public:
-    PlanBuilder(const EntryIndex& list, ImportPlan& plan) : m_list(list), m_plan(plan) { m_plan.Clear(); }
-
-    // Whether the row is to be added; otherwise the plan counts it as refused or already in the list.
-    bool Offer(std::size_t line, const EntryTexts& texts) {
-        if (const auto problem = ProblemOf(texts)) {
-            if (m_plan.refused.size() < kMostRefusedRowsListed)
-                m_plan.refused.push_back({line, *problem});
-            ++m_plan.refusedRows;
-            return false;
-        }
-        if (m_list.Contains(texts) || m_planned.Contains(texts)) {
-            ++m_plan.alreadyInList;
-            return false;
-        }
-        m_planned.Add(texts);
-        AccountEntry& entry = m_plan.entries.emplace_back();
-        entry.nIndex = -1;
-        CopyFieldText(entry.szAccount, texts.account);
-        CopyFieldText(entry.szPassword, texts.password);
-        CopyFieldText(entry.szComment, texts.comment);
-        return true;
-    }
-
-private:
-    const EntryIndex& m_list;
-    ImportPlan& m_plan;
-    EntryIndex m_planned; // the rows taken so far
+    std::vector<ColumnRole> m_roles;
 };
 
 bool IsEmptyRow(const CsvReader& row) {
@@ -274,78 +157,101 @@ bool IsEmptyRow(const CsvReader& row) {
     return true;
 }
 
-// Plans the rows that follow the header; false with the reason when the text is refused.
-bool PlanRows(CsvReader& reader, const EntryIndex& list, ImportPlan& plan, std::string& reason) {
+// Reads the header; false with the reason when it cannot be read or lacks a needed column.
+bool ReadHeader(CsvReader& reader, std::string& reason) {
     if (!reader.Next()) {
         reason = !reader.Failure().empty() ? reader.Failure() : "the file is empty; " + NeededColumns();
         return false;
     }
+    if (!reader.Problem().empty()) {
+        reason = "line " + std::to_string(reader.Line()) + ": " + reader.Problem();
+        return false;
+    }
+    return true;
+}
+
+// Takes the rows that follow the header into the plan, and what they leave behind.
+class CsvRows {
+public:
+    CsvRows(const HeaderColumns& columns, ImportPlanBuilder& builder)
+        : m_columns(columns), m_builder(builder), m_username(columns.Of(ColumnRole::Username)),
+          m_password(columns.Of(ColumnRole::Password)), m_title(columns.Of(ColumnRole::Title)),
+          m_url(columns.Of(ColumnRole::Url)) {}
+
+    void Offer(const CsvReader& row) {
+        if (!m_builder.Offer(row.Line(), row.Field(m_username), row.Field(m_password), row.Field(m_title),
+                             row.Field(m_url)))
+            return;
+        const std::string_view comment = !row.Field(m_title).empty() ? row.Field(m_title) : row.Field(m_url);
+        bool leavesData = false;
+        bool leavesNotes = false;
+        for (std::size_t column = 0; column < row.Columns(); ++column) {
+            if (!m_columns.LeftBehind(column, row.Field(column), comment))
+                continue;
+            m_leftBehind.resize(std::max(m_leftBehind.size(), column + 1));
+            m_leftBehind[column] = leavesData = true;
+            leavesNotes = leavesNotes || m_columns.RoleOf(column) == ColumnRole::Notes;
+        }
+        if (leavesData)
+            m_builder.LeavesData(row.Line(), leavesNotes);
+    }
+
+    // Names the columns that left data behind, in the file's order.
+    void NameColumnsLeftBehind() const {
+        for (std::size_t column = 0; column < m_leftBehind.size(); ++column) {
+            if (m_leftBehind[column])
+                m_builder.LeavesColumn(m_columns.NameOf(column));
+        }
+    }
+
+private:
+    const HeaderColumns& m_columns;
+    ImportPlanBuilder& m_builder;
+    const std::size_t m_username;
+    const std::size_t m_password;
+    const std::size_t m_title;
+    const std::size_t m_url;
+    std::vector<bool> m_leftBehind;
+};
+
+// Plans the rows that follow the header; false with the reason when the text is refused.
+bool PlanRows(CsvReader& reader, const EntryIndex& list, ImportPlan& plan, std::string& reason) {
+    if (!ReadHeader(reader, reason))
+        return false;
     const HeaderColumns columns(reader);
     reason = columns.Missing();
     if (!reason.empty())
         return false;
-    PlanBuilder builder(list, plan);
-    plan.source = columns.Source();
-    const std::size_t username = columns.Of(Role::Username);
-    const std::size_t password = columns.Of(Role::Password);
-    const std::size_t title = columns.Of(Role::Title);
-    const std::size_t url = columns.Of(Role::Url);
-    std::vector<bool> leftBehind;
-    std::size_t rows = 0;
+    ImportPlanBuilder builder(list, plan, columns.Source(), "Line");
+    if (plan.source == kPasswordSafeSource && reader.Separator() == '\t')
+        reader.ReadVerbatimExcept(columns.Of(ColumnRole::Notes));
+    CsvRows rows(columns, builder);
+    std::size_t unreadable = 0;
+    std::string firstProblem;
     while (reader.Next()) {
-        if (IsEmptyRow(reader))
+        if (reader.Problem().empty() && IsEmptyRow(reader))
             continue;
-        if (++rows > kMaxImportRows) {
+        if (builder.Rows() == kMaxImportRows) {
             reason = "the file has more than " + std::to_string(kMaxImportRows) + " rows, more than one import takes";
             return false;
         }
-        const std::string_view whole = !reader.Field(title).empty() ? reader.Field(title) : reader.Field(url);
-        const std::string_view comment = CutToFit(whole);
-        if (!builder.Offer(reader.Line(), {reader.Field(username), reader.Field(password), comment}))
+        if (reader.Problem().empty()) {
+            rows.Offer(reader);
             continue;
-        if (comment.size() < whole.size())
-            ++plan.commentsCut;
-        bool rowLeftBehind = false;
-        for (std::size_t column = 0; column < reader.Columns(); ++column) {
-            if (columns.LeftBehind(column, reader.Field(column), whole)) {
-                leftBehind.resize(std::max(leftBehind.size(), column + 1));
-                leftBehind[column] = rowLeftBehind = true;
-            }
         }
-        if (rowLeftBehind)
-            ++plan.rowsWithDataNotCarried;
-    }
-    for (std::size_t column = 0; column < leftBehind.size(); ++column) {
-        if (leftBehind[column])
-            plan.columnsNotCarried.push_back(columns.NameOf(column));
+        if (unreadable++ == 0)
+            firstProblem = "line " + std::to_string(reader.Line()) + ": " + reader.Problem();
+        builder.Refuse(reader.Line(), RowProblem::Unreadable, {}, reader.Problem());
     }
     reason = reader.Failure();
+    if (reason.empty() && unreadable * 2 > builder.Rows())
+        reason = std::to_string(unreadable) + " of the file's " + std::to_string(builder.Rows()) +
+                 " records cannot be read, the first at " + firstProblem;
+    rows.NameColumnsLeftBehind();
     return reason.empty();
 }
 
 } // namespace
-
-const char* DescribeRowProblem(RowProblem problem) {
-    switch (problem) {
-    case RowProblem::NoAccount:
-        return "no account ID";
-    case RowProblem::NoPassword:
-        return "no password";
-    case RowProblem::AccountTooLong:
-        return "account ID longer than 128 bytes";
-    case RowProblem::PasswordTooLong:
-        return "password longer than 128 bytes";
-    }
-    return "";
-}
-
-void ImportPlan::Clear() {
-    source.clear();
-    AccountEntries().swap(entries);
-    alreadyInList = refusedRows = rowsWithDataNotCarried = commentsCut = 0;
-    refused.clear();
-    columnsNotCarried.clear();
-}
 
 bool PlanCsvImport(std::string_view text, const EntryIndex& list, ImportPlan& plan, std::string& reason) {
     CsvReader reader(text);
@@ -353,20 +259,4 @@ bool PlanCsvImport(std::string_view text, const EntryIndex& list, ImportPlan& pl
         return true;
     plan.Clear();
     return false;
-}
-
-bool PlanCsvFileImport(const std::string& path, const EntryIndex& list, ImportPlan& plan, std::string& reason) {
-    SecretBytes bytes;
-    if (!ReadImportFile(path, bytes, reason)) {
-        plan.Clear();
-        return false;
-    }
-    return PlanCsvImport({bytes.data(), bytes.size()}, list, plan, reason);
-}
-
-void PlanBookImport(const AccountBook& book, const EntryIndex& list, ImportPlan& plan) {
-    PlanBuilder builder(list, plan);
-    plan.source = kAccountBookSource;
-    for (std::size_t row = 0; row < book.vecEntries.size(); ++row)
-        builder.Offer(row + 1, TextsOf(book.vecEntries[row]));
 }

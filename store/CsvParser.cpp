@@ -18,22 +18,22 @@ std::size_t LineBreaksIn(std::string_view text, std::size_t begin, std::size_t e
     return breaks;
 }
 
-// A tab when the first line holds more tabs than commas outside quotes, a comma otherwise.
+// Whichever of comma, tab and semicolon the first line holds most of outside quotes; a comma on a tie
+// with it, and when none.
 char SeparatorOfFirstLine(std::string_view text) {
-    std::size_t commas = 0;
-    std::size_t tabs = 0;
+    constexpr char kCandidates[] = {',', '\t', ';'};
+    std::size_t counts[std::size(kCandidates)] = {};
     bool quoted = false;
     for (const char c : text.substr(std::min(text.find_first_not_of("\r\n"), text.size()))) {
         if (c == '"')
             quoted = !quoted;
         else if (!quoted && IsLineBreak(c))
             break;
-        else if (!quoted && c == ',')
-            ++commas;
-        else if (!quoted && c == '\t')
-            ++tabs;
+        for (std::size_t candidate = 0; candidate < std::size(kCandidates); ++candidate)
+            counts[candidate] += !quoted && c == kCandidates[candidate];
     }
-    return tabs > commas ? '\t' : ',';
+    const std::size_t most = std::size_t(std::max_element(std::begin(counts), std::end(counts)) - std::begin(counts));
+    return kCandidates[most];
 }
 
 bool StartsWith(std::string_view text, std::string_view start) {
@@ -62,10 +62,6 @@ bool ReadImportFile(const std::string& path, SecretBytes& bytes, std::string& re
 
 CsvReader::CsvReader(std::string_view text) : m_text(text) {
     m_buffer.reserve(4096);
-    if (StartsWith(text, "\xFF\xFE") || StartsWith(text, "\xFE\xFF")) {
-        Refuse(1, "UTF-16 text; only UTF-8 text can be read");
-        return;
-    }
     const std::size_t nul = text.find('\0');
     if (nul != std::string_view::npos) {
         Refuse(1 + LineBreaksIn(text, 0, nul), "a NUL byte, which a text file never holds");
@@ -84,9 +80,27 @@ bool CsvReader::Refuse(std::size_t line, const std::string& what) {
     return false;
 }
 
+bool CsvReader::Bad(const std::string& what) {
+    m_problem = what;
+    m_buffer.clear();
+    m_fields.clear();
+    // Reading goes on at the line after the one the record started on.
+    const std::size_t lineEnd = std::min(m_text.find_first_of("\r\n", m_recordStart), m_text.size());
+    m_at = lineEnd;
+    m_line = m_recordLine;
+    SkipLineBreak();
+    return true;
+}
+
+void CsvReader::ReadVerbatimExcept(std::size_t quotedColumn) {
+    m_verbatim = true;
+    m_quotedColumn = quotedColumn;
+}
+
 bool CsvReader::Next() {
     m_buffer.clear();
     m_fields.clear();
+    m_problem.clear();
     if (!m_failure.empty())
         return false;
     while (m_at < m_text.size() && IsLineBreak(m_text[m_at]))
@@ -94,16 +108,18 @@ bool CsvReader::Next() {
     if (m_at == m_text.size())
         return false;
     m_recordLine = m_line;
+    m_recordStart = m_at;
     for (;;) {
         const std::size_t begin = m_buffer.size();
-        if (m_at < m_text.size() && m_text[m_at] == '"') {
-            if (!ReadQuoted())
-                return false;
+        const bool quoted = !m_verbatim || m_fields.size() == m_quotedColumn;
+        if (quoted && m_at < m_text.size() && m_text[m_at] == '"') {
+            if (!ReadQuotedEitherWay())
+                return Bad(m_problem);
         } else {
             ReadUnquoted();
         }
         if (m_fields.size() == kMaxCsvColumns)
-            return Refuse(m_recordLine, "more than " + std::to_string(kMaxCsvColumns) + " columns");
+            return Bad("more than " + std::to_string(kMaxCsvColumns) + " columns");
         m_fields.emplace_back(begin, m_buffer.size());
         if (m_at < m_text.size() && m_text[m_at] == m_separator) {
             ++m_at;
@@ -121,25 +137,51 @@ std::string_view CsvReader::Field(std::size_t column) const {
     return {m_buffer.data() + begin, end - begin};
 }
 
-bool CsvReader::ReadQuoted() {
-    const std::size_t openedOn = m_line;
+// RFC 4180 first; where that cannot end the field, \" as a quote. Problem says why neither did.
+bool CsvReader::ReadQuotedEitherWay() {
+    const std::size_t at = m_at;
+    const std::size_t line = m_line;
+    const std::size_t buffered = m_buffer.size();
+    if (ReadQuoted(false))
+        return true;
+    const std::string rfcProblem = m_problem;
+    m_at = at;
+    m_line = line;
+    m_buffer.resize(buffered);
+    if (ReadQuoted(true)) {
+        m_problem.clear();
+        return true;
+    }
+    m_problem = rfcProblem;
+    return false;
+}
+
+bool CsvReader::ReadQuoted(bool backslashEscapes) {
     ++m_at;
     for (;;) {
         const std::size_t quote = m_text.find('"', m_at);
-        if (quote == std::string_view::npos)
-            return Refuse(openedOn, "a quoted field is not closed before the end of the file");
-        Append(m_text.substr(m_at, quote - m_at));
+        if (quote == std::string_view::npos) {
+            m_problem = "a quoted field is not closed before the end of the file";
+            return false;
+        }
+        const bool escaped = backslashEscapes && quote > m_at && m_text[quote - 1] == '\\';
+        Append(m_text.substr(m_at, quote - m_at - (escaped ? 1 : 0)));
         m_line += LineBreaksIn(m_text, m_at, quote);
         m_at = quote + 1;
+        if (escaped) {
+            Append("\"");
+            continue;
+        }
         if (m_at == m_text.size() || m_text[m_at] != '"')
             break;
         // A doubled quote stands for one.
         Append("\"");
         ++m_at;
     }
-    if (m_at < m_text.size() && m_text[m_at] != m_separator && !IsLineBreak(m_text[m_at]))
-        return Refuse(m_line, "text follows the closing quote of a field (a quote inside a quoted field must be "
-                              "doubled)");
+    if (m_at < m_text.size() && m_text[m_at] != m_separator && !IsLineBreak(m_text[m_at])) {
+        m_problem = "text follows the closing quote of a field (a quote inside a quoted field must be doubled)";
+        return false;
+    }
     return true;
 }
 

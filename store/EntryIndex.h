@@ -8,6 +8,8 @@
 #include "AccountBook.h"
 
 #include <cstddef>
+#include <cstdint>
+#include <string_view>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -20,10 +22,16 @@ public:
 
     // Counts one more row holding the texts.
     void Add(const EntryTexts& texts);
+    // As Add, with the login's hash already made.
+    void Add(const EntryTexts& texts, std::uint64_t loginHash);
     // Counts one row fewer holding the texts; false, and nothing changes, when no row holds them.
     bool Remove(const EntryTexts& texts);
     // Whether a row holds exactly these three texts.
     bool Contains(const EntryTexts& texts) const;
+    // The keyed hash of an account ID and password, made once for ContainsLogin in several indexes.
+    static std::uint64_t LoginHash(std::string_view account, std::string_view password);
+    // Whether a row holds the account ID and password of the hash, whatever its comment.
+    bool ContainsLogin(std::uint64_t loginHash) const;
 
     // How many rows are counted.
     std::size_t Rows() const { return m_rows; }
@@ -58,5 +66,30 @@ private:
         std::unordered_map<Key, std::size_t, Hash, Equal, WipingAllocator<std::pair<const Key, std::size_t>>>;
 
     Counts m_counts;
+    // How many rows hold each account ID and password, by their keyed hash, so that a check for a
+    // near duplicate needs no second copy of the texts. One flat table with linear probing: no block
+    // per login, and a look-up reads one place of memory or the few after it.
+    class LoginCounts {
+    public:
+        void Reserve(std::size_t logins);
+        void Add(std::uint64_t hash);
+        void Remove(std::uint64_t hash);
+        bool Contains(std::uint64_t hash) const;
+        void Clear();
+
+    private:
+        struct Slot {
+            std::uint64_t hash = 0; // 0: never used
+            std::size_t count = 0;  // 0 with a hash: every such row was removed
+        };
+        // The slot of the hash, or the unused slot where its run of slots ends.
+        std::size_t Find(std::uint64_t hash) const;
+        void Rebuild(std::size_t slots);
+
+        std::vector<Slot> m_slots;
+        std::size_t m_used = 0; // slots with a hash
+    };
+
+    LoginCounts m_logins;
     std::size_t m_rows = 0;
 };

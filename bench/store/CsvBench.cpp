@@ -2,7 +2,7 @@
 // 10,000-row file against a 100,000-entry list, and exporting 100,000 entries.
 #include "BookFiles.h"
 #include "CsvExport.h"
-#include "CsvImport.h"
+#include "ExportImport.h"
 
 #include <benchmark/benchmark.h>
 
@@ -56,17 +56,17 @@ std::string ImportFilePath() {
 }
 
 // The whole import short of the window: reading the file, recognising it and planning every row.
-void BM_PlanCsvFileImport(benchmark::State& state) {
+void BM_PlanExportFileImport(benchmark::State& state) {
     const EntryIndex list(List().vecEntries);
     const std::string path = ImportFilePath();
     ImportPlan plan;
     std::string reason;
     for (auto _ : state) {
-        if (!PlanCsvFileImport(path, list, plan, reason) || plan.entries.size() != kFileRows - kFileRowsListed)
+        if (!PlanExportFileImport(path, list, plan, reason) || plan.entries.size() != kFileRows - kFileRowsListed)
             state.SkipWithError("the plan failed");
     }
 }
-BENCHMARK(BM_PlanCsvFileImport)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_PlanExportFileImport)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ExportCsvFile(benchmark::State& state) {
     const std::string path = bench_store::ScratchPath("export.csv");

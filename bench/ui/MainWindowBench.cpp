@@ -3,7 +3,7 @@
 // journal that makes each durable, a Find Next that matches no row, Check Passwords, and an import
 // of 10,000 rows.
 #include "AccountBook.h"
-#include "CsvImport.h"
+#include "ExportImport.h"
 #include "Globals.h"
 #include "ManagerDlg.h"
 #include "OpenBook.h"
@@ -322,7 +322,7 @@ void BM_PlanImportIndexingTheRows(benchmark::State& state) {
         dlg->StoreAccountList();
         const EntryIndex index(g_AccountBook.vecEntries);
         std::string reason;
-        if (!PlanCsvFileImport(file.Path(), index, plan, reason))
+        if (!PlanExportFileImport(file.Path(), index, plan, reason))
             state.SkipWithError(reason.c_str());
     }
     CloseWindow(dlg);

@@ -1,8 +1,13 @@
-// Any text is read or refused without harm: a refused text gives no plan; a plan holds only rows that
+// Any file is read or refused without harm, as an export of any kind (CSV, KeePass 2 XML, Bitwarden
+// JSON) and by each reader directly: a refused file gives no plan; a plan holds only UTF-8 rows that
 // Insert would take, each once and none of the list's; and the export of a plan imports back to the
 // same rows.
+#include "BitwardenJsonImport.h"
 #include "CsvExport.h"
 #include "CsvImport.h"
+#include "ExportImport.h"
+#include "KeePassXmlImport.h"
+#include "utf8.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -31,7 +36,9 @@ void Require(bool holds) {
 void CheckRecords(std::string_view text) {
     CsvReader reader(text);
     while (reader.Next()) {
-        Require(reader.Columns() >= 1 && reader.Columns() <= kMaxCsvColumns);
+        // A bad record has no fields; reading goes on after it.
+        Require(reader.Problem().empty() ? reader.Columns() >= 1 && reader.Columns() <= kMaxCsvColumns
+                                         : reader.Columns() == 0);
         for (std::size_t column = 0; column < reader.Columns(); ++column)
             Require(reader.Field(column).size() <= text.size());
     }
@@ -43,10 +50,12 @@ void CheckPlan(const ImportPlan& plan) {
     for (const AccountEntry& entry : plan.entries) {
         const EntryTexts texts = TextsOf(entry);
         Require(!texts.account.empty() && !texts.password.empty());
+        Require(utf8::IsValid(texts.account) && utf8::IsValid(texts.password) && utf8::IsValid(texts.comment));
         Require(!List().Contains(texts) && !taken.Contains(texts));
         taken.Add(texts);
     }
-    Require(plan.refused.size() == std::min(plan.refusedRows, kMostRefusedRowsListed));
+    Require(plan.leftOut.size() == std::min(plan.leftOutRows, kMostLeftOutRowsListed));
+    Require(plan.nearDuplicates.size() <= plan.entries.size());
 }
 
 void CheckRoundTrip(const ImportPlan& plan) {
@@ -54,8 +63,21 @@ void CheckRoundTrip(const ImportPlan& plan) {
     FormatCsvExport(plan.entries, ExportLayout::KeePassXC, bytes);
     ImportPlan again;
     std::string reason;
-    Require(PlanCsvImport({bytes.data(), bytes.size()}, EntryIndex(), again, reason));
+    Require(PlanExportImport({bytes.data(), bytes.size()}, EntryIndex(), again, reason));
     Require(SameEntryTexts(again.entries, plan.entries));
+}
+
+using Planner = bool (*)(std::string_view, const EntryIndex&, ImportPlan&, std::string&);
+
+void CheckPlanner(Planner planner, std::string_view text) {
+    ImportPlan plan;
+    std::string reason;
+    if (!planner(text, List(), plan, reason)) {
+        Require(!reason.empty() && plan.entries.empty() && plan.source.empty());
+        return;
+    }
+    CheckPlan(plan);
+    CheckRoundTrip(plan);
 }
 
 } // namespace
@@ -63,13 +85,7 @@ void CheckRoundTrip(const ImportPlan& plan) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view text(reinterpret_cast<const char*>(data), size);
     CheckRecords(text);
-    ImportPlan plan;
-    std::string reason;
-    if (!PlanCsvImport(text, List(), plan, reason)) {
-        Require(!reason.empty() && plan.entries.empty() && plan.source.empty());
-        return 0;
-    }
-    CheckPlan(plan);
-    CheckRoundTrip(plan);
+    for (const Planner planner : {PlanExportImport, PlanKeePassXmlImport, PlanBitwardenJsonImport})
+        CheckPlanner(planner, text);
     return 0;
 }

@@ -42,6 +42,32 @@ TEST(EntryIndex, TellsTextsApartOnlyByAllThree) {
     EXPECT_TRUE(index.Contains({"x", "y", "z"}));
 }
 
+// A login is held while any row holds its account ID and password, whatever the comments, through
+// the table's growth and removals, and never across a different split of the same bytes.
+TEST(EntryIndex, KnowsALoginWhileARowHoldsIt) {
+    EntryIndex index;
+    const auto holds = [&index](std::string_view account, std::string_view password) {
+        return index.ContainsLogin(EntryIndex::LoginHash(account, password));
+    };
+    index.Add({"ann", "pw", "one"});
+    index.Add({"ann", "pw", "two"});
+    for (int row = 0; row < 1000; ++row)
+        index.Add({"user" + std::to_string(row), "pw", ""});
+    EXPECT_TRUE(holds("ann", "pw"));
+    EXPECT_FALSE(holds("an", "npw"));
+    EXPECT_FALSE(holds("ann", "pw "));
+    ASSERT_TRUE(index.Remove({"ann", "pw", "one"}));
+    EXPECT_TRUE(holds("ann", "pw")) << "the other row still holds it";
+    ASSERT_TRUE(index.Remove({"ann", "pw", "two"}));
+    EXPECT_FALSE(holds("ann", "pw"));
+    for (int row = 0; row < 1000; row += 2)
+        ASSERT_TRUE(index.Remove({"user" + std::to_string(row), "pw", ""}));
+    for (int row = 0; row < 1000; ++row)
+        EXPECT_EQ(holds("user" + std::to_string(row), "pw"), row % 2 == 1) << row;
+    index.Add({"ann", "pw", "three"});
+    EXPECT_TRUE(holds("ann", "pw"));
+}
+
 TEST(KeyedHash, GivesSipHash24) {
     // The reference values of SipHash's authors for the key 00 01 .. 0f.
     const HashKey key{0x0706050403020100ULL, 0x0f0e0d0c0b0a0908ULL};

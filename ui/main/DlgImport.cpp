@@ -1,6 +1,6 @@
 #include "DlgImport.h"
 
-#include "CsvImport.h"
+#include "ImportPlan.h"
 #include "MessageText.h"
 #include "resource.h"
 
@@ -10,7 +10,8 @@
 
 namespace {
 
-constexpr int kWhereColumnWidth = 60;
+constexpr int kWhereColumnWidth = 50;
+constexpr int kTitleColumnWidth = 110;
 
 std::string AddedLine(const ImportPlan& plan) {
     if (plan.entries.empty())
@@ -31,13 +32,15 @@ std::string RefusedLine(const ImportPlan& plan) {
         return "Every row has an account ID and a password of at most 128 bytes.";
     std::vector<RowProblem> problems;
     std::string why;
-    for (const RefusedRow& row : plan.refused) {
-        if (std::find(problems.begin(), problems.end(), row.problem) != problems.end())
+    for (const LeftOutRow& row : plan.leftOut) {
+        if (row.kind != LeftOutKind::Refused ||
+            std::find(problems.begin(), problems.end(), row.problem) != problems.end())
             continue;
         problems.push_back(row.problem);
         why += (why.empty() ? "" : "; ") + std::string(DescribeRowProblem(row.problem));
     }
-    return CountOf(plan.refusedRows, "row cannot", "rows cannot") + " be imported, and will be left out: " + why + ".";
+    return CountOf(plan.refusedRows, "row cannot", "rows cannot") + " be imported, and will be left out" +
+           (why.empty() ? "" : ": " + why) + ".";
 }
 
 std::string NotCarriedLine(const ImportPlan& plan) {
@@ -51,6 +54,14 @@ std::string NotCarriedLine(const ImportPlan& plan) {
            " in " + columns + " is not imported.";
 }
 
+std::string NearLine(const ImportPlan& plan) {
+    if (plan.nearDuplicates.empty())
+        return "No row has the account ID and password of another entry under another comment.";
+    return CountOf(plan.nearDuplicates.size(), "row has", "rows have") +
+           " the account ID and password of an entry in the list (or earlier in the file) under another comment; " +
+           (plan.nearDuplicates.size() == 1 ? "it comes" : "they come") + " in unless left out.";
+}
+
 std::string CutLine(const ImportPlan& plan) {
     if (plan.commentsCut == 0)
         return "No comment is longer than 128 bytes.";
@@ -59,7 +70,7 @@ std::string CutLine(const ImportPlan& plan) {
 
 } // namespace
 
-CDlgImport::CDlgImport(const ImportPlan& plan, std::string fileName, CWnd* parent)
+CDlgImport::CDlgImport(ImportPlan& plan, std::string fileName, CWnd* parent)
     : CDialog(IDD_IMPORT, parent), m_plan(plan), m_fileName(std::move(fileName)) {}
 
 const MessageMap& CDlgImport::GetMessageMap() const {
@@ -77,16 +88,20 @@ BOOL CDlgImport::OnInitDialog() {
     const std::pair<UINT, std::string> lines[] = {
         {IDC_STATIC_IMPORT_FILE, m_fileName},
         {IDC_STATIC_IMPORT_SOURCE, m_plan.source},
+        {IDC_STATIC_IMPORT_CONVERSION, m_plan.conversion},
         {IDC_STATIC_IMPORT_ADDED, AddedLine(m_plan)},
         {IDC_STATIC_IMPORT_ALREADY, AlreadyLine(m_plan)},
         {IDC_STATIC_IMPORT_REFUSED, RefusedLine(m_plan)},
         {IDC_STATIC_IMPORT_NOT_CARRIED, NotCarriedLine(m_plan)},
         {IDC_STATIC_IMPORT_CUT, CutLine(m_plan)},
+        {IDC_STATIC_IMPORT_NEAR, NearLine(m_plan)},
     };
     for (const auto& [id, text] : lines)
         if (CWnd* label = GetDlgItem(id))
             label->SetWindowText(text);
     PrepareLeftOutList();
+    if (CWnd* box = GetDlgItem(IDC_CHECK_LEAVE_OUT_NEAR))
+        box->EnableWindow(!m_plan.nearDuplicates.empty());
     // With nothing to add, only Cancel is left to press.
     const bool adds = !m_plan.entries.empty();
     if (CWnd* ok = GetDlgItem(IDOK))
@@ -98,31 +113,39 @@ BOOL CDlgImport::OnInitDialog() {
 
 void CDlgImport::PrepareLeftOutList() {
     if (CWnd* button = GetDlgItem(IDC_BTN_SHOW_LEFT_OUT))
-        button->EnableWindow(m_plan.refusedRows > 0);
+        button->EnableWindow(m_plan.leftOutRows > 0);
     if (!m_listLeftOut.HasWindow())
         return;
     m_listLeftOut.SetExtendedStyle(m_listLeftOut.GetExtendedStyle() | LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
     CRect outer;
     m_listLeftOut.GetWindowRect(&outer);
-    // A book's refused rows are told by their place in its list, a file's by their line.
-    const bool book = m_plan.source == kAccountBookSource;
-    m_listLeftOut.InsertColumn(0, book ? "Entry" : "Line", LVCFMT_LEFT, kWhereColumnWidth);
-    m_listLeftOut.InsertColumn(1, "Why", LVCFMT_LEFT, std::max(outer.Width() - kWhereColumnWidth - 4, 0));
+    m_listLeftOut.InsertColumn(0, m_plan.placeName, LVCFMT_LEFT, kWhereColumnWidth);
+    m_listLeftOut.InsertColumn(1, "Title", LVCFMT_LEFT, kTitleColumnWidth);
+    m_listLeftOut.InsertColumn(2, "Why", LVCFMT_LEFT,
+                               std::max(outer.Width() - kWhereColumnWidth - kTitleColumnWidth - 4, 0));
 }
 
 void CDlgImport::OnBnClickedShowLeftOut() {
     m_listLeftOut.DeleteAllItems();
-    m_listLeftOut.ReserveItems(int(m_plan.refused.size()) + 1);
-    for (const RefusedRow& refused : m_plan.refused) {
-        const int row = m_listLeftOut.InsertItem(m_listLeftOut.GetItemCount(), std::to_string(refused.line));
-        m_listLeftOut.SetItemText(row, 1, DescribeRowProblem(refused.problem));
+    m_listLeftOut.ReserveItems(int(m_plan.leftOut.size()) + 1);
+    for (const LeftOutRow& leftOut : m_plan.leftOut) {
+        const int row = m_listLeftOut.InsertItem(m_listLeftOut.GetItemCount(), std::to_string(leftOut.place));
+        m_listLeftOut.SetItemText(row, 1, leftOut.title);
+        m_listLeftOut.SetItemText(row, 2, DescribeLeftOut(leftOut));
     }
-    if (m_plan.refusedRows > m_plan.refused.size()) {
+    if (m_plan.leftOutRows > m_plan.leftOut.size()) {
         const int row = m_listLeftOut.InsertItem(m_listLeftOut.GetItemCount(), "...");
         m_listLeftOut.SetItemText(
-            row, 1, CountOf(m_plan.refusedRows - m_plan.refused.size(), "more row", "more rows") + ", not listed");
+            row, 2, CountOf(m_plan.leftOutRows - m_plan.leftOut.size(), "more row", "more rows") + ", not listed");
     }
     if (CWnd* button = GetDlgItem(IDC_BTN_SHOW_LEFT_OUT))
         button->EnableWindow(FALSE);
     m_listLeftOut.SetFocus();
+}
+
+void CDlgImport::OnOK() {
+    const auto* box = static_cast<CButton*>(GetDlgItem(IDC_CHECK_LEAVE_OUT_NEAR));
+    if (box != nullptr && box->GetCheck() == BST_CHECKED)
+        m_plan.LeaveOutNearDuplicates();
+    CDialog::OnOK();
 }

@@ -5,7 +5,8 @@
 
 #include "AccountBook.h"
 #include "CsvExport.h"
-#include "CsvImport.h"
+#include "ExportImport.h"
+#include "KeePassXmlImport.h"
 #include "CsvParser.h"
 #include "DlgExport.h"
 #include "DlgImport.h"
@@ -22,7 +23,8 @@
 
 namespace {
 
-constexpr const char* kImportFilter = "CSV files|*.csv;*.txt|Account books|*.xml|All files|*|";
+constexpr const char* kImportFilter =
+    "Exports (CSV, KeePass XML, Bitwarden JSON)|*.csv;*.txt;*.xml;*.json|Account books|*.xml|All files|*|";
 // The file kinds of an export, one per layout: KeePassXC's first, then the browsers'.
 constexpr const char* kExportFilter = "KeePassXC CSV|*.csv|Browser CSV (Chrome, Edge, Firefox)|*.csv|";
 constexpr int kBrowsersFileKind = 2;
@@ -38,10 +40,12 @@ std::string FileNameOf(const std::string& path) {
     return std::filesystem::path(path).filename().string();
 }
 
-// Whether the file is read as an account book: its name or its text says so.
+// Whether the file is read as an account book: its name or its text says so, and it is no KeePass
+// export.
 bool ReadsAsBook(const std::string& path, const SecretBytes& bytes) {
-    return AsciiLowercase(std::filesystem::path(path).extension().string()) == ".xml" ||
-           StartsAsXmlDocument(std::string_view(bytes.data(), bytes.size()));
+    const std::string_view text(bytes.data(), bytes.size());
+    return (AsciiLowercase(std::filesystem::path(path).extension().string()) == ".xml" || StartsAsXmlDocument(text)) &&
+           !IsKeePassXml(text);
 }
 
 // The reason names a file or gives the system's words, so it goes to the system's message box.
@@ -82,7 +86,7 @@ bool CManagerDlg::PlanImport(const std::string& path, ImportPlan& plan) {
         SecretBytes().swap(bytes);
         return PlanBookMerge(path, plan);
     }
-    if (!PlanCsvImport(std::string_view(bytes.data(), bytes.size()), m_index, plan, reason)) {
+    if (!PlanExportImport(std::string_view(bytes.data(), bytes.size()), m_index, plan, reason)) {
         TellFailure(kMsgImportFailed, reason);
         return false;
     }

@@ -17,6 +17,7 @@
 namespace {
 
 const std::string kData = ZELVO_TEST_DATA;
+constexpr char kNoNear[] = "No row has the account ID and password of another entry under another comment.";
 
 // The preview's lines, by control id, as the user read them.
 using PreviewLines = std::map<UINT, std::string>;
@@ -32,20 +33,27 @@ public:
             return true;
         });
     }
-    // Reads the preview and, when it has any, the rows left out; then presses the button.
-    void AnswerPreview(UINT button) {
-        m_script.push_back([this, button](CDialog& dlg) {
+    // Reads the preview and, when it has any, the rows left out (as "place title: why;"); ticks the
+    // box that leaves near duplicates out when asked and it can; then presses the button.
+    void AnswerPreview(UINT button, bool leaveOutNear = false) {
+        m_script.push_back([this, button, leaveOutNear](CDialog& dlg) {
             ASSERT_EQ(dlg.GetTemplateId(), IDD_IMPORT);
-            for (const UINT id : {IDC_STATIC_IMPORT_SOURCE, IDC_STATIC_IMPORT_ADDED, IDC_STATIC_IMPORT_ALREADY,
-                                  IDC_STATIC_IMPORT_REFUSED, IDC_STATIC_IMPORT_NOT_CARRIED})
-                m_preview[id] = dlg.GetDlgItem(id)->GetWindowText();
+            for (const UINT id : {IDC_STATIC_IMPORT_SOURCE, IDC_STATIC_IMPORT_CONVERSION, IDC_STATIC_IMPORT_ADDED,
+                                  IDC_STATIC_IMPORT_ALREADY, IDC_STATIC_IMPORT_REFUSED, IDC_STATIC_IMPORT_NOT_CARRIED,
+                                  IDC_STATIC_IMPORT_NEAR})
+                if (const std::string text = dlg.GetDlgItem(id)->GetWindowText(); !text.empty())
+                    m_preview[id] = text;
             if (dlg.GetDlgItem(IDC_BTN_SHOW_LEFT_OUT)->IsWindowEnabled()) {
                 static_cast<CButton*>(dlg.GetDlgItem(IDC_BTN_SHOW_LEFT_OUT))->Click();
                 auto* list = static_cast<CListCtrl*>(dlg.GetDlgItem(IDC_LIST_LEFT_OUT));
                 std::string& leftOut = m_preview[IDC_LIST_LEFT_OUT];
                 for (int row = 0; row < list->GetItemCount(); ++row)
-                    leftOut += list->GetItemText(row, 0) + " " + list->GetItemText(row, 1) + ";";
+                    leftOut += list->GetItemText(row, 0) + " " + list->GetItemText(row, 1) + ": " +
+                               list->GetItemText(row, 2) + ";";
             }
+            auto* nearBox = static_cast<CButton*>(dlg.GetDlgItem(IDC_CHECK_LEAVE_OUT_NEAR));
+            if (leaveOutNear && nearBox->IsWindowEnabled())
+                nearBox->Click();
             static_cast<CButton*>(dlg.GetDlgItem(button))->Click();
         });
     }
@@ -91,7 +99,7 @@ TEST_F(ImportExportTest, AnImportAddsAfterTheLastRowWhatThePreviewSaidOrNothing)
         std::pair<const char*, const char*> otherAdministrator = {}; // typed with the password for a book
         UINT button = IDOK;                                          // pressed in the preview
     };
-    const std::string csv = kData + "/csv/";
+    const std::string csv = kData + "/import/";
     const std::string large = WriteFile("large.csv", "username,password\n");
     ASSERT_EQ(::truncate(large.c_str(), 65 << 20), 0); // sparse: nothing of it is written
     const std::string noPassword = WriteFile("nopassword.csv", "username,url\nann,https://a.example\n");
@@ -110,13 +118,17 @@ TEST_F(ImportExportTest, AnImportAddsAfterTheLastRowWhatThePreviewSaidOrNothing)
         {IDC_STATIC_IMPORT_ALREADY, "No row is in the list already."},
         {IDC_STATIC_IMPORT_REFUSED, "Every row has an account ID and a password of at most 128 bytes."},
         {IDC_STATIC_IMPORT_NOT_CARRIED, "2 rows to add hold data the book has no place for; what they hold in Group, "
-                                        "URL, Notes, TOTP is not imported."}};
+                                        "URL, Notes, TOTP is not imported."},
+        {IDC_STATIC_IMPORT_NEAR, kNoNear},
+        {IDC_LIST_LEFT_OUT, "3 Mail: comes in; its notes are not imported;"}};
     const PreviewLines merged = {
         {IDC_STATIC_IMPORT_SOURCE, "account book"},
         {IDC_STATIC_IMPORT_ADDED, "1 entry will be added after the last row."},
         {IDC_STATIC_IMPORT_ALREADY, "1 row is in the list already (or earlier in the file), and will be left out."},
         {IDC_STATIC_IMPORT_REFUSED, "Every row has an account ID and a password of at most 128 bytes."},
-        {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."}};
+        {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."},
+        {IDC_STATIC_IMPORT_NEAR, kNoNear},
+        {IDC_LIST_LEFT_OUT, "1 : already in the list;"}};
     const Case cases[] = {
         {"firefox",
          csv + "firefox.csv",
@@ -127,7 +139,9 @@ TEST_F(ImportExportTest, AnImportAddsAfterTheLastRowWhatThePreviewSaidOrNothing)
           {IDC_STATIC_IMPORT_ALREADY, "1 row is in the list already (or earlier in the file), and will be left out."},
           {IDC_STATIC_IMPORT_REFUSED, "1 row cannot be imported, and will be left out: no account ID."},
           {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."},
-          {IDC_LIST_LEFT_OUT, "4 no account ID;"}},
+          {IDC_STATIC_IMPORT_NEAR, kNoNear},
+          {IDC_LIST_LEFT_OUT,
+           "2 https://www.example.com: already in the list;4 https://nouser.example: no account ID;"}},
          {"Import success:1 entry added."}},
         {"keepassxc", csv + "keepassxc.csv", {}, keepassxcRows, keepassxc, {"Import success:3 entries added."}},
         {"keepassxc, Cancel", csv + "keepassxc.csv", {bob}, {}, keepassxc, {}, {}, {}, IDCANCEL},
@@ -165,6 +179,59 @@ TEST_F(ImportExportTest, AnImportAddsAfterTheLastRowWhatThePreviewSaidOrNothing)
         if (c.added.empty()) {
             EXPECT_EQ(FileText(BookPath("book")), original) << "written without a change";
         }
+        EndCase();
+    }
+}
+
+// A file with one unreadable row in the middle brings in the others and lists that row; rows that
+// share an account ID and password with an entry come in unless the box is ticked, and only they
+// stay out when it is.
+TEST_F(ImportExportTest, ABadRowStaysOutAloneAndNearDuplicatesComeInUnlessLeftOut) {
+    const std::string data = kData + "/import/";
+    const Row github = {"octo", "gh-pass", "github.com"};
+    const Row sam = {"sam", "pw-1", "https://one.example"};
+    const Row sam3 = {"sam3", "pw-3", "https://three.example"};
+    const Row keepassGithub = {"octo", "gh-pass", "GitHub"};
+    const Row router = {"admin", "<p&w> \"q\"", "https://router.example"};
+    const Row mail = {"octo@mail.example", "m@il", "Mail"};
+    const std::string nearLine = "1 row has the account ID and password of an entry in the list (or earlier in the "
+                                 "file) under another comment; it comes in unless left out.";
+    const struct {
+        const char* file;
+        bool leaveOutNear;
+        std::vector<Row> added;
+        PreviewLines preview;
+    } cases[] = {
+        {"firefox-stray-quote.csv",
+         false,
+         {sam, sam3},
+         {{IDC_STATIC_IMPORT_SOURCE, "Firefox"},
+          {IDC_STATIC_IMPORT_ADDED, "2 entries will be added after the last row."},
+          {IDC_STATIC_IMPORT_ALREADY, "No row is in the list already."},
+          {IDC_STATIC_IMPORT_REFUSED, "1 row cannot be imported, and will be left out: cannot be read."},
+          {IDC_STATIC_IMPORT_NOT_CARRIED, "No row to add holds data the book has no place for."},
+          {IDC_STATIC_IMPORT_NEAR, kNoNear},
+          {IDC_LIST_LEFT_OUT, "3 : cannot be read: text follows the closing quote of a field (a quote inside a "
+                              "quoted field must be doubled);"}}},
+        {"keepass2.xml", false, {keepassGithub, router, mail}, {}},
+        {"keepass2.xml", true, {router, mail}, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.file) + (c.leaveOutNear ? ", near duplicates left out" : ""));
+        OpenWindow();
+        LoginTo("book", {github});
+        ChooseFile(data + c.file);
+        AnswerPreview(IDOK, c.leaveOutNear);
+        Import();
+        std::vector<Row> expected = {github};
+        expected.insert(expected.end(), c.added.begin(), c.added.end());
+        EXPECT_EQ(ListRows(), expected);
+        if (!c.preview.empty()) {
+            EXPECT_EQ(m_preview, c.preview);
+        } else {
+            EXPECT_EQ(m_preview[IDC_STATIC_IMPORT_NEAR], nearLine);
+        }
+        DestroyWindow();
         EndCase();
     }
 }
