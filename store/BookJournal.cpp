@@ -149,6 +149,7 @@ bool ParseRecord(std::string_view line, JournalRecord& record) {
                           DecodeField(fields[4], entry.szComment);
     switch (record.change) {
     case JournalChange::Insert:
+    case JournalChange::InsertAt:
     case JournalChange::Update:
         return textsFit && entry.szAccount[0] != '\0';
     case JournalChange::AdminPassword:
@@ -156,6 +157,7 @@ bool ParseRecord(std::string_view line, JournalRecord& record) {
     case JournalChange::Delete:
     case JournalChange::Batch:
     case JournalChange::Snapshot:
+    case JournalChange::Removal:
         return textsFit;
     }
     return false;
@@ -317,7 +319,8 @@ void BookJournal::AppendRecord(WipingString& text, JournalChange change, std::si
     text += char(change);
     text += ' ';
     text += std::to_string(row);
-    const bool hasTexts = change == JournalChange::Insert || change == JournalChange::Update;
+    const bool hasTexts =
+        change == JournalChange::Insert || change == JournalChange::InsertAt || change == JournalChange::Update;
     AppendEncoded(text, hasTexts ? FieldText(entry.szAccount) : std::string_view());
     AppendEncoded(text, hasTexts || change == JournalChange::AdminPassword ? FieldText(entry.szPassword)
                                                                            : std::string_view());
@@ -426,6 +429,18 @@ bool BookJournal::AppendBatch(std::size_t firstRow, const AccountEntries& rows, 
     AppendRecord(text, JournalChange::Batch, rows.size(), AccountEntry{});
     for (std::size_t i = 0; i < rows.size(); ++i)
         AppendRecord(text, JournalChange::Insert, firstRow + i, rows[i]);
+    return WriteDurably(text, reason);
+}
+
+bool BookJournal::AppendRecords(const JournalRecords& records, std::string* reason) {
+    if (!Active()) {
+        if (reason)
+            *reason = m_failure;
+        return false;
+    }
+    WipingString text;
+    for (const JournalRecord& record : records)
+        AppendRecord(text, record.change, record.row, record.entry);
     return WriteDurably(text, reason);
 }
 

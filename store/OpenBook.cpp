@@ -277,6 +277,13 @@ bool OpenBook::RecordBatch(std::size_t firstRow, const AccountEntries& added, co
     return Journal([&](std::string* why) { return m_journal.AppendBatch(firstRow, added, why); }, rows, reason);
 }
 
+bool OpenBook::RecordStep(const JournalRecords& records, const RowSource& rows, std::string* reason) {
+    for (const JournalRecord& record : records)
+        if (record.change == JournalChange::AdminPassword)
+            CopyFieldText(m_book.szAdminPassword, FieldText(record.entry.szPassword));
+    return Journal([&](std::string* why) { return m_journal.AppendRecords(records, why); }, rows, reason);
+}
+
 bool OpenBook::ChangeAdminPassword(std::string_view password, const RowSource& rows, std::string* reason) {
     CopyFieldText(m_book.szAdminPassword, password);
     AccountEntry change;
