@@ -37,6 +37,8 @@ constexpr UINT IDM_EXPORT = 0x0030;            // "Export...", every entry to a 
 constexpr UINT IDM_GENERATE_PASSWORD = 0x0040; // "Generate Password..."
 constexpr UINT IDM_CHANGE_PASSWORD = 0x0050;   // "Change Password...", of the administrator
 constexpr UINT IDM_CHECK_PASSWORDS = 0x0060;   // "Check Passwords...", weak and reused ones
+constexpr UINT IDM_UNDO = 0x0100;              // "Undo <change>", the last change to the book taken back
+constexpr UINT IDM_REDO = 0x0110;              // "Redo <change>", the last change undone made again
 
 // Main window commands.
 constexpr UINT IDC_BTN_LOGIN = 1000;        // "&Login..."

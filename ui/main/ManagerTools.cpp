@@ -7,6 +7,8 @@
 #include "OpenBook.h"
 #include "resource.h"
 
+#include <utility>
+
 namespace {
 
 constexpr const char* kMsgPasswordChanged = "Change password success.";
@@ -69,8 +71,10 @@ void CManagerDlg::OnChangePassword() {
     CDlgChangePassword dialog;
     if (dialog.DoModal() != IDOK)
         return;
+    UndoStep step = AdminPasswordStep(FieldText(g_AccountBook.szAdminPassword), dialog.m_strPassword);
     std::string reason;
     const bool recorded = g_OpenBook.ChangeAdminPassword(dialog.m_strPassword, WindowRows(), &reason);
+    RememberStep(std::move(step));
     m_bModified = 1;
     ReportJournalFailure(recorded, reason);
     ShowMessage(kMsgPasswordChanged, this);
