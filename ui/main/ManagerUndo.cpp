@@ -133,7 +133,6 @@ int CManagerDlg::ApplyToRows(const JournalRecords& records) {
         case JournalChange::Insert:
         case JournalChange::InsertAt:
             m_listAccounts.InsertItem(row, std::string());
-            m_nSelItem += m_nSelItem >= row ? 1 : 0;
             PutRowTexts(row, record.entry);
             chosen = chosen == -1 ? row : chosen;
             break;
