@@ -419,6 +419,18 @@ bool BookJournal::Append(JournalChange change, std::size_t row, const AccountEnt
     return WriteDurably(line, reason);
 }
 
+bool BookJournal::AppendRecords(const JournalRecords& records, std::string* reason) {
+    if (!Active()) {
+        if (reason)
+            *reason = m_failure;
+        return false;
+    }
+    WipingString text;
+    for (const JournalRecord& record : records)
+        AppendRecord(text, record.change, record.row, record.entry);
+    return WriteDurably(text, reason);
+}
+
 bool BookJournal::AppendBatch(std::size_t firstRow, const AccountEntries& rows, std::string* reason) {
     if (!Active()) {
         if (reason)
@@ -429,18 +441,6 @@ bool BookJournal::AppendBatch(std::size_t firstRow, const AccountEntries& rows, 
     AppendRecord(text, JournalChange::Batch, rows.size(), AccountEntry{});
     for (std::size_t i = 0; i < rows.size(); ++i)
         AppendRecord(text, JournalChange::Insert, firstRow + i, rows[i]);
-    return WriteDurably(text, reason);
-}
-
-bool BookJournal::AppendRecords(const JournalRecords& records, std::string* reason) {
-    if (!Active()) {
-        if (reason)
-            *reason = m_failure;
-        return false;
-    }
-    WipingString text;
-    for (const JournalRecord& record : records)
-        AppendRecord(text, record.change, record.row, record.entry);
     return WriteDurably(text, reason);
 }
 
