@@ -105,6 +105,7 @@ constexpr UINT MF_SEPARATOR = 0x0800;
 constexpr UINT MF_ENABLED = 0x0000;
 constexpr UINT MF_GRAYED = 0x0001;
 constexpr UINT MF_BYCOMMAND = 0x0000;
+constexpr UINT MF_BYPOSITION = 0x0400;
 constexpr UINT TPM_RETURNCMD = 0x0100;
 
 // Virtual keys.

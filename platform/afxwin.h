@@ -203,6 +203,11 @@ public:
         std::string text;
     };
     BOOL AppendMenu(UINT flags, UINT_PTR id = 0, const std::string& text = {});
+    // Puts an item before the one at that place (MF_BYPOSITION) or of that command; at the end
+    // for a place past the last item. FALSE when no item has that command.
+    BOOL InsertMenu(UINT position, UINT flags, UINT_PTR id = 0, const std::string& text = {});
+    // Gives the item of that command (MF_BYCOMMAND) a new id, text and flags; FALSE when there is none.
+    BOOL ModifyMenu(UINT position, UINT flags, UINT_PTR id = 0, const std::string& text = {});
     // Grays (MF_GRAYED) or enables (MF_ENABLED) the item of that command; its previous state, or
     // -1 when the menu has no such item.
     UINT EnableMenuItem(UINT id, UINT enable);

@@ -7,6 +7,8 @@
 #include <QLineEdit>
 #include <QValidator>
 
+#include <algorithm>
+
 namespace {
 
 // Keeps an edit's text within a number of UTF-8 bytes. Text that would overflow loses the
@@ -69,6 +71,39 @@ UINT CEdit::GetLimitText() const {
 
 BOOL CMenu::AppendMenu(UINT flags, UINT_PTR id, const std::string& text) {
     m_items.push_back(Item{flags, UINT(id), (flags & MF_SEPARATOR) ? std::string() : text});
+    return TRUE;
+}
+
+namespace {
+
+// The item at that place, or of that command; the end when there is none.
+std::vector<CMenu::Item>::iterator FindMenuItem(std::vector<CMenu::Item>& items, UINT position, UINT flags) {
+    if (flags & MF_BYPOSITION)
+        return items.begin() + std::ptrdiff_t(std::min<std::size_t>(position, items.size()));
+    return std::find_if(items.begin(), items.end(),
+                        [&](const CMenu::Item& item) { return item.id == position && !(item.flags & MF_SEPARATOR); });
+}
+
+CMenu::Item MenuItem(UINT flags, UINT_PTR id, const std::string& text) {
+    const UINT kept = flags & ~MF_BYPOSITION;
+    return CMenu::Item{kept, UINT(id), (kept & MF_SEPARATOR) ? std::string() : text};
+}
+
+} // namespace
+
+BOOL CMenu::InsertMenu(UINT position, UINT flags, UINT_PTR id, const std::string& text) {
+    const auto at = FindMenuItem(m_items, position, flags);
+    if (at == m_items.end() && !(flags & MF_BYPOSITION))
+        return FALSE;
+    m_items.insert(at, MenuItem(flags, id, text));
+    return TRUE;
+}
+
+BOOL CMenu::ModifyMenu(UINT position, UINT flags, UINT_PTR id, const std::string& text) {
+    const auto at = FindMenuItem(m_items, position, flags);
+    if (at == m_items.end())
+        return FALSE;
+    *at = MenuItem(flags, id, text);
     return TRUE;
 }
 

@@ -36,6 +36,8 @@ constexpr UINT IDS_ABOUTBOX = 101;  // text of the About item in the main window
 
 // Command ids of the items of the main window's system menu (multiples of 16, below 0xF000).
 constexpr UINT IDM_ABOUTBOX = 0x0010;
+constexpr UINT IDM_UNDO = 0x0100;              // "Undo <change>", the last change to the book taken back
+constexpr UINT IDM_REDO = 0x0110;              // "Redo <change>", the last change undone made again
 constexpr UINT IDM_IMPORT = 0x0020;            // "Import...", from a CSV file or another account book
 constexpr UINT IDM_EXPORT = 0x0030;            // "Export...", every entry to a CSV file
 constexpr UINT IDM_GENERATE_PASSWORD = 0x0040; // "Generate Password..."

@@ -152,6 +152,7 @@ bool ParseRecord(std::string_view line, JournalRecord& record) {
                           DecodeField(fields[4], entry.szComment);
     switch (record.change) {
     case JournalChange::Insert:
+    case JournalChange::InsertAt:
     case JournalChange::Update:
         return textsFit && entry.szAccount[0] != '\0';
     case JournalChange::AdminPassword:
@@ -159,6 +160,7 @@ bool ParseRecord(std::string_view line, JournalRecord& record) {
     case JournalChange::Delete:
     case JournalChange::Batch:
     case JournalChange::Snapshot:
+    case JournalChange::Removal:
         return textsFit;
     }
     return false;
@@ -354,7 +356,8 @@ void BookJournal::AppendRecord(WipingString& text, JournalChange change, std::si
     text += char(change);
     text += ' ';
     text += std::to_string(row);
-    const bool hasTexts = change == JournalChange::Insert || change == JournalChange::Update;
+    const bool hasTexts =
+        change == JournalChange::Insert || change == JournalChange::InsertAt || change == JournalChange::Update;
     AppendEncoded(text, hasTexts ? FieldText(entry.szAccount) : std::string_view());
     AppendEncoded(text, hasTexts || change == JournalChange::AdminPassword ? FieldText(entry.szPassword)
                                                                            : std::string_view());
@@ -470,6 +473,18 @@ bool BookJournal::Append(JournalChange change, std::size_t row, const AccountEnt
     WipingString line;
     AppendRecord(line, change, row, entry);
     return WriteDurably(line, reason);
+}
+
+bool BookJournal::AppendRecords(const JournalRecords& records, std::string* reason) {
+    if (!Active()) {
+        if (reason)
+            *reason = m_failure;
+        return false;
+    }
+    WipingString text;
+    for (const JournalRecord& record : records)
+        AppendRecord(text, record.change, record.row, record.entry);
+    return WriteDurably(text, reason);
 }
 
 bool BookJournal::AppendBatch(std::size_t firstRow, const AccountEntries& rows, std::string* reason) {

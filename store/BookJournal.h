@@ -26,6 +26,8 @@ enum class JournalChange : char {
     AdminPassword = 'P', // the administrator password changed; the entry's password holds the new one
     Batch = 'B',         // the next `row` records are inserts made in one step: all of them count, or none
     Snapshot = 'S',      // the rows are replaced by the next `row` records, all or none; only ever first
+    InsertAt = 'A',      // a row put in at its place; the rows from there on move down one
+    Removal = 'R',       // the next `row` records are deletes made in one step: all of them count, or none
 };
 
 // One change as the journal holds it.
@@ -35,6 +37,9 @@ struct JournalRecord {
                          // snapshot, how many records it holds
     AccountEntry entry;  // the row's new texts; empty for a delete
 };
+
+// Records in the order they are made, wiped when given back.
+using JournalRecords = std::vector<JournalRecord, WipingAllocator<JournalRecord>>;
 
 // What a journal's header says: the book it belongs to.
 struct JournalHeader {
@@ -139,6 +144,9 @@ public:
     bool Append(JournalChange change, std::size_t row, const AccountEntry& entry, std::string* reason);
     // Adds rows appended in one step, from firstRow on, durably and as one change.
     bool AppendBatch(std::size_t firstRow, const AccountEntries& rows, std::string* reason);
+    // Adds records written as they are, durably and in one write; a group among them (a batch or a
+    // removal) is one change.
+    bool AppendRecords(const JournalRecords& records, std::string* reason);
     bool Active() const { return m_fd >= 0 && m_failure.empty(); }
     // Seals every journal started or resumed from now on with the seal (null: plain), as the book
     // it serves is sealed or not.

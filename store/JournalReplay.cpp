@@ -33,6 +33,18 @@ public:
         ++m_count;
     }
 
+    // Puts a row in at its place. An undone delete is rare, so the rows are laid out anew for it
+    // rather than kept in a structure that could insert among them.
+    void InsertAt(std::size_t row, const AccountEntry& entry) {
+        if (row == m_count)
+            return Append(entry);
+        DropGone();
+        m_entries.insert(m_entries.begin() + std::ptrdiff_t(row), entry);
+        m_there.assign(m_entries.size(), 1);
+        ++m_count;
+        Rebuild(2 * m_entries.size());
+    }
+
     AccountEntry& At(std::size_t row) { return m_entries[Find(row)]; }
 
     void Erase(std::size_t row) {
@@ -138,6 +150,10 @@ bool Fits(const JournalRecord& record, std::size_t nextRow, std::size_t rows, bo
     switch (record.change) {
     case JournalChange::Insert:
         return record.row == rows;
+    case JournalChange::InsertAt:
+        return record.row <= rows;
+    case JournalChange::Removal:
+        return record.row > 0 && record.row <= rows;
     case JournalChange::Update:
     case JournalChange::Delete:
         return record.row < rows;
@@ -151,6 +167,11 @@ bool Fits(const JournalRecord& record, std::size_t nextRow, std::size_t rows, bo
     return false;
 }
 
+// Whether a delete within a removal fits the rows that the removal's earlier deletes leave.
+bool FitsRemoval(const JournalRecord& record, std::size_t rowsLeft) {
+    return record.change == JournalChange::Delete && record.row < rowsLeft;
+}
+
 } // namespace
 
 ReplayResult ReplayJournal(JournalReader& reader, AccountBook& book) {
@@ -161,12 +182,17 @@ ReplayResult ReplayJournal(JournalReader& reader, AccountBook& book) {
     std::size_t batchLeft = 0; // inserts still to come in the batch or snapshot under way
     std::size_t batchMark = 0; // the rows made before it
     bool snapshot = false;
+    // The deletes of a removal under way, applied only once it is whole.
+    bool removal = false;
+    std::vector<std::size_t> removed;
     for (bool first = true;; first = false) {
         result.stop = reader.Next(record);
         if (result.stop != JournalStep::Record)
             break;
         const std::size_t nextRow = snapshot ? rows.Made() - batchMark : rows.Count();
-        if (!Fits(record, nextRow, rows.Count(), batchLeft > 0, first)) {
+        const bool fits = removal && batchLeft > 0 ? FitsRemoval(record, rows.Count() - removed.size())
+                                                   : Fits(record, nextRow, rows.Count(), batchLeft > 0, first);
+        if (!fits) {
             result.stop = JournalStep::Damaged;
             result.unfit = true;
             break;
@@ -178,8 +204,18 @@ ReplayResult ReplayJournal(JournalReader& reader, AccountBook& book) {
         case JournalChange::Update:
             rows.At(record.row) = record.entry;
             break;
+        case JournalChange::InsertAt:
+            rows.InsertAt(record.row, record.entry);
+            break;
         case JournalChange::Delete:
-            rows.Erase(record.row);
+            if (removal)
+                removed.push_back(record.row);
+            else
+                rows.Erase(record.row);
+            break;
+        case JournalChange::Removal:
+            removal = true;
+            batchLeft = record.row + 1;
             break;
         case JournalChange::AdminPassword:
             CopyFieldText(book.szAdminPassword, FieldText(record.entry.szPassword));
@@ -195,12 +231,17 @@ ReplayResult ReplayJournal(JournalReader& reader, AccountBook& book) {
             continue;
         if (snapshot)
             rows.KeepOnlyMadeSince(batchMark);
-        snapshot = false;
+        for (const std::size_t row : removed)
+            rows.Erase(row);
+        removed.clear();
+        snapshot = removal = false;
         ++result.applied;
         result.end = reader.RecordEnd();
     }
     if (batchLeft > 0) {
-        rows.RemoveMadeSince(batchMark);
+        // A removal cut short took nothing away yet.
+        if (!removal)
+            rows.RemoveMadeSince(batchMark);
         // A batch cut short at a line's end is a write that never finished, like a torn record.
         if (result.stop == JournalStep::End)
             result.stop = JournalStep::Torn;

@@ -319,6 +319,16 @@ bool OpenBook::RecordBatch(std::size_t firstRow, const AccountEntries& added, co
     return Journal([&](std::string* why) { return m_journal.AppendBatch(firstRow, added, why); }, rows, reason);
 }
 
+bool OpenBook::RecordStep(const JournalRecords& records, const RowSource& rows, std::string* reason) {
+    // A sealed book takes another password only by being sealed anew under it.
+    if (IsSealed() && records.size() == 1 && records.front().change == JournalChange::AdminPassword)
+        return ChangeAdminPassword(FieldText(records.front().entry.szPassword), rows, reason);
+    for (const JournalRecord& record : records)
+        if (record.change == JournalChange::AdminPassword)
+            CopyFieldText(m_book.szAdminPassword, FieldText(record.entry.szPassword));
+    return Journal([&](std::string* why) { return m_journal.AppendRecords(records, why); }, rows, reason);
+}
+
 bool OpenBook::ChangeAdminPassword(std::string_view password, const RowSource& rows, std::string* reason) {
     CopyFieldText(m_book.szAdminPassword, password);
     // A sealed book is sealed anew at once, under a key of the new password with a new salt: a

@@ -82,6 +82,9 @@ public:
                 std::string* reason);
     // As Record, for rows appended from firstRow on in one step: the journal holds all or none of them.
     bool RecordBatch(std::size_t firstRow, const AccountEntries& added, const RowSource& rows, std::string* reason);
+    // As Record, for records that make one step (an undone or redone change), written as they are;
+    // an administrator password among them becomes the book's.
+    bool RecordStep(const JournalRecords& records, const RowSource& rows, std::string* reason);
     // Gives the book a new administrator password, durable in the journal as Record makes a change.
     // The password changes even when the journal cannot take it; Exit saves it then.
     bool ChangeAdminPassword(std::string_view password, const RowSource& rows, std::string* reason);

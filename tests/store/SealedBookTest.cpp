@@ -112,7 +112,15 @@ TEST_F(SealedBook, ChangingThePasswordSealsAnewSoOnlyTheNewOneOpens) {
     session.Close();
     AccountBook next;
     EXPECT_EQ(LoginAgain("pw", next), OpenOutcome::WrongPassword);
-    EXPECT_EQ(LoginAgain("new pw", next), OpenOutcome::Opened);
+    // Undone, the password change seals the book anew as well: a kill after it keeps the undo.
+    ASSERT_EQ(session.Open(folder.Path(), "alice", "new pw", CBase64()), OpenOutcome::Opened);
+    JournalRecord undo;
+    undo.change = JournalChange::AdminPassword;
+    CopyFieldText(undo.entry.szPassword, "pw");
+    ASSERT_TRUE(session.RecordStep({undo}, nullptr, &reason)) << reason;
+    session.Close();
+    EXPECT_EQ(LoginAgain("new pw", next), OpenOutcome::WrongPassword);
+    EXPECT_EQ(LoginAgain("pw", next), OpenOutcome::Opened);
 }
 
 // A known answer: fixed salt, nonce and cost give these bytes, and these bytes this book. A change

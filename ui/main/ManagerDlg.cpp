@@ -30,7 +30,6 @@ constexpr const char* kHelpFileName = "Manager.chm";
 
 constexpr const char* kMsgNoAccount = "Please input the account.";
 constexpr const char* kMsgNoPassword = "Please input the password.";
-constexpr const char* kMsgDuplicate = "The same item have been existent.";
 constexpr const char* kMsgLoginSuccess = "Login success.";
 constexpr const char* kMsgSaveFailed = "Save account file failed.";
 constexpr const char* kMsgKeptBeside = "Account file changed by another program:Both versions were kept. "
@@ -98,6 +97,7 @@ CManagerDlg::~CManagerDlg() {
     WipeString(m_strPassword);
     WipeString(m_strComment);
     WipeString(m_strFindText);
+    WipeBytes(&m_replacedRow, sizeof m_replacedRow);
 }
 
 const MessageMap& CManagerDlg::GetMessageMap() const {
@@ -164,6 +164,7 @@ void CManagerDlg::AddAboutItemToSystemMenu() {
     menu->AppendMenu(MF_SEPARATOR);
     menu->AppendMenu(MF_STRING, IDM_ABOUTBOX, aboutText);
     AddToolItemsToSystemMenu(*menu);
+    AddUndoItemsToSystemMenu(*menu);
 }
 
 void CManagerDlg::InitControls() {
@@ -212,7 +213,7 @@ void CManagerDlg::OnSysCommand(UINT id, LPARAM lParam) {
         about.DoModal();
         return;
     }
-    if (RunToolCommand(id & 0xFFF0))
+    if (RunToolCommand(id & 0xFFF0) || RunUndoCommand(id & 0xFFF0))
         return;
     CDialog::OnSysCommandDefault(id, lParam);
 }
@@ -251,7 +252,7 @@ BOOL CManagerDlg::PreTranslateMessage(MSG* msg) {
             OnBnClickedInsert();
             return TRUE;
         }
-        if (HandleCopyAndFindKeys(*msg) || HandleToolKeys(*msg))
+        if (HandleUndoKeys(*msg) || HandleCopyAndFindKeys(*msg) || HandleToolKeys(*msg))
             return TRUE;
     }
     return CDialog::PreTranslateMessage(msg);
@@ -569,6 +570,7 @@ void CManagerDlg::RecordChange(JournalChange change, int row) {
     AccountEntry entry;
     if (change != JournalChange::Delete)
         CopyRow(row, entry);
+    RememberRowChange(change, row, entry);
     std::string reason;
     const bool recorded = g_OpenBook.Record(change, std::size_t(row), entry, WindowRows(), &reason);
     WipeBytes(&entry, sizeof entry);
@@ -592,10 +594,8 @@ bool CManagerDlg::FindAccountItem(const std::string& account, const std::string&
 
 // Read through a field of its own, so that no copy of the password is left on the heap.
 void CManagerDlg::ForgetRowTexts(int row) {
-    AccountEntry entry;
-    CopyRow(row, entry);
-    m_index.Remove(TextsOf(entry));
-    WipeBytes(&entry, sizeof entry);
+    CopyRow(row, m_replacedRow);
+    m_index.Remove(TextsOf(m_replacedRow));
 }
 
 void CManagerDlg::FocusControl(UINT id) {

@@ -6,6 +6,7 @@
 #include "EntryIndex.h"
 #include "OpenBook.h"
 #include "PasswordGenerator.h"
+#include "UndoHistory.h"
 #include "afxwin.h"
 
 #include <string>
@@ -173,8 +174,37 @@ private:
     // The rows' duplicate index: how many rows hold each combination of the three texts. Rebuilt
     // when the list is filled, kept in step by every command that adds, changes or removes a row.
     EntryIndex m_index;
-    // Takes the row's texts out of the index, before the row changes or goes.
+    // Takes the row's texts out of the index, before the row changes or goes; they are kept for
+    // the change's undo until it is remembered.
     void ForgetRowTexts(int row);
+
+    // Undo and Redo (ManagerUndo.cpp): every change to the book can be taken back and made again.
+    // Insert, Update and Delete refuse a row the same as another row with this message.
+    static constexpr const char* kMsgDuplicate = "The same item have been existent.";
+    UndoHistory m_history;           // the session's changes, to undo and redo
+    AccountEntry m_replacedRow = {}; // the texts of the row last taken out of the index
+    // Remembers a change just made to a row, to be undone; an update or delete takes back the
+    // texts the row held before.
+    void RememberRowChange(JournalChange change, int row, const AccountEntry& entry);
+    // Remembers any change just made, as the step that undoes it.
+    void RememberStep(UndoStep step);
+    void AddUndoItemsToSystemMenu(CMenu& menu);
+    // Names the next undo and redo in the window menu, and grays the item with none.
+    void ShowUndoItems();
+    // Runs Undo or Redo of the window menu; false when the item is neither.
+    bool RunUndoCommand(UINT id);
+    // Ctrl+Z, Ctrl+Y and Ctrl+Shift+Z, except in an edit field, which has its own undo.
+    bool HandleUndoKeys(const MSG& msg);
+    void OnUndo();
+    void OnRedo();
+    // Makes the step's records on the rows and in the journal, as a change of its own.
+    bool TakeStep(const UndoStep* step, bool undo);
+    // Applies the records to the rows and their index; the row to choose after, or -1 for none.
+    int ApplyToRows(const JournalRecords& records);
+    // Gives the row the entry's texts, and counts them in the index.
+    void PutRowTexts(int row, const AccountEntry& entry);
+    // Keeps the choice on the row it was, once the row at that place has gone.
+    void RowRemoved(int row);
 
 protected:
     // Moving entries in and out: Import and Export (ManagerImport.cpp).

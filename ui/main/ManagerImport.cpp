@@ -110,6 +110,7 @@ void CManagerDlg::AppendImported(const AccountEntries& entries) {
     m_bModified = 1;
     std::string reason;
     const bool recorded = g_OpenBook.RecordBatch(std::size_t(firstRow), entries, WindowRows(), &reason);
+    RememberStep(AppendStep("Import", std::size_t(firstRow), entries));
     ReportJournalFailure(recorded, reason);
     m_listAccounts.EnsureVisible(firstRow, FALSE);
 }

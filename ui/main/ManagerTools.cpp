@@ -8,6 +8,8 @@
 #include "OpenBook.h"
 #include "resource.h"
 
+#include <utility>
+
 namespace {
 
 constexpr const char* kMsgPasswordChanged = "Change password success.";
@@ -83,8 +85,10 @@ bool CManagerDlg::ChangeAdminPassword() {
     CDlgChangePassword dialog;
     if (dialog.DoModal() != IDOK)
         return false;
+    UndoStep step = AdminPasswordStep(FieldText(g_AccountBook.szAdminPassword), dialog.m_strPassword);
     std::string reason;
     const bool recorded = g_OpenBook.ChangeAdminPassword(dialog.m_strPassword, WindowRows(), &reason);
+    RememberStep(std::move(step));
     m_bModified = 1;
     if (recorded) {
         ReportJournalFailure(recorded, reason);
