@@ -111,3 +111,4 @@ constexpr UINT IDC_STATIC_CHECK_STATUS = 1061;    // progress, then what was fou
 constexpr UINT IDC_LIST_PASSWORD_PROBLEMS = 1062; // one line per entry with a weak or reused password
 constexpr UINT IDC_BTN_REPLACE_PASSWORD = 1063;   // "&Replace Password...": a new one for the chosen line's entry
 constexpr UINT IDC_BTN_CHANGE_ADMIN = 1064;       // "C&hange Password...", shown when the administrator's is at risk
+constexpr UINT IDC_STATIC_NOT_ENCRYPTED = 1065;   // said while the book is not encrypted

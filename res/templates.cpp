@@ -196,16 +196,20 @@ DlgTemplate GeneratePasswordDialog() {
 // The administrator password's strength and the progress above the entries found; never a password.
 // The window can be sized: the list takes the room, the buttons keep to the lower right corner.
 DlgTemplate CheckPasswordsDialog() {
-    DlgTemplate dlg = Dialog(IDD_CHECK_PASSWORDS, "Check Passwords", 380, 200, 8, kModalStyle | WS_THICKFRAME);
+    DlgTemplate dlg = Dialog(IDD_CHECK_PASSWORDS, "Check Passwords", 380, 212, 8, kModalStyle | WS_THICKFRAME);
     dlg.items = {
         Label(IDC_STATIC_ADMIN_STRENGTH, "", {7, 7, 290, 8}, SS_LEFT | SS_NOPREFIX),
         PushButton(IDC_BTN_CHANGE_ADMIN, "C&hange Password...", {303, 4, 70, 14}),
-        Label(IDC_STATIC_CHECK_STATUS, "", {7, 21, 366, 8}, SS_LEFT | SS_NOPREFIX),
-        Control(IDC_LIST_PASSWORD_PROBLEMS, ControlKind::ListView, "Weak or reused passwords", {7, 33, 366, 140},
+        Label(IDC_STATIC_NOT_ENCRYPTED,
+              "This book is not encrypted: anyone who can read its file can read every password. Encrypt Book in "
+              "the window menu locks it.",
+              {7, 21, 366, 8}, SS_LEFT | SS_NOPREFIX),
+        Label(IDC_STATIC_CHECK_STATUS, "", {7, 33, 366, 8}, SS_LEFT | SS_NOPREFIX),
+        Control(IDC_LIST_PASSWORD_PROBLEMS, ControlKind::ListView, "Weak or reused passwords", {7, 45, 366, 140},
                 kChild | LVS_REPORT | LVS_SHOWSELALWAYS | LVS_ALIGNLEFT | WS_BORDER | WS_TABSTOP),
-        PushButton(IDC_BTN_REPLACE_PASSWORD, "&Replace Password...", {169, 179, 82, 14}),
-        DefPushButton(IDOK, "&Go to Entry", {257, 179, 55, 14}),
-        PushButton(IDCANCEL, "&Cancel", {318, 179, 55, 14}),
+        PushButton(IDC_BTN_REPLACE_PASSWORD, "&Replace Password...", {169, 191, 82, 14}),
+        DefPushButton(IDOK, "&Go to Entry", {257, 191, 55, 14}),
+        PushButton(IDCANCEL, "&Cancel", {318, 191, 55, 14}),
     };
     return dlg;
 }

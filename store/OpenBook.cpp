@@ -410,7 +410,8 @@ bool OpenBook::Unseal(const RowSource& rows, const CBase64& codec, std::string* 
 
 // The book is written whole under the new key before anything else changes: a kill at any point
 // leaves a book that opens with its password, plain or sealed. The copies beside it follow.
-bool OpenBook::Rewrite(std::unique_ptr<BookKey>& key, const RowSource& rows, const CBase64& codec, std::string* reason) {
+bool OpenBook::Rewrite(std::unique_ptr<BookKey>& key, const RowSource& rows, const CBase64& codec,
+                       std::string* reason) {
     m_copiesLeft = 0;
     if (!IsOpen())
         return false;

@@ -94,6 +94,7 @@ struct Anchor {
 constexpr Anchor kAnchors[] = {
     {IDC_STATIC_ADMIN_STRENGTH, true, false, false, false},
     {IDC_BTN_CHANGE_ADMIN, false, false, true, false},
+    {IDC_STATIC_NOT_ENCRYPTED, true, false, false, false},
     {IDC_STATIC_CHECK_STATUS, true, false, false, false},
     {IDC_LIST_PASSWORD_PROBLEMS, true, true, false, false},
     {IDC_BTN_REPLACE_PASSWORD, false, false, true, true},
@@ -128,6 +129,8 @@ BOOL CDlgCheckPasswords::OnInitDialog() {
     NoteLayout();
     if (CWnd* offer = GetDlgItem(IDC_BTN_CHANGE_ADMIN))
         offer->ShowWindow(SW_HIDE);
+    if (CWnd* notEncrypted = GetDlgItem(IDC_STATIC_NOT_ENCRYPTED))
+        notEncrypted->ShowWindow(m_bookEncrypted ? SW_HIDE : SW_SHOW);
     for (const UINT id : {UINT(IDOK), IDC_BTN_REPLACE_PASSWORD})
         if (CWnd* button = GetDlgItem(id))
             button->EnableWindow(FALSE);

@@ -34,6 +34,8 @@ public:
     // again. Unset, the button is not offered.
     std::function<bool(std::size_t row)> m_replacePassword;
     std::function<bool()> m_changeAdminPassword;
+    // Whether the open book is encrypted; the dialog says so above its list when it is not.
+    bool m_bookEncrypted = false;
 
 protected:
     // Prepares the list and starts the check.

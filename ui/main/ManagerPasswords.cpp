@@ -3,6 +3,7 @@
 #include "ManagerDlg.h"
 
 #include "AccountBook.h"
+#include "OpenBook.h"
 #include "DlgCheckPasswords.h"
 #include "DlgGeneratePassword.h"
 #include "DlgReplacePassword.h"
@@ -26,6 +27,7 @@ void CManagerDlg::OnGeneratePassword() {
 // line's entry is then chosen as a click would choose it, ready for a new password.
 void CManagerDlg::OnCheckPasswords() {
     CDlgCheckPasswords dialog;
+    dialog.m_bookEncrypted = g_OpenBook.IsSealed();
     const auto copyBook = [this, &dialog] {
         CopyFieldText(dialog.m_book.szAdminAccount, FieldText(g_AccountBook.szAdminAccount));
         CopyFieldText(dialog.m_book.szAdminPassword, FieldText(g_AccountBook.szAdminPassword));

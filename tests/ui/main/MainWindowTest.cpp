@@ -173,6 +173,17 @@ TEST_F(MainWindowTest, EncryptBookLocksTheFileAtOnceAndDecryptBookUnlocksIt) {
                 return bool(item.flags & MF_GRAYED);
         return false;
     };
+    // Check Passwords says whether the book is encrypted, above its list.
+    const auto checkSaysNotEncrypted = [&] {
+        bool shown = false;
+        m_script.push_back([&shown](CDialog& dlg) {
+            shown = dlg.GetDlgItem(IDC_STATIC_NOT_ENCRYPTED)->IsWindowVisible();
+            dlg.EndDialog(IDCANCEL);
+        });
+        m_dlg->SendMessage(WM_SYSCOMMAND, IDM_CHECK_PASSWORDS);
+        return shown;
+    };
+    EXPECT_TRUE(checkSaysNotEncrypted());
     typePassword({"wrong", "pw"});
     m_dlg->SendMessage(WM_SYSCOMMAND, IDM_ENCRYPT_BOOK);
     ASSERT_EQ(m_messages.size(), 2u);
@@ -181,6 +192,7 @@ TEST_F(MainWindowTest, EncryptBookLocksTheFileAtOnceAndDecryptBookUnlocksIt) {
     EXPECT_TRUE(IsSealedBookFile(book));
     EXPECT_TRUE(grayed(IDM_ENCRYPT_BOOK));
     EXPECT_FALSE(grayed(IDM_DECRYPT_BOOK));
+    EXPECT_FALSE(checkSaysNotEncrypted());
     typePassword({"pw"});
     m_dlg->SendMessage(WM_SYSCOMMAND, IDM_DECRYPT_BOOK);
     EXPECT_FALSE(IsSealedBookFile(book));
