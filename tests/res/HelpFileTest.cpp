@@ -177,6 +177,12 @@ TEST(HelpFile, MessagesPageQuotesEveryMessage) {
         "Import Failed:Password error.",
         "Import Failed:The file is not an account book.",
         "Export Failed:Password error.",
+        // Encrypted books.
+        "Encrypt Failed:Password error.",
+        "Decrypt Failed:Password error.",
+        "Login Failed:The encrypted book was damaged or changed by another program, so nothing of it can be read. "
+        "The file was left as it is; an earlier version of it may still open.",
+        "Login Failed:The book was encrypted by a later version of this program, which is needed to open it.",
     };
     for (const char* message : messages) {
         EXPECT_NE(text.find(std::string("&quot;") + message + "&quot;"), std::string::npos) << message;
