@@ -85,16 +85,17 @@ TEST_F(SealedBook, OpensWithItsPasswordAloneAndDecryptsToThePlainBytes) {
     OpenWith({"a", "b"});
     std::string reason;
     ASSERT_TRUE(session.Seal(nullptr, CBase64(), &reason)) << reason;
+    ASSERT_TRUE(session.ChangeAdminPassword("Admin-Passphrase-7731", nullptr, &reason)) << reason;
     session.Record(JournalChange::Insert, 2, Entry("c", "secret-c", "note-c"), nullptr, &reason);
     EXPECT_TRUE(IsSealedBookFile(path));
     // Killed here: the sealed journal holds the insert. Nothing of the book, nor the administrator
-    // password, stands readable in the folder: not the book, its earlier version, nor the journal.
+    // password, stands readable in the folder: not the book, its earlier versions, nor the journal.
     session.Close();
-    ExpectNoSecretIn(folder.Path(), {"secret-a", "note-b", "secret-c", "note-c"});
+    ExpectNoSecretIn(folder.Path(), {"secret-a", "note-b", "secret-c", "note-c", "Admin-Passphrase-7731"});
     AccountBook wrong;
-    EXPECT_EQ(LoginAgain("pW", wrong), OpenOutcome::WrongPassword);
+    EXPECT_EQ(LoginAgain("admin-Passphrase-7731", wrong), OpenOutcome::WrongPassword);
     EXPECT_TRUE(wrong.vecEntries.empty());
-    ASSERT_EQ(session.Open(folder.Path(), "alice", "pw", CBase64()), OpenOutcome::Opened);
+    ASSERT_EQ(session.Open(folder.Path(), "alice", "Admin-Passphrase-7731", CBase64()), OpenOutcome::Opened);
     EXPECT_TRUE(session.Recovery().recovered);
     EXPECT_EQ(Accounts(book.vecEntries), (std::vector<std::string>{"a", "b", "c"}));
     ASSERT_TRUE(session.Unseal(nullptr, CBase64(), &reason)) << reason;
