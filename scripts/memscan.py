@@ -5,13 +5,20 @@
   memscan.py at-exit PID READY SECRET... holds the process at its exit, after its own clean-up and
                                         before its memory is gone, counts, then lets it end.
                                         READY is a file created once the hold is in place.
+  memscan.py book-key FILE PASSWORD     prints in hex the key an encrypted book file's password
+                                        gives, derived with the salt and costs the file states.
+
+A SECRET is text, or bytes written "hex:" and their hex digits. An argument "--as=NAME" makes the
+secrets after it count towards a total of their own, printed as "total NAME <count>".
 
 Reading another process's memory takes ptrace rights over it; the program makes itself
 non-dumpable, so only a privileged caller (root, or CAP_SYS_PTRACE) can do this.
-Prints one line per secret, "<count> <secret>", and the total last.
+Prints one line per secret, "<count> <secret>", the totals of the named groups, and the total last.
 """
+import base64
 import ctypes
 import os
+import re
 import signal
 import sys
 
@@ -64,23 +71,57 @@ def count(pid, secrets):
     return counts
 
 
-def forms(texts):
-    """Each secret as the program holds it (UTF-8) and as the toolkit holds it (UTF-16), and the
-    last half of a long one: freeing a block overwrites its first bytes with the allocator's own
-    pointers, so a freed but unwiped copy keeps only its end. Label -> bytes."""
-    found = {t: t.encode() for t in texts}
-    found.update({t + " (UTF-16)": t.encode("utf-16-le") for t in texts})
-    found.update({"..." + t[len(t) // 2:]: t[len(t) // 2:].encode() for t in texts if len(t) >= 16})
+def forms(secret):
+    """The secret as the program may hold it: text as UTF-8 and, as the toolkit holds it, UTF-16;
+    bytes given in hex as they are. And the last half of a long one: freeing a block overwrites
+    its first bytes with the allocator's own pointers, so a freed but unwiped copy keeps only its
+    end. Label -> bytes."""
+    if secret in ("", "hex:"):
+        raise SystemExit("an empty secret would be found everywhere")
+    if secret.startswith("hex:"):
+        raw = bytes.fromhex(secret[4:])
+        return {secret: raw, "...hex:" + raw[len(raw) // 2:].hex(): raw[len(raw) // 2:]}
+    found = {secret: secret.encode(), secret + " (UTF-16)": secret.encode("utf-16-le")}
+    if len(secret) >= 16:
+        found["..." + secret[len(secret) // 2:]] = secret[len(secret) // 2:].encode()
     return found
 
 
-def report(labelled, counts):
+def grouped(args):
+    """Each secret's forms, and the group each belongs to (None: no group of its own)."""
+    labelled, groups, group = {}, {}, None
+    for arg in args:
+        if arg.startswith("--as="):
+            group = arg[len("--as="):]
+            continue
+        for label, secret in forms(arg).items():
+            labelled[label] = secret
+            groups[label] = group
+    return labelled, groups
+
+
+def report(labelled, groups, counts):
     for label, secret in labelled.items():
-        print(counts[secret], label)
+        print(counts[secret], label.replace("\n", "\\n"))
+    for group in dict.fromkeys(g for g in groups.values() if g is not None):
+        print("total", group, sum(counts[labelled[label]] for label, g in groups.items() if g == group))
     print("total", sum(counts.values()))
 
 
-def hold_at_exit(pid, ready, secrets):
+def book_key(path, password):
+    """The 32-byte key the program derives from the password for the encrypted book in the file:
+    Argon2id, with the passes, memory and salt of the file's Sealed start tag."""
+    import nacl.pwhash.argon2id  # only this command needs it
+
+    with open(path, encoding="utf-8") as book:
+        tag = re.search(r'<Sealed [^>]*Passes="(\d+)" Memory="(\d+)" Salt="([^"]+)"', book.read())
+    if tag is None:
+        raise SystemExit(f"{path} is not an encrypted book")
+    passes, memory, salt = int(tag[1]), int(tag[2]), base64.b64decode(tag[3])
+    return nacl.pwhash.argon2id.kdf(32, password.encode(), salt, opslimit=passes, memlimit=memory)
+
+
+def hold_at_exit(pid, ready, labelled, groups):
     ptrace(PTRACE_SEIZE, pid, 0, PTRACE_O_TRACEEXIT)
     open(ready, "w").close()
     while True:
@@ -93,17 +134,19 @@ def hold_at_exit(pid, ready, secrets):
         sig = os.WSTOPSIG(status) if os.WIFSTOPPED(status) else 0
         ptrace(PTRACE_CONT, pid, 0, 0 if sig == signal.SIGTRAP else sig)
     try:
-        report(secrets, count(pid, list(secrets.values())))
+        report(labelled, groups, count(pid, list(labelled.values())))
     finally:
         ptrace(PTRACE_DETACH, pid, 0, 0)
 
 
 def main(argv):
     if len(argv) >= 3 and argv[0] == "scan":
-        labelled = forms(argv[2:])
-        report(labelled, count(int(argv[1]), list(labelled.values())))
+        labelled, groups = grouped(argv[2:])
+        report(labelled, groups, count(int(argv[1]), list(labelled.values())))
     elif len(argv) >= 4 and argv[0] == "at-exit":
-        hold_at_exit(int(argv[1]), argv[2], forms(argv[3:]))
+        hold_at_exit(int(argv[1]), argv[2], *grouped(argv[3:]))
+    elif len(argv) == 3 and argv[0] == "book-key":
+        print(book_key(argv[1], argv[2]).hex())
     else:
         raise SystemExit(__doc__)
 
