@@ -26,10 +26,10 @@ bool KeyHeld(int key) {
 const std::vector<CManagerDlg::ToolCommand>& CManagerDlg::ToolCommands() {
     static const std::vector<ToolCommand> commands = {
         {IDM_IMPORT, "&Import...\tCtrl+I", 'I', false, true, &CManagerDlg::OnImport},
-        {IDM_EXPORT, "E&xport...\tCtrl+Shift+E", 'E', true, false, &CManagerDlg::OnExport},
+        {IDM_EXPORT, "Ex&port...\tCtrl+Shift+E", 'E', true, false, &CManagerDlg::OnExport},
         {IDM_GENERATE_PASSWORD, "&Generate Password...\tCtrl+G", 'G', false, true, &CManagerDlg::OnGeneratePassword},
         {IDM_CHANGE_PASSWORD, "C&hange Password...", 0, false, false, &CManagerDlg::OnChangePassword},
-        {IDM_ENCRYPT_BOOK, "E&ncrypt Book...", 0, false, false, &CManagerDlg::OnEncryptBook},
+        {IDM_ENCRYPT_BOOK, "Encr&ypt Book...", 0, false, false, &CManagerDlg::OnEncryptBook},
         {IDM_DECRYPT_BOOK, "&Decrypt Book...", 0, false, false, &CManagerDlg::OnDecryptBook},
         {IDM_CHECK_PASSWORDS, "Chec&k Passwords...\tCtrl+Shift+H", 'H', true, false, &CManagerDlg::OnCheckPasswords},
     };
