@@ -301,6 +301,8 @@ std::unique_ptr<CWnd> MakeTemporaryWrapper(QWidget* control) {
         return std::make_unique<CButton>();
     if (qobject_cast<QLineEdit*>(control))
         return std::make_unique<CEdit>();
+    if (qobject_cast<QSpinBox*>(control))
+        return std::make_unique<CSpinEdit>();
     if (qobject_cast<QTableView*>(control))
         return std::make_unique<CListCtrl>();
     return std::make_unique<CStatic>();

@@ -383,9 +383,12 @@ bool SealBook(std::string_view admin, std::string_view plain, const BookKey& key
     const std::string header = HeaderOf(admin, key.Cost(), key.Salt(), nonce);
     // The seal is no secret, and a large book's is written over at once: not zeroed first.
     const std::size_t sealedBytes = plain.size() + crypto_aead_xchacha20poly1305_ietf_ABYTES;
-    const std::unique_ptr<unsigned char[]> sealed(new (std::nothrow) unsigned char[sealedBytes]);
-    if (!sealed)
+    std::unique_ptr<unsigned char[]> sealed;
+    try {
+        sealed.reset(new unsigned char[sealedBytes]);
+    } catch (const std::bad_alloc&) {
         return false;
+    }
     unsigned char subkey[32];
     key.DeriveSubkey(kSealUse, subkey);
     unsigned long long sealedSize = 0;
