@@ -357,3 +357,45 @@ TEST_F(SealedBook, AKillAtAnyStepOfEncryptingLeavesABookThatOpensWithEveryEntry)
 }
 
 } // namespace
+
+namespace {
+
+// Encrypt takes every copy beside the book with it; Decrypt brings back those its key opens. A copy
+// sealed under another password stays as it is, and is counted.
+TEST_F(SealedBook, TheCopiesBesideTheBookFollowItsLock) {
+    OpenWith({"a", "b"});
+    AccountBook kept;
+    CopyFieldText(kept.szAdminAccount, "alice");
+    CopyFieldText(kept.szAdminPassword, "pw");
+    kept.vecEntries = {Entry("k")};
+    const std::string keptPath = path + ".kept-20260101-000000";
+    const std::string aside = path + ".journal-set-aside-20260101-000000";
+    ASSERT_TRUE(SaveAccountBook(kept, keptPath, CBase64()) && SaveAccountBook(kept, aside + "-base", CBase64()));
+    WipingString journal;
+    BookJournal::AppendHeader(journal, FileIdentity{}, "alice", "pw");
+    BookJournal::AppendRecord(journal, JournalChange::Insert, 1, Entry("j"));
+    WriteWholeFile(aside, std::string(journal));
+    std::string reason;
+    ASSERT_TRUE(session.Seal(nullptr, CBase64(), &reason)) << reason;
+    EXPECT_EQ(session.CopiesLeftAsTheyWere(), 0u);
+    ExpectNoSecretIn(folder.Path(), {"pw-k", "pw-j", "secret-a"});
+    const std::unique_ptr<BookKey> other = BookKey::DeriveNew("another password");
+    const std::string otherKey = path + ".previous-000099-20260101-000000";
+    ASSERT_TRUE(SaveAccountBook(kept, otherKey, CBase64(), nullptr, nullptr, other.get()));
+    ASSERT_TRUE(session.Unseal(nullptr, CBase64(), &reason)) << reason;
+    EXPECT_EQ(session.CopiesLeftAsTheyWere(), 1u);
+    EXPECT_TRUE(IsSealedBookFile(otherKey));
+    for (const std::string& copy : {keptPath, aside + "-base"}) {
+        AccountBook read;
+        EXPECT_TRUE(LoadAccountBook(read, copy, CBase64())) << copy;
+        EXPECT_EQ(Accounts(read.vecEntries), (std::vector<std::string>{"k"})) << copy;
+    }
+    JournalReader reader;
+    JournalHeader header;
+    JournalRecord record;
+    ASSERT_EQ(reader.Open(aside, header), JournalReadOutcome::Read);
+    ASSERT_EQ(reader.Next(record), JournalStep::Record);
+    EXPECT_EQ(FieldText(record.entry.szAccount), "j");
+}
+
+} // namespace
