@@ -2,6 +2,8 @@
 // hook and the dialogs' controls.
 #include "MainWindowFixture.h"
 
+#include "AccountFile.h"
+#include "SealedBook.h"
 #include "resource.h"
 #include "testhooks.h"
 
@@ -108,6 +110,16 @@ TEST_F(ImportExportTest, AnImportAddsAfterTheLastRowWhatThePreviewSaidOrNothing)
     const Row b = {"b", "2", "from other"};
     const std::string otherBook = WriteFile("saved-elsewhere.bak", BookXml("other", "pw2", {a, b}));
     const std::string notABook = WriteFile("notes.xml", "<notes/>");
+    // The same book, encrypted: it merges once its password opens it.
+    const std::string sealedBook = WriteFile("sealed-elsewhere.xml", "");
+    {
+        sealed_book_test::UseCost({1, 8192});
+        AccountBook other;
+        ASSERT_TRUE(LoadAccountBook(other, otherBook, CBase64()));
+        const std::unique_ptr<BookKey> key = BookKey::DeriveNew("pw2");
+        ASSERT_TRUE(SaveAccountBook(other, sealedBook, CBase64(), nullptr, nullptr, key.get()));
+        sealed_book_test::UseCost({});
+    }
     const std::string notXml = WriteFile("list.xml", "username,password\nann,1\n");
     const std::vector<Row> keepassxcRows = {{"dave", "forum-pass", "Forum"},
                                             {"dave@mail.example", "m@il", "Mail"},
@@ -149,6 +161,15 @@ TEST_F(ImportExportTest, AnImportAddsAfterTheLastRowWhatThePreviewSaidOrNothing)
         {"too large", large, {bob}, {}, {}, {}, "Cannot read " + large + ": larger than"},
         {"another book", otherBook, {a}, {b}, merged, {"Import success:1 entry added."}, {}, {"other", "pw2"}},
         {"wrong password", otherBook, {a}, {}, {}, {"Import Failed:Password error."}, {}, {"other", "PW2"}},
+        {"an encrypted book", sealedBook, {a}, {b}, merged, {"Import success:1 entry added."}, {}, {"other", "pw2"}},
+        {"an encrypted book, wrong password",
+         sealedBook,
+         {a},
+         {},
+         {},
+         {"Import Failed:Password error."},
+         {},
+         {"other", "PW2"}},
         {"wrong administrator", otherBook, {a}, {}, {}, {"Import Failed:Password error."}, {}, {"Other", "pw2"}},
         {"not a book", notABook, {a}, {}, {}, {"Import Failed:The file is not an account book."}, {}, {"other", "pw2"}},
         {"not XML", notXml, {a}, {}, {}, {"Import Failed:The file is not an account book."}, {}, {"other", "pw2"}},
