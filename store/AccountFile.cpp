@@ -440,7 +440,8 @@ void LimitAccountFileBytes(std::size_t bytes) {
 }
 
 bool LoadAccountBookFromTree(AccountBook& book, const std::string& path, const CBase64& codec) {
-    return RunGuarded([&] { return ReadBookFromTree(book, path, codec); });
+    // A file that names itself sealed is refused unread without a key, as LoadAccountBook does.
+    return RunGuarded([&] { return !FileLooksSealed(path) && ReadBookFromTree(book, path, codec); });
 }
 } // namespace account_file_test
 

@@ -277,18 +277,23 @@ double SecondsToDerive(const KdfCost& cost) {
 
 KdfCost MeasureCost() {
     // About half a second at login, and at least 64 MiB, so that a guess costs an attacker as
-    // much memory as time. On a fast machine the memory grows before the passes do.
+    // much memory as time. A derivation pays for its memory once and for each pass over it, so
+    // both are measured: one pass and three. On a fast machine the memory grows before the passes.
     constexpr double kTargetSeconds = 0.5;
-    constexpr std::uint64_t kMostChosenPasses = 16;
+    constexpr double kMostChosenPasses = 16;
     KdfCost cost{1, std::size_t(64) << 20};
-    double seconds = SecondsToDerive(cost);
-    while (seconds > 0 && seconds * double(kMostChosenPasses) < kTargetSeconds &&
-           cost.memoryBytes < (std::size_t(512) << 20)) {
+    double onePass = 0;
+    double perPass = 0;
+    for (;;) {
+        onePass = SecondsToDerive({1, cost.memoryBytes});
+        perPass = (SecondsToDerive({3, cost.memoryBytes}) - onePass) / 2;
+        if (onePass <= 0 || perPass <= 0 || onePass + perPass * (kMostChosenPasses - 1) >= kTargetSeconds ||
+            cost.memoryBytes >= (std::size_t(512) << 20))
+            break;
         cost.memoryBytes *= 2;
-        seconds = SecondsToDerive(cost);
     }
-    const double passes = seconds > 0 ? std::round(kTargetSeconds / seconds) : 3;
-    cost.passes = std::uint64_t(std::clamp(passes, 1.0, double(kMostChosenPasses)));
+    const double passes = perPass > 0 ? 1 + std::round((kTargetSeconds - onePass) / perPass) : 3;
+    cost.passes = std::uint64_t(std::clamp(passes, 1.0, kMostChosenPasses));
     return cost;
 }
 
